@@ -1,0 +1,33 @@
+# GoogleTest: the host build uses Debian's libgtest-dev; the cross build compiles
+# the sources of Debian's googletest package with the MinGW toolchain.
+if(WIN32)
+    if(NOT TARGET gtest)
+        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+    endif()
+    set(QUILLAN_GTEST gtest gtest_main)
+else()
+    find_package(GTest REQUIRED)
+    set(QUILLAN_GTEST GTest::gtest GTest::gtest_main)
+endif()
+
+# quillan_test(name [PLATFORM_FREE|WIN32_ONLY] [TIMEOUT s] SOURCES ... DEPS ...)
+# One ctest entry per executable: under Wine each process start costs about a
+# second, so the cases of one executable run in one process.
+function(quillan_test name)
+    cmake_parse_arguments(A "PLATFORM_FREE;WIN32_ONLY" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+    if(A_WIN32_ONLY AND NOT WIN32)
+        return()
+    endif()
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE quillan_flags ${A_DEPS} ${QUILLAN_GTEST})
+    if(NOT A_TIMEOUT)
+        set(A_TIMEOUT 300)
+    endif()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
+        ENVIRONMENT "QUILLAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,47 @@
+// File system operations on Windows-1251 path names. Two implementations:
+// POSIX (host build and its tests) and Win32 (wide API, names converted at the boundary).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillan {
+
+// The system's text for an error code, trailing blanks and dots removed.
+std::string SysErrorMessage(int code);
+// The calling thread's last system error code.
+int LastOSError();
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Renames; fails (returns false) when newPath already exists.
+bool RenameFile(const std::string& oldPath, const std::string& newPath);
+bool RemoveFile(const std::string& path);
+
+// Whole-file read; raises EFOpenError "Cannot open file "%s". %s" on failure.
+std::string ReadFileBytes(const std::string& path);
+
+// Replaces path by bytes in one step: the bytes go to a temporary file in the
+// same folder, are flushed, and the temporary replaces path. On any failure the
+// old file is untouched, the temporary is removed, and EFCreateError (cannot
+// create) or EWriteError (write/flush/replace failed) is raised.
+void AtomicWriteFile(const std::string& path, const std::string& bytes);
+
+// Folder part of a path including its last separator ("\", "/" or ":").
+std::string ExtractFilePath(const std::string& path);
+std::string ExtractFileName(const std::string& path);
+
+// Low-level handle operations used by TFileStream; -1 is no handle.
+namespace fileio {
+intptr_t Open(const std::string& path, bool write, bool create);
+void Close(intptr_t handle);
+int64_t Read(intptr_t handle, void* buffer, size_t count);
+int64_t Write(intptr_t handle, const void* buffer, size_t count);
+int64_t Seek(intptr_t handle, int64_t offset, int origin);
+bool Truncate(intptr_t handle, int64_t size);
+bool Flush(intptr_t handle);
+// Moves from over to, replacing to when it exists, in one step.
+bool MoveReplacing(const std::string& from, const std::string& to);
+}  // namespace fileio
+
+}  // namespace quillan

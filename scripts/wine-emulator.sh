@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# CMAKE_CROSSCOMPILING_EMULATOR: runs a Windows test program under Wine.
+# Without a usable X server (a bare ctest run) it brings one up for this run.
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    quillan_start_x || exit 1
+    trap 'kill $QUILLAN_XVFB_PID 2>/dev/null' EXIT
+fi
+[ -f "$WINEPREFIX/system.reg" ] || quillan_start_wine
+exec "$QUILLAN_WINE" "$@"

@@ -1,0 +1,61 @@
+# Sourced by the scripts: one Wine prefix and one X server for a whole run.
+# The first start of a prefix takes about 15 s, so it is made once and reused.
+QUILLAN_ROOT=${QUILLAN_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+
+# Quillan is a 32-bit program. Some kernels (VMs without IA-32 emulation) cannot
+# start 32-bit Linux programs, and so no 32-bit Wine; there the same sources are
+# tested as a 64-bit Windows build under 64-bit Wine.
+if [ -z "${QUILLAN_WIN_ARCH:-}" ]; then
+    if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+        QUILLAN_WIN_ARCH=win32
+    else
+        QUILLAN_WIN_ARCH=win64
+    fi
+fi
+export QUILLAN_WIN_ARCH
+if [ "$QUILLAN_WIN_ARCH" = win32 ]; then
+    export QUILLAN_WINE=${QUILLAN_WINE:-wine}
+    export WINEARCH=win32
+else
+    export QUILLAN_WINE=${QUILLAN_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+    export WINEARCH=win64
+fi
+export WINEPREFIX=${WINEPREFIX:-$QUILLAN_ROOT/build/wineprefix-$QUILLAN_WIN_ARCH}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
+
+quillan_start_x() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    local n i
+    for n in $(seq 90 130); do
+        { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
+        Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        QUILLAN_XVFB_PID=$!
+        export DISPLAY=:$n
+        for i in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill $QUILLAN_XVFB_PID 2>/dev/null || true
+    done
+    echo "wine-env: could not start Xvfb" >&2
+    return 1
+}
+
+quillan_start_wine() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-env: creating the Wine prefix $WINEPREFIX (once)"
+        "$QUILLAN_WINE" wineboot -i >/dev/null 2>&1 || true
+        wineserver -w 2>/dev/null || true
+    fi
+    # A persistent server keeps each test process from paying the start-up again.
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+quillan_stop_all() {
+    wineserver -k >/dev/null 2>&1 || true
+    [ -n "${QUILLAN_XVFB_PID:-}" ] && kill "$QUILLAN_XVFB_PID" 2>/dev/null || true
+}

@@ -1,0 +1,64 @@
+// The framework's clipboard object. Open and Close nest: the system clipboard is
+// opened by the first Open and closed by the matching last Close, so operations
+// that open it themselves can run inside an outer Open.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace quillan::win {
+
+class TClipboard {
+public:
+    TClipboard() = default;
+    ~TClipboard();
+    TClipboard(const TClipboard&) = delete;
+    TClipboard& operator=(const TClipboard&) = delete;
+
+    // OpenClipboard on the first call, retried briefly while another program
+    // holds it; raises Exception "Cannot open clipboard: <reason>" when it stays busy.
+    void Open();
+    // CloseClipboard on the call that matches the first Open; extra calls do nothing.
+    void Close();
+    int OpenCount() const { return openCount_; }
+
+    // Empties the clipboard and takes ownership (inside its own Open/Close).
+    void Clear();
+    int FormatCount();
+    // The format at index (0-based) in the clipboard's enumeration order; 0 past the end.
+    UINT Formats(int index);
+    bool HasFormat(UINT format);
+    // The clipboard's data handle, owned by the clipboard; nullptr when absent.
+    HANDLE GetAsHandle(UINT format);
+    // Places a handle; the clipboard owns it from then on. The first placement of an
+    // Open/Close session empties the clipboard unless Clear ran in that session.
+    // Raises EOSError when the system refuses (the handle stays the caller's).
+    void SetAsHandle(UINT format, HANDLE value);
+    // Windows-1251 text as CF_UNICODETEXT, CF_TEXT and a Russian CF_LOCALE.
+    void SetTextBuf(std::string_view text);
+    // CF_UNICODETEXT converted to Windows-1251; empty when there is no text.
+    std::string AsText();
+
+    // The window that owns what this object places (EmptyClipboard gives ownership
+    // to the opener). Default: a message-only window made on first use.
+    void SetOwner(HWND owner) { owner_ = owner; }
+    HWND Owner();
+
+private:
+    void Adding();
+
+    int openCount_ = 0;
+    bool emptied_ = false;
+    HWND owner_ = nullptr;
+    HWND ownWindow_ = nullptr;
+};
+
+// The process's one clipboard object.
+TClipboard& Clipboard();
+
+// Runtime message text.
+inline constexpr const char* kSCannotOpenClipboard = "Cannot open clipboard: %s";
+
+}  // namespace quillan::win

@@ -1,0 +1,18 @@
+// Which templates the menu offers for the program in front: platform-free rules.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/store/template.h"
+
+namespace quillan {
+
+// Offered when the ASCII-lower-cased Application equals currentApp, or when
+// Application is exactly the common group "Общие" (no case folding).
+bool IsTemplateOffered(const TTmpl& tmpl, const std::string& currentApp);
+
+// Decimal index, TAB, caption: the TAB puts the caption in the shortcut column.
+std::string TemplateItemCaption(size_t index, const std::string& menuCaption);
+
+}  // namespace quillan

@@ -1,0 +1,24 @@
+// The run-time items of the template menu: one per offered template, between the
+// program's name (bold, on top) and the two design-time items at the bottom.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/store/template.h"
+#include "framework/menus/menus.h"
+
+namespace quillan {
+
+// Destroys every top-level item without a component name, last to first.
+void ClearTemplateMenu(TPopupMenu& menu);
+
+// Call after the templates are loaded. Sets currentApp to the lower-cased
+// foregroundName, inserts an item per offered template at Count() - 2 (caption
+// TemplateItemCaption, Tag = index, OnClick = onPasteClick, linked through the
+// record's MenuItem), then currentApp as the default item at 0 and "-" at 1.
+// Expects at least the two design-time items in the menu.
+void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& currentApp,
+                       const std::string& foregroundName, const std::function<void(TMenuItem&)>& onPasteClick);
+
+}  // namespace quillan

@@ -1,0 +1,55 @@
+// Windows-1251 access to registry keys and text values through the wide API.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quillan {
+
+// One open key at a time below RootKey. Key paths starting with "\" are taken
+// from the root; others from the open key (or the root when none is open).
+class TRegistry {
+public:
+    // access: the rights keys are opened with (KEY_READ for reading only).
+    explicit TRegistry(REGSAM access = KEY_ALL_ACCESS) : Access(access) {}
+    ~TRegistry() { CloseKey(); }
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    // Changing the root closes the open key.
+    void SetRootKey(HKEY root);
+    HKEY RootKey() const { return root_; }
+    HKEY CurrentKey() const { return current_; }
+    const std::string& CurrentPath() const { return path_; }
+    REGSAM Access;
+
+    // Opens the key (creating it when canCreate) and makes it current; false on failure.
+    bool OpenKey(const std::string& key, bool canCreate);
+    // Opens an existing key with KEY_READ; false on failure.
+    bool OpenKeyReadOnly(const std::string& key);
+    // Creates the key without opening it; raises ERegistryException "Failed to create key %s".
+    void CreateKey(const std::string& key);
+    bool KeyExists(const std::string& key) const;
+    // Deletes the key with all its sub-keys; false when it could not be deleted.
+    bool DeleteKey(const std::string& key);
+    void CloseKey();
+
+    // REG_SZ or REG_EXPAND_SZ text up to its first zero; "" for an absent value.
+    // Raises ERegistryException "Invalid data type for '%s'" for another type and
+    // "Failed to get data for '%s'" when it cannot be read.
+    std::string ReadString(const std::string& name) const;
+    // Writes REG_SZ with its terminating zero; raises "Failed to set data for '%s'".
+    void WriteString(const std::string& name, const std::string& value);
+    bool ValueExists(const std::string& name) const;
+    bool DeleteValue(const std::string& name);
+
+private:
+    HKEY BaseKeyFor(const std::string& key, std::wstring& relative) const;
+
+    HKEY root_ = HKEY_CURRENT_USER;
+    HKEY current_ = nullptr;
+    std::string path_;
+};
+
+}  // namespace quillan

@@ -1,0 +1,302 @@
+// End-to-end check of the running program under Wine + Xvfb: starts Quillan.exe
+// beside a hot.ini, presses the hotkey with real key events in a target window of
+// its own and in Wine's notepad, picks a template in the popup menu, checks the
+// text, the caret and the restored clipboard, then quits through the tray menu.
+// Usage: e2e_driver.exe <folder holding Quillan.exe and hot.ini>
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "framework/core/codepage.h"
+
+namespace {
+
+int g_failures = 0;
+
+std::wstring W(const std::string& cp1251) {
+    std::u16string w = quillan::Cp1251ToUtf16(cp1251);
+    return std::wstring(w.begin(), w.end());
+}
+
+std::string N(const std::wstring& w) {
+    return quillan::Utf16ToCp1251(std::u16string(w.begin(), w.end()));
+}
+
+void Check(bool ok, const std::string& what) {
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", quillan::Cp1251ToUtf8(what).c_str());
+    std::fflush(stdout);
+    if (!ok) ++g_failures;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Waits, pumping messages, until cond holds or timeoutMs passes.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        Pump();
+        if (cond()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+void Key(BYTE vk, bool up, bool extended = false) {
+    DWORD flags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    keybd_event(vk, static_cast<BYTE>(MapVirtualKeyW(vk, 0)), flags, 0);
+}
+
+void Tap(BYTE vk) {
+    bool extended = vk == VK_DOWN || vk == VK_UP;
+    Key(vk, false, extended);
+    Key(vk, true, extended);
+}
+
+void PressHotkey() {
+    Key(VK_CONTROL, false);
+    Key(VK_LWIN, false, true);
+    Key('H', false);
+    Key('H', true);
+    Key(VK_LWIN, true, true);
+    Key(VK_CONTROL, true);
+}
+
+HWND FindVisibleMenu() {
+    HWND menu = nullptr;
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(hwnd)) {
+                *reinterpret_cast<HWND*>(param) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&menu));
+    return menu;
+}
+
+HWND FindWindowOfProcess(const wchar_t* className, DWORD pid) {
+    struct Search {
+        const wchar_t* cls;
+        DWORD pid;
+        HWND found;
+    } search = {className, pid, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t cls[128] = {};
+            GetClassNameW(hwnd, cls, 128);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (lstrcmpW(cls, s->cls) == 0 && (s->pid == 0 || owner == s->pid)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string EditText(HWND edit) {
+    int length = static_cast<int>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(edit, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    buffer.resize(static_cast<size_t>(length));
+    return N(buffer);
+}
+
+DWORD Caret(HWND edit) {
+    DWORD start = 0, end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return end;
+}
+
+const UINT kMarkFormat = RegisterClipboardFormatW(L"QuillanE2EMark");
+
+void PutUserClipboard(HWND owner) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    const wchar_t text[] = L"user clipboard \x0416";
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(text));
+    memcpy(GlobalLock(h), text, sizeof(text));
+    GlobalUnlock(h);
+    SetClipboardData(CF_UNICODETEXT, h);
+    HGLOBAL mark = GlobalAlloc(GMEM_MOVEABLE, 4);
+    memcpy(GlobalLock(mark), "MARK", 4);
+    GlobalUnlock(mark);
+    SetClipboardData(kMarkFormat, mark);
+    CloseClipboard();
+}
+
+bool UserClipboardIsBack() {
+    if (!OpenClipboard(nullptr)) return false;
+    bool ok = false;
+    HANDLE h = GetClipboardData(CF_UNICODETEXT);
+    HANDLE mark = GetClipboardData(kMarkFormat);
+    if (h && mark) {
+        const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(h));
+        const char* m = static_cast<const char*>(GlobalLock(mark));
+        ok = text && m && lstrcmpW(text, L"user clipboard \x0416") == 0 && memcmp(m, "MARK", 4) == 0;
+        GlobalUnlock(mark);
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return ok;
+}
+
+bool BringToFront(HWND window, HWND focus) {
+    return WaitFor(
+        [&] {
+            SetForegroundWindow(window);
+            SetFocus(focus);
+            return GetForegroundWindow() == window;
+        },
+        5000);
+}
+
+// Hotkey, then Down x downs and Enter in the popup menu.
+bool PickTemplate(int downs) {
+    PressHotkey();
+    if (!WaitFor([] { return FindVisibleMenu() != nullptr; }, 10000)) return false;
+    for (int i = 0; i < downs; ++i) Tap(VK_DOWN);
+    Tap(VK_RETURN);
+    return WaitFor([] { return FindVisibleMenu() == nullptr; }, 5000);
+}
+
+HWND CreateTarget(HWND* edit) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuillanE2ETarget";
+    RegisterClassW(&wc);
+    HWND frame = CreateWindowExW(0, L"QuillanE2ETarget", L"E2E target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+                                 100, 500, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    *edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 480,
+                            250, frame, nullptr, wc.hInstance, nullptr);
+    return frame;
+}
+
+void PrepareRegistry() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillan");
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillan\\TOptionForm", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    const wchar_t value[] = L"True";
+    RegSetValueExW(key, L"cbRestoreClpbrd_Checked", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   sizeof(value));
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::printf("usage: e2e_driver <folder of Quillan.exe>\n");
+        return 2;
+    }
+    std::wstring folder = argv[1];
+    PrepareRegistry();
+
+    HWND edit = nullptr;
+    HWND target = CreateTarget(&edit);
+    Check(BringToFront(target, edit), "target window in front");
+
+    std::wstring exe = folder + L"\\Quillan.exe";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    Check(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi),
+          "Quillan.exe started");
+    HWND tray = nullptr;
+    Check(WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; },
+                  20000),
+          "tray callback window exists");
+    // The start-up paste empties the clipboard for a second and puts it back.
+    Sleep(1500);
+    Pump();
+
+    // A second start exits at once and leaves the first one alone.
+    PROCESS_INFORMATION second = {};
+    if (CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &second)) {
+        Check(WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0, "a second start ends by itself");
+        CloseHandle(second.hThread);
+        CloseHandle(second.hProcess);
+    }
+
+    // 1. Our own target window.
+    PutUserClipboard(target);
+    SetWindowTextW(edit, L"");
+    Check(BringToFront(target, edit), "target in front before the hotkey");
+    Check(PickTemplate(2), "template menu popped up and closed");
+    const std::string expected = "Здравствуйте, !\r\nС уважением";
+    Check(WaitFor([&] { return EditText(edit).rfind(expected, 0) == 0; }, 5000),
+          "template pasted into the target: '" + EditText(edit) + "'");
+    Check(Caret(edit) == 14, "caret on the hot point (14): " + std::to_string(Caret(edit)));
+    Check(WaitFor(UserClipboardIsBack, 5000), "user clipboard restored with every format");
+
+    // 2. Wine's notepad.
+    STARTUPINFOW nsi = {};
+    nsi.cb = sizeof(nsi);
+    PROCESS_INFORMATION npi = {};
+    wchar_t notepadCmd[] = L"notepad.exe";
+    if (CreateProcessW(nullptr, notepadCmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &nsi, &npi)) {
+        HWND notepad = nullptr;
+        WaitFor([&] { return (notepad = FindWindowOfProcess(L"Notepad", npi.dwProcessId)) != nullptr; }, 15000);
+        HWND notepadEdit = notepad ? FindWindowExW(notepad, nullptr, L"Edit", nullptr) : nullptr;
+        Check(notepadEdit != nullptr, "notepad window found");
+        if (notepadEdit) {
+            PutUserClipboard(target);
+            WaitFor([&] {
+                SetForegroundWindow(notepad);
+                return GetForegroundWindow() == notepad;
+            }, 5000);
+            Check(PickTemplate(2), "template menu in notepad");
+            const std::string text = "Notepad line <1>\r\nline 2";
+            Check(WaitFor([&] { return EditText(notepadEdit).rfind(text, 0) == 0; }, 5000),
+                  "template pasted into notepad: '" + EditText(notepadEdit) + "'");
+            Check(Caret(notepadEdit) == 18, "notepad caret on the hot point (18): " +
+                                                std::to_string(Caret(notepadEdit)));
+            Check(WaitFor(UserClipboardIsBack, 5000), "clipboard restored after the notepad paste");
+        }
+        TerminateProcess(npi.hProcess, 0);
+        CloseHandle(npi.hThread);
+        CloseHandle(npi.hProcess);
+    } else {
+        Check(false, "notepad.exe started");
+    }
+
+    // 3. "Выход" from the tray menu: a single left click opens it.
+    Check(BringToFront(target, edit), "target in front before the tray click");
+    PostMessageW(tray, WM_USER + 1, 1, WM_LBUTTONDOWN);
+    PostMessageW(tray, WM_USER + 1, 1, WM_LBUTTONUP);
+    bool trayMenu = WaitFor([] { return FindVisibleMenu() != nullptr; }, 10000);
+    Check(trayMenu, "tray menu popped up");
+    if (trayMenu) {
+        Tap(VK_UP);  // from no selection, Up selects the last item, "Выход"
+        Tap(VK_RETURN);
+    }
+    bool ended = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
+    Check(ended, "Quillan ended after Выход");
+    if (!ended) TerminateProcess(pi.hProcess, 1);
+    Check(FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId) == nullptr, "no tray window left");
+    BOOL free = RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_WIN, 'H');
+    Check(free != FALSE, "the hotkey is free again");
+    if (free) UnregisterHotKey(nullptr, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    DestroyWindow(target);
+
+    std::printf("%d passed, %d failed\n", g_failures == 0 ? 1 : 0, g_failures == 0 ? 0 : 1);
+    return g_failures == 0 ? 0 : 1;
+}

@@ -350,7 +350,7 @@ public:
     std::function<void(TSimpleXML& sender, TStream& source, TStream& target)> OnDecodeStream;
 
 private:
-    void LoadFromBuffer(const char* data, size_t size);
+    void LoadFromBuffer(const char* data, size_t size, size_t* consumed);
 
     std::string fileName_;
     TSimpleXMLOptions options_{TSimpleXMLOption::sxoAutoIndent, TSimpleXMLOption::sxoAutoEncodeValue,

@@ -86,7 +86,8 @@ public:
     // Shows the menu with its top-left corner at the screen point and returns the
     // chosen item (nullptr when dismissed) without running its OnClick.
     TMenuItem* TrackPopup(int x, int y, HWND owner);
-    // TrackPopup, then the chosen item's OnClick after the menu has closed.
+    // TrackPopup, then the chosen item's OnClick after the menu has closed. The
+    // handler may destroy the item: the result is then only fit for comparing.
     TMenuItem* Popup(int x, int y, HWND owner);
     // Any item of the tree by component name; nullptr when none.
     TMenuItem* FindItemByName(const std::string& name) const { return items_.Find(name); }

@@ -1,0 +1,15 @@
+#include "engine/menu/match.h"
+
+#include "framework/core/convert.h"
+
+namespace quillan {
+
+bool IsTemplateOffered(const TTmpl& tmpl, const std::string& currentApp) {
+    return AsciiLowerCase(tmpl.Application) == currentApp || tmpl.Application == kCommonGroup;
+}
+
+std::string TemplateItemCaption(size_t index, const std::string& menuCaption) {
+    return std::to_string(index) + "\t" + menuCaption;
+}
+
+}  // namespace quillan

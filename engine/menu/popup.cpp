@@ -1,0 +1,21 @@
+#include "engine/menu/popup.h"
+
+namespace quillan {
+
+TMenuItem* PopupAtCursor(TPopupMenu& menu, HWND owner) {
+    HWND previous = GetForegroundWindow();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // A menu whose owner is not in front does not close when the user clicks
+    // elsewhere; WM_NULL afterwards lets the owner's thread finish the menu's exit.
+    SetForegroundWindow(owner);
+    TMenuItem* chosen = menu.TrackPopup(cursor.x, cursor.y, owner);
+    PostMessageW(owner, WM_NULL, 0, 0);
+    // The program the hotkey was pressed in must be in front again before the
+    // click handler sends it Ctrl+V.
+    if (previous && previous != owner && IsWindow(previous)) SetForegroundWindow(previous);
+    if (chosen) chosen->Click();
+    return chosen;
+}
+
+}  // namespace quillan

@@ -1,0 +1,33 @@
+#include "engine/settings/settings.h"
+
+#include "framework/core/convert.h"
+
+namespace quillan {
+
+bool IsValidHotKeyIndex(int index) { return index >= 0 && index < static_cast<int>(HotKeyNames.size()); }
+
+int ParseHotKeyIndex(const std::string& text) {
+    // The runtime's conversion also takes "$" hexadecimal; a stored index is decimal only.
+    if (text.find('$') != std::string::npos) return 0;
+    return StrToIntDef(text, 0);
+}
+
+std::string TrayHintText(int index) {
+    if (!IsValidHotKeyIndex(index)) return kProductName;
+    return std::string(kProductName) + " (" + HotKeyNames[static_cast<size_t>(index)] + ")";
+}
+
+bool ParseRestoreFlag(const std::string& text) { return text == "True"; }
+
+std::string ExecutableStem(const std::string& exePath) {
+    size_t slash = exePath.find_last_of("\\/:");
+    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string MakeSettingsKeyPath(const std::string& stem) {
+    return std::string("\\Software\\") + stem + "\\" + kSettingsSection;
+}
+
+}  // namespace quillan

@@ -1,0 +1,45 @@
+#include "engine/settings/settings_reader.h"
+
+#include "engine/settings/settings.h"
+#include "engine/store/template_file.h"
+#include "framework/core/file_io.h"
+#include "framework/registry/registry.h"
+#include "framework/win/text.h"
+
+namespace quillan {
+
+namespace {
+
+// Opens the settings key afresh, creating it when missing, as the readers must
+// see what the options dialog stored a moment ago.
+bool OpenSettings(TRegistry& registry) { return registry.OpenKey(GetSettingsKeyPath(), true); }
+
+}  // namespace
+
+std::string GetSettingsKeyPath() { return MakeSettingsKeyPath(ExecutableStem(win::ModuleFileName())); }
+
+std::string GetTemplateFilePath() {
+    std::string folder;
+    {
+        TRegistry registry;
+        if (OpenSettings(registry)) folder = registry.ReadString(kFolderValue);
+    }
+    if (folder.empty()) folder = ExtractFilePath(win::ModuleFileName());
+    return MakeTemplateFilePath(folder);
+}
+
+bool ReadRestoreClipboard() {
+    TRegistry registry;
+    if (!OpenSettings(registry)) return true;
+    return ParseRestoreFlag(registry.ReadString(kRestoreValue));
+}
+
+int ReadHotKeyChoice(const TSetTrayHint& setTrayHint) {
+    TRegistry registry;
+    if (!OpenSettings(registry)) return 0;
+    int index = ParseHotKeyIndex(registry.ReadString(kHotKeyValue));
+    if (setTrayHint) setTrayHint(TrayHintText(index));
+    return index;
+}
+
+}  // namespace quillan

@@ -1,0 +1,139 @@
+#include "framework/registry/registry.h"
+
+#include <vector>
+
+#include "framework/core/exceptions.h"
+#include "framework/win/text.h"
+
+namespace quillan {
+
+using win::Narrow;
+using win::Wide;
+
+namespace {
+
+[[noreturn]] void Raise(const char* pattern, const std::string& name) {
+    throw ERegistryException(Format(pattern, {name}));
+}
+
+}  // namespace
+
+void TRegistry::SetRootKey(HKEY root) {
+    CloseKey();
+    root_ = root;
+}
+
+HKEY TRegistry::BaseKeyFor(const std::string& key, std::wstring& relative) const {
+    // Windows rejects sub-key names that begin with a separator, so the leading
+    // "\" only says "from the root".
+    bool absolute = !key.empty() && key[0] == '\\';
+    relative = Wide(absolute ? key.substr(1) : key);
+    return absolute || !current_ ? root_ : current_;
+}
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+    std::wstring relative;
+    HKEY base = BaseKeyFor(key, relative);
+    HKEY opened = nullptr;
+    LONG rc;
+    if (canCreate) {
+        rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr,
+                             &opened, nullptr);
+    } else {
+        rc = RegOpenKeyExW(base, relative.c_str(), 0, Access, &opened);
+    }
+    if (rc != ERROR_SUCCESS) return false;
+    bool absolute = !key.empty() && key[0] == '\\';
+    std::string path = absolute || !current_ ? key : path_ + "\\" + key;
+    CloseKey();
+    current_ = opened;
+    path_ = path;
+    return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string& key) {
+    REGSAM saved = Access;
+    Access = KEY_READ;
+    bool ok = OpenKey(key, false);
+    Access = saved;
+    return ok;
+}
+
+void TRegistry::CreateKey(const std::string& key) {
+    std::wstring relative;
+    HKEY base = BaseKeyFor(key, relative);
+    HKEY created = nullptr;
+    LONG rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr,
+                              &created, nullptr);
+    if (rc != ERROR_SUCCESS) Raise("Failed to create key %s", key);
+    RegCloseKey(created);
+}
+
+bool TRegistry::KeyExists(const std::string& key) const {
+    std::wstring relative;
+    HKEY base = BaseKeyFor(key, relative);
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(base, relative.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+bool TRegistry::DeleteKey(const std::string& key) {
+    std::wstring relative;
+    HKEY base = BaseKeyFor(key, relative);
+    // Never the root itself: an empty name would empty the whole base key.
+    if (relative.empty()) return false;
+    // Given a sub-key name, RegDeleteTree removes that key as well as its content.
+    return RegDeleteTreeW(base, relative.c_str()) == ERROR_SUCCESS;
+}
+
+void TRegistry::CloseKey() {
+    if (current_) RegCloseKey(current_);
+    current_ = nullptr;
+    path_.clear();
+}
+
+std::string TRegistry::ReadString(const std::string& name) const {
+    std::wstring wname = Wide(name);
+    HKEY key = current_ ? current_ : root_;
+    for (;;) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG rc = RegQueryValueExW(key, wname.c_str(), nullptr, &type, nullptr, &size);
+        if (rc == ERROR_FILE_NOT_FOUND) return {};
+        if (rc != ERROR_SUCCESS) Raise("Failed to get data for '%s'", name);
+        if (type != REG_SZ && type != REG_EXPAND_SZ) Raise("Invalid data type for '%s'", name);
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = size;
+        rc = RegQueryValueExW(key, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+        // Changed between the two calls: ask again.
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) Raise("Failed to get data for '%s'", name);
+        if (type != REG_SZ && type != REG_EXPAND_SZ) Raise("Invalid data type for '%s'", name);
+        // The stored text need not end in a zero; the buffer has one more slot that does.
+        std::wstring_view text(buffer.data(), got / sizeof(wchar_t));
+        size_t zero = text.find(L'\0');
+        return Narrow(text.substr(0, zero));
+    }
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& value) {
+    std::wstring text = Wide(value);
+    DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    HKEY key = current_ ? current_ : root_;
+    LONG rc = RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             bytes);
+    if (rc != ERROR_SUCCESS) Raise("Failed to set data for '%s'", name);
+}
+
+bool TRegistry::ValueExists(const std::string& name) const {
+    HKEY key = current_ ? current_ : root_;
+    return RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool TRegistry::DeleteValue(const std::string& name) {
+    HKEY key = current_ ? current_ : root_;
+    return RegDeleteValueW(key, Wide(name).c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace quillan

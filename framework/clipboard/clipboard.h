@@ -55,6 +55,18 @@ private:
     HWND ownWindow_ = nullptr;
 };
 
+// Open for one scope: Open in the constructor, the matching Close on every way out.
+class TClipboardScope {
+public:
+    explicit TClipboardScope(TClipboard& clipboard) : clipboard_(clipboard) { clipboard_.Open(); }
+    ~TClipboardScope() { clipboard_.Close(); }
+    TClipboardScope(const TClipboardScope&) = delete;
+    TClipboardScope& operator=(const TClipboardScope&) = delete;
+
+private:
+    TClipboard& clipboard_;
+};
+
 // The process's one clipboard object.
 TClipboard& Clipboard();
 

@@ -85,6 +85,9 @@ public:
     std::string ReadString();
     // Exactly count raw bytes.
     void Read(void* data, size_t count);
+    // Raises EReadError "Stream read error" unless count more bytes can be read;
+    // lets a caller check a stored size before allocating for it.
+    void CheckAvailable(uint64_t count);
     // Puts the stream just after the last value read and empties the buffer.
     void FixupBuffer();
 
@@ -92,7 +95,6 @@ private:
     uint8_t ReadByte();
     TValueType ReadTag() { return static_cast<TValueType>(ReadByte()); }
     uint64_t ReadLittleEndian(size_t bytes);
-    void ReadLength(size_t& length, size_t lengthBytes);
     void Refill();
 
     TStream& stream_;

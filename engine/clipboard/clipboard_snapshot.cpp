@@ -1,0 +1,147 @@
+#include "engine/clipboard/clipboard_snapshot.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cwchar>
+
+#include "framework/clipboard/clipboard.h"
+#include "framework/core/exceptions.h"
+#include "framework/win/handle.h"
+#include "framework/win/text.h"
+
+namespace quillan {
+namespace {
+
+constexpr size_t kValueBufferSize = 4096;
+constexpr int kFormatNameBuffer = 129;  // a registered name has at most 128 characters
+constexpr UINT kClipboardAllocFlags = 0x2042;  // GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE
+constexpr const char* kSCouldNotLock =
+    "CopyStreamFromClipboard: could not lock global handle obtained from clipboard!";
+
+// The registered name of format; empty for predefined formats.
+std::string ClipboardFormatName(uint16_t format) {
+    wchar_t name[kFormatNameBuffer] = {};
+    int n = GetClipboardFormatNameW(format, name, kFormatNameBuffer);
+    if (n <= 0) return {};
+    return win::Narrow(std::wstring_view(name, wcsnlen(name, static_cast<size_t>(n))));
+}
+
+}  // namespace
+
+bool IsHandleOnlyClipboardFormat(uint16_t format) {
+    switch (format) {
+        case CF_BITMAP:
+        case CF_METAFILEPICT:  // a global block, but holding an HMETAFILE owned by the clipboard
+        case CF_PALETTE:
+        case CF_ENHMETAFILE:
+        case CF_OWNERDISPLAY:
+        case CF_DSPBITMAP:
+        case CF_DSPMETAFILEPICT:
+        case CF_DSPENHMETAFILE:
+            return true;
+        default:
+            return format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST;
+    }
+}
+
+void SaveClipboardToStream(TMemoryStream& stream) {
+    TValueWriter writer(stream, kValueBufferSize);  // flushes on every way out
+    win::TClipboard& clipboard = win::Clipboard();
+    {
+        win::TClipboardScope open(clipboard);
+        writer.WriteListBegin();
+        int count = clipboard.FormatCount();
+        for (int i = 0; i < count; ++i) {
+            WriteClipboardFormat(static_cast<uint16_t>(clipboard.Formats(i)), writer);
+        }
+        writer.WriteListEnd();
+    }
+    writer.Flush();
+}
+
+void WriteClipboardFormat(uint16_t format, TValueWriter& writer) {
+    // Bitmaps, palettes and metafiles are GDI handles that GlobalLock cannot read.
+    // Skipping them keeps the formats after them; the system makes a bitmap again
+    // from the CF_DIB entry and converts between the metafile kinds.
+    if (IsHandleOnlyClipboardFormat(format)) return;
+    std::string name = ClipboardFormatName(format);
+    TMemoryStream data;
+    CopyStreamFromClipboard(format, data);
+    if (data.Size() == 0) return;
+    writer.WriteInteger(static_cast<int32_t>(format));
+    writer.WriteString(name);
+    writer.WriteInteger(data.Size());
+    writer.Write(data.Memory(), static_cast<size_t>(data.Size()));
+}
+
+void CopyStreamFromClipboard(uint16_t format, TStream& stream) {
+    // Held open until the copy is done, so the handle stays valid meanwhile.
+    win::TClipboardScope open(win::Clipboard());
+    HANDLE handle = win::Clipboard().GetAsHandle(format);
+    if (!handle) return;
+    const void* data = GlobalLock(handle);
+    if (!data) {
+        // A moveable block of size 0 has no memory to lock: it is empty data, not a fault.
+        if (GlobalSize(handle) == 0) return;
+        throw Exception(kSCouldNotLock);
+    }
+    try {
+        stream.WriteBuffer(data, GlobalSize(handle));
+        stream.SetPosition(0);
+    } catch (...) {
+        GlobalUnlock(handle);
+        throw;
+    }
+    GlobalUnlock(handle);
+}
+
+void LoadClipboardFromStream(TMemoryStream& stream) {
+    stream.SetPosition(0);
+    TValueReader reader(stream, kValueBufferSize);
+    win::TClipboard& clipboard = win::Clipboard();
+    win::TClipboardScope open(clipboard);
+    clipboard.Clear();  // once, before the first format; never between two formats
+    reader.ReadListBegin();
+    while (!reader.EndOfList()) ReadClipboardFormat(reader);
+    reader.ReadListEnd();
+}
+
+void ReadClipboardFormat(TValueReader& reader) {
+    int32_t stored = reader.ReadInteger();
+    std::string name = reader.ReadString();
+    int64_t size = reader.ReadInt64();
+    if (size < 0) throw EReadError(kSReadError);
+    reader.CheckAvailable(static_cast<uint64_t>(size));
+    TMemoryStream data;
+    data.SetSize(size);
+    reader.Read(data.Memory(), static_cast<size_t>(size));
+    // Registered formats are numbered anew by each session: their name is what counts.
+    UINT format = name.empty() ? static_cast<UINT>(stored) : RegisterClipboardFormatW(win::Wide(name).c_str());
+    if (format == 0 || format > 0xFFFF || size == 0) return;
+    if (IsHandleOnlyClipboardFormat(static_cast<uint16_t>(format))) return;
+    CopyStreamToClipboard(static_cast<uint16_t>(format), data);
+}
+
+void CopyStreamToClipboard(uint16_t format, TStream& stream) {
+    stream.SetPosition(0);
+    int64_t size = stream.Size();
+    if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX) ThrowOutOfMemory();
+    win::GlobalHandle block(GlobalAlloc(kClipboardAllocFlags, static_cast<SIZE_T>(size)));
+    if (!block) ThrowOutOfMemory();
+    void* data = GlobalLock(block.get());
+    if (!data) ThrowOutOfMemory();  // the block is freed by its owner here
+    try {
+        stream.ReadBuffer(data, static_cast<size_t>(size));
+        stream.SetPosition(0);
+    } catch (...) {
+        GlobalUnlock(block.get());
+        throw;
+    }
+    GlobalUnlock(block.get());
+    win::TClipboardScope open(win::Clipboard());
+    win::Clipboard().SetAsHandle(format, block.get());
+    block.release();  // the clipboard owns it now
+}
+
+}  // namespace quillan

@@ -1,0 +1,125 @@
+// Writer of the template file and the file-level save around it.
+#include "engine/store/template_file.h"
+
+#include "framework/core/file_io.h"
+
+namespace quillan {
+
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+
+void AddLine(std::string& out, std::string_view line) {
+    out.append(line);
+    out.append(kEol);
+}
+
+// One element on one line (or several, when the value holds line breaks).
+void AddElement(std::string& out, std::string_view indent, std::string_view name, std::string_view value,
+                bool escape) {
+    out.append(indent);
+    out.append("<").append(name).append(">");
+    if (escape) out.append(EscapeXmlText(value));
+    else out.append(value);
+    out.append("</").append(name).append(">");
+    out.append(kEol);
+}
+
+void AddTemplate(std::string& out, const TTmpl& record) {
+    THotPoint point = DefaultHotPoint(record.TemplateText);
+    int32_t x = record.PointX != 0 ? record.PointX : point.X;
+    int32_t y = record.PointY != 0 ? record.PointY : point.Y;
+    AddLine(out, "   <Template>");
+    AddElement(out, "    ", "MenuCaption", record.MenuCaption, true);
+    AddElement(out, "    ", "TemplateText", record.TemplateText, true);
+    AddElement(out, "    ", "PointX", std::to_string(x), false);
+    AddElement(out, "    ", "PointY", std::to_string(y), false);
+    AddLine(out, "   </Template>");
+}
+
+}  // namespace
+
+THotPoint DefaultHotPoint(std::string_view text) {
+    THotPoint point;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) {
+            point.X = static_cast<int32_t>(end - start) + 1;
+            ++point.Y;
+        }
+        start = end + 1;
+    }
+    return point;
+}
+
+std::string EscapeXmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    size_t plain = 0;  // start of the run of bytes copied as they are
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char* entity = nullptr;
+        switch (text[i]) {
+            case '&': entity = "&amp;"; break;
+            case '<': entity = "&lt;"; break;
+            case '>': entity = "&gt;"; break;
+            case '"': entity = "&quot;"; break;
+            case '\'': entity = "&apos;"; break;
+            default: continue;
+        }
+        out.append(text.substr(plain, i - plain));
+        out.append(entity);
+        plain = i + 1;
+    }
+    out.append(text.substr(plain));
+    return out;
+}
+
+std::string BuildTemplateFile(const TTemplateTree& tree) {
+    std::string out;
+    AddLine(out, "<?xml version=\"1.0\" encoding=\"windows-1251\"?>");
+    AddLine(out, "<HOT>");
+    for (const TTreeApp& app : tree) {
+        AddLine(out, " <Templates>");
+        AddElement(out, "  ", "Application", app.Name, true);
+        for (const TTmpl* record : app.Templates) AddTemplate(out, *record);
+        AddLine(out, " </Templates>");
+    }
+    AddLine(out, "</HOT>");
+    return out;
+}
+
+std::string MakeTemplateFilePath(const std::string& folder) {
+    std::string path = folder;
+    if (!path.empty()) {
+        char last = path.back();
+        bool letter = (last >= 'A' && last <= 'Z') || (last >= 'a' && last <= 'z');
+        if (last == ':' || last == '\\') {
+            // already ends in a separator
+        } else if (path.size() == 1 && letter) {
+            path += ":\\";
+        } else {
+            path += '\\';
+        }
+    }
+    return path + kTemplateFileName;
+}
+
+void SaveTemplateFile(const std::string& path, const TTemplateTree& tree) {
+    std::string text = BuildTemplateFile(tree);
+    std::string backup = path + kBackupSuffix;
+    // The rename fails when a backup exists already; that keeps the oldest one.
+    bool movedAside = FileExists(path) && RenameFile(path, backup);
+    try {
+        AtomicWriteFile(path, text);
+    } catch (...) {
+        // Without this the user's only copy would sit under the backup name and
+        // the next hotkey press would find no template file at all.
+        // If even this fails the content is still safe under the backup name.
+        if (movedAside) RenameFile(backup, path);
+        throw;
+    }
+}
+
+}  // namespace quillan

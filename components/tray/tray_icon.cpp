@@ -182,7 +182,6 @@ void TTrayIcon::InitIconData() {
     if (!currentIcon_) currentIcon_.reset(CopyIcon(win::Application().Icon()));
     iconData_.hIcon = currentIcon_.get();
     CopyTip();
-    hintChanged_ = false;
     iconData_.uFlags = 0;
 }
 

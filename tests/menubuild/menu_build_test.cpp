@@ -1,0 +1,159 @@
+// The template menu built for a program in front, checked on the item model and
+// on the HMENU it turns into; the foreground program's name; the popup at the cursor.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "engine/menu/foreground.h"
+#include "engine/menu/menu_build.h"
+#include "engine/menu/popup.h"
+#include "framework/core/file_io.h"
+#include "framework/win/text.h"
+
+namespace quillan {
+namespace {
+
+class MenuBuildTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        menu_.Items().Add(std::make_unique<TMenuItem>("-", "Paste1"));
+        menu_.Items().Add(std::make_unique<TMenuItem>("Настройки", "N1"));
+    }
+    void AddTemplate(const std::string& application, const std::string& caption) {
+        auto t = std::make_unique<TTmpl>();
+        t->Application = application;
+        t->MenuCaption = caption;
+        list_.push_back(std::move(t));
+    }
+    void Build(const std::string& foreground) {
+        BuildTemplateMenu(menu_, list_, currentApp_, foreground, [this](TMenuItem& item) { clicked_ = &item; });
+    }
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < menu_.Items().Count(); ++i) out.push_back(menu_.Items().Items(i).Caption);
+        return out;
+    }
+
+    TPopupMenu menu_;
+    TTemplateList list_;
+    std::string currentApp_ = "left over";
+    TMenuItem* clicked_ = nullptr;
+};
+
+TEST_F(MenuBuildTest, OfferedTemplatesInFileOrderUnderTheBoldProgramName) {
+    AddTemplate("word.exe", "zero");
+    AddTemplate("NotePad.EXE", "one");
+    AddTemplate("общие", "two");
+    AddTemplate("Общие", "three");
+    AddTemplate("", "four");
+    Build("NOTEPAD.exe");
+    EXPECT_EQ(currentApp_, "notepad.exe");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"notepad.exe", "-", "1\tone", "3\tthree", "-", "Настройки"}));
+    TMenuItem& one = menu_.Items().Items(2);
+    TMenuItem& three = menu_.Items().Items(3);
+    EXPECT_EQ(one.Tag, 1);
+    EXPECT_EQ(three.Tag, 3);
+    EXPECT_EQ(list_[1]->MenuItem, &one);
+    EXPECT_EQ(list_[3]->MenuItem, &three);
+    EXPECT_EQ(list_[0]->MenuItem, nullptr);
+    EXPECT_TRUE(menu_.Items().Items(0).Default);
+    EXPECT_FALSE(menu_.Items().Items(0).OnClick);
+    EXPECT_EQ(menu_.Items().Items(4).Name, "Paste1");
+    EXPECT_EQ(menu_.Items().Items(5).Name, "N1");
+    three.Click();
+    EXPECT_EQ(clicked_, &three);
+
+    TBuiltMenu built = menu_.BuildMenu();
+    HMENU h = built.Menu.get();
+    ASSERT_EQ(GetMenuItemCount(h), 6);
+    EXPECT_EQ(GetMenuDefaultItem(h, TRUE, 0), 0u);
+    wchar_t text[64] = {};
+    GetMenuStringW(h, 2, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(win::Narrow(text), "1\tone");
+    for (UINT separator : {1u, 4u}) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE;
+        ASSERT_TRUE(GetMenuItemInfoW(h, separator, TRUE, &info));
+        EXPECT_TRUE(info.fType & MFT_SEPARATOR) << separator;
+    }
+}
+
+TEST_F(MenuBuildTest, NothingOfferedLeavesNameSeparatorAndFixedItems) {
+    AddTemplate("word.exe", "zero");
+    Build("");
+    EXPECT_EQ(currentApp_, "");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"", "-", "-", "Настройки"}));
+    EXPECT_TRUE(menu_.Items().Items(0).Default);
+}
+
+TEST_F(MenuBuildTest, ClearRemovesTheItemsOfEveryBuild) {
+    AddTemplate("Общие", "common");
+    Build("a.exe");
+    Build("b.exe");  // after the options dialog: built again without a removal
+    EXPECT_EQ(menu_.Items().Count(), 2 + 3 + 3);
+    ClearTemplateMenu(menu_);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"-", "Настройки"}));
+    EXPECT_NE(menu_.FindItemByName("N1"), nullptr);
+    Build("c.exe");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"c.exe", "-", "0\tcommon", "-", "Настройки"}));
+}
+
+TEST(ForegroundApp, NamesTheExecutableOfTheWindowsThread) {
+    std::string exe = ExtractFileName(win::ModuleFileName());
+    EXPECT_EQ(GetThreadProcessId(GetCurrentThreadId()), GetCurrentProcessId());
+    EXPECT_EQ(GetThreadProcessId(0xFFFFFFF0u), 0u);
+    EXPECT_EQ(GetProcessExeName(0xFFFFFFF0u), "");
+    EXPECT_EQ(GetProcessExeName(GetCurrentThreadId()), exe);
+
+    HWND window = CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    EXPECT_EQ(GetWindowAppName(window), exe);
+    if (GetForegroundWindow() == window) {
+        EXPECT_EQ(GetForegroundAppName(), exe);
+    } else {
+        GTEST_SKIP() << "the window could not be brought to the front on this display";
+    }
+    DestroyWindow(window);
+}
+
+HWND g_foregroundDuringMenu = nullptr;
+
+// Runs inside the menu's message loop: notes who is in front, picks the first item.
+void CALLBACK ChooseFirst(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_foregroundDuringMenu = GetForegroundWindow();
+    for (BYTE key : {static_cast<BYTE>(VK_DOWN), static_cast<BYTE>(VK_RETURN)}) {
+        keybd_event(key, 0, 0, 0);
+        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    }
+}
+
+HWND TopWindow(const wchar_t* caption, int x) {
+    return CreateWindowExW(0, L"STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 50, 200, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+TEST(PopupAtCursor, ProgramInFrontIsBackBeforeTheClick) {
+    HWND program = TopWindow(L"program", 50);
+    HWND owner = TopWindow(L"owner", 400);
+    ASSERT_TRUE(program && owner);
+    SetForegroundWindow(program);
+    if (GetForegroundWindow() != program) GTEST_SKIP() << "windows cannot be brought to the front on this display";
+    SetCursorPos(300, 300);
+    TPopupMenu menu;
+    HWND frontAtClick = nullptr;
+    TMenuItem& item = menu.Items().Add(std::make_unique<TMenuItem>("0\tpaste"));
+    item.OnClick = [&](TMenuItem&) { frontAtClick = GetForegroundWindow(); };
+    SetTimer(nullptr, 0, 200, ChooseFirst);
+    EXPECT_EQ(PopupAtCursor(menu, owner), &item);
+    EXPECT_EQ(g_foregroundDuringMenu, owner);
+    EXPECT_EQ(frontAtClick, program);
+    DestroyWindow(owner);
+    DestroyWindow(program);
+}
+
+}  // namespace
+}  // namespace quillan

@@ -1,0 +1,62 @@
+// Reading hot.ini into memory: the main form's template list and the options
+// dialog's tree of applications and templates. Both read the whole file first and
+// touch their target only after it parsed, so a bad file keeps the previous load.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "components/xml/simple_xml.h"
+#include "engine/store/template.h"
+#include "engine/store/template_file.h"
+
+namespace quillan {
+
+// Loads path into xml (EFOpenError / ESimpleXMLError propagate, list untouched),
+// then replaces the list's records by the file's templates in document order.
+// A Template met before any Application gets an empty application.
+void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list);
+
+// The main form's walk over element's children. currentApp is the walk's own
+// current application; field elements apply to the list's last record and are
+// skipped while the list is empty.
+void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::string& currentApp);
+
+// The options dialog's working copy: applications in tree order, each owning its
+// template records. NodeText is what the tree shows ("999" until a MenuCaption).
+struct TDialogTemplate {
+    std::string NodeText;
+    std::unique_ptr<TTmpl> Record;
+};
+struct TDialogApp {
+    std::string Name;
+    std::vector<TDialogTemplate> Templates;
+};
+using TDialogTree = std::vector<TDialogApp>;
+
+// Fills a dialog tree from elements; the current application and template are kept
+// across calls of one load. ShortCut, NewLine and unknown elements are skipped.
+class TTreeLoader {
+public:
+    explicit TTreeLoader(TDialogTree& tree) : tree_(tree) {}
+    void AddXmlChildren(TSimpleXMLElem& element);
+
+private:
+    TTmpl* CurrentRecord();
+
+    TDialogTree& tree_;
+    // Indexes into tree_. Like the main form's walk, fields go to the latest
+    // template even when a new Application came in between.
+    int app_ = -1;
+    int templateApp_ = -1;
+    int template_ = -1;
+};
+
+// Loads path into xml (errors propagate, tree untouched), then replaces the tree.
+void LoadTree(TSimpleXML& xml, const std::string& path, TDialogTree& tree);
+
+// The writer's view of a dialog tree: the same order, records referred to.
+TTemplateTree TreeForSaving(const TDialogTree& tree);
+
+}  // namespace quillan

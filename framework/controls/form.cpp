@@ -55,7 +55,8 @@ TControl* TForm::FindComponent(const std::string& name) const {
 TButton* TForm::FindButton(bool defaultButton) const {
     for (TControl* control : components_) {
         auto* button = dynamic_cast<TButton*>(control);
-        if (button && (defaultButton ? button->Default : button->Cancel) && button->Visible() &&
+        if (button && (defaultButton ? button->Default : button->Cancel) &&
+            (GetWindowLongPtrW(button->Handle(), GWL_STYLE) & WS_VISIBLE) &&
             button->Enabled())
             return button;
     }
@@ -78,9 +79,15 @@ bool TForm::DialogKeyFilter(MSG& msg) {
         if (next) ::SetFocus(next);
         return true;
     }
+    bool handled = false;
+    Guarded([&] { handled = DialogKey(key); });
+    return handled || (key == VK_RETURN && focused != nullptr);
+}
+
+bool TForm::DialogKey(WPARAM key) {
     TButton* button = FindButton(key == VK_RETURN);
-    if (!button) return key == VK_RETURN && focused != nullptr;
-    Guarded([button] { button->Click(); });
+    if (!button) return false;
+    button->Click();
     return true;
 }
 

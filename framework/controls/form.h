@@ -43,6 +43,9 @@ public:
     // Is the border sizeable (normal or tool window)?
     bool Sizeable() const { return (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_THICKFRAME) != 0; }
 
+    // Enter presses the default button, Esc the cancel button; false when there is none.
+    bool DialogKey(WPARAM key);
+
     // Minimum tracking size in pixels (0 = none).
     int MinWidth = 0;
     int MinHeight = 0;

@@ -110,7 +110,13 @@ HANDLE TClipboard::GetAsHandle(UINT format) {
 void TClipboard::SetAsHandle(UINT format, HANDLE value) {
     TClipboardScope scope(*this);
     Adding();
-    if (!SetClipboardData(format, value)) RaiseLastOSError("SetClipboardData");
+    SetLastError(0);
+    if (SetClipboardData(format, value)) return;
+    // Wine refuses data it cannot convert without setting an error code.
+    if (GetLastError() == 0) {
+        throw EOSError(Format("SetClipboardData refused clipboard format %d", {std::to_string(format)}));
+    }
+    RaiseLastOSError("SetClipboardData");
 }
 
 void TClipboard::SetTextBuf(std::string_view text) {

@@ -1,0 +1,93 @@
+#include "framework/clipboard/clipboard.h"
+
+#include "tests/clipboard/clipboard_support.h"
+
+#include "framework/core/exceptions.h"
+
+namespace quillan::test {
+namespace {
+
+using win::Clipboard;
+
+using ClipboardObject = ClipboardTest;
+
+TEST_F(ClipboardObject, OpenAndCloseNest) {
+    Clipboard().Open();
+    Clipboard().Open();
+    EXPECT_EQ(GetOpenClipboardWindow(), Clipboard().Owner());
+    Clipboard().Close();
+    EXPECT_EQ(GetOpenClipboardWindow(), Clipboard().Owner());  // inner close keeps it open
+    Clipboard().Close();
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    Clipboard().Close();  // an unmatched close does nothing
+    EXPECT_EQ(Clipboard().OpenCount(), 0);
+}
+
+struct Holder {
+    DWORD ms;
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI HoldClipboard(void* arg) {
+    Holder* h = static_cast<Holder*>(arg);
+    OpenClipboard(nullptr);
+    SetEvent(h->opened);
+    Sleep(h->ms);
+    CloseClipboard();
+    return 0;
+}
+
+// Another thread holds the clipboard: briefly is waited out, for long is an error.
+TEST_F(ClipboardObject, BusyClipboard) {
+    for (DWORD ms : {50u, 2000u}) {
+        SCOPED_TRACE(ms);
+        Holder holder{ms};
+        HANDLE thread = CreateThread(nullptr, 0, HoldClipboard, &holder, 0, nullptr);
+        WaitForSingleObject(holder.opened, INFINITE);
+        if (ms < 100) {
+            EXPECT_NO_THROW(Clipboard().Open());
+            Clipboard().Close();
+        } else {
+            try {
+                Clipboard().Open();
+                ADD_FAILURE() << "opened a clipboard held by another thread";
+            } catch (const Exception& e) {
+                EXPECT_EQ(e.Message().rfind("Cannot open clipboard: ", 0), 0u) << e.Message();
+                EXPECT_GT(e.Message().size(), 23u);
+            }
+            EXPECT_EQ(Clipboard().OpenCount(), 0);
+        }
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        CloseHandle(holder.opened);
+    }
+}
+
+TEST_F(ClipboardObject, TextIsWindows1251) {
+    const std::string text = "\xCE\xE1\xF9\xE8\xE5 templates";  // "Общие templates"
+    Clipboard().SetTextBuf(text);
+    EXPECT_EQ(Clipboard().AsText(), text);
+    std::map<UINT, std::string> raw = ReadRaw(owner_);
+    EXPECT_EQ(raw[CF_TEXT], text + '\0');
+    std::wstring wide = L"\u041E\u0431\u0449\u0438\u0435 templates";
+    EXPECT_EQ(raw[CF_UNICODETEXT],
+              std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
+    EXPECT_TRUE(Clipboard().HasFormat(CF_LOCALE));
+
+    // Placing inside an open session empties the clipboard only once.
+    Clipboard().Open();
+    Clipboard().SetTextBuf("a");
+    Clipboard().SetAsHandle(CF_PRIVATEFIRST, GlobalAlloc(GMEM_MOVEABLE, 4));
+    EXPECT_GE(Clipboard().FormatCount(), 4);
+    EXPECT_EQ(Clipboard().Formats(Clipboard().FormatCount()), 0u);
+    Clipboard().Close();
+    EXPECT_TRUE(Clipboard().HasFormat(CF_PRIVATEFIRST));
+    EXPECT_EQ(Clipboard().AsText(), "a");
+
+    Clipboard().Clear();
+    EXPECT_EQ(Clipboard().FormatCount(), 0);
+    EXPECT_EQ(Clipboard().AsText(), "");
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/core/exceptions.h"
+#include "components/xml/xml_pool.h"
 #include "framework/core/streams.h"
 
 namespace quillan {
@@ -71,6 +72,7 @@ class TXmlParser;
 // One attribute: name, value, namespace prefix; owned by its TSimpleXMLProps.
 class TSimpleXMLProp {
 public:
+    QUILLAN_XML_POOLED
     TSimpleXMLProp(TSimpleXMLProps* parent, std::string name, std::string value)
         : parent_(parent), name_(std::move(name)), value_(std::move(value)) {}
 
@@ -97,6 +99,7 @@ private:
 // Ordered attribute list with a case-insensitive name lookup; owns its entries.
 class TSimpleXMLProps {
 public:
+    QUILLAN_XML_POOLED
     explicit TSimpleXMLProps(TSimpleXMLElem* parent) : parent_(parent) {}
     virtual ~TSimpleXMLProps() = default;
     TSimpleXMLProps(const TSimpleXMLProps&) = delete;
@@ -121,13 +124,15 @@ private:
     friend class xml_detail::TXmlParser;
     int IndexOf(std::string_view name);
     TSimpleXMLElem* parent_;
-    std::vector<std::unique_ptr<TSimpleXMLProp>> items_;
+    std::vector<std::unique_ptr<TSimpleXMLProp>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLProp>>>
+        items_;
     std::unordered_map<std::string, int> index_;  // lower-cased name -> first index, built lazily
 };
 
 // Ordered, name-indexed list of elements; owns them.
 class TSimpleXMLElems {
 public:
+    QUILLAN_XML_POOLED
     explicit TSimpleXMLElems(TSimpleXMLElem* parent) : parent_(parent) {}
     virtual ~TSimpleXMLElems();
     TSimpleXMLElems(const TSimpleXMLElems&) = delete;
@@ -153,7 +158,8 @@ private:
     friend class xml_detail::TXmlParser;
     friend class TSimpleXMLElem;
     TSimpleXMLElem* parent_;
-    std::vector<std::unique_ptr<TSimpleXMLElem>> items_;
+    std::vector<std::unique_ptr<TSimpleXMLElem>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLElem>>>
+        items_;
     std::unordered_map<std::string, int> index_;  // lower-cased name -> first index, built lazily
 };
 
@@ -161,6 +167,7 @@ private:
 // attribute lists. Freeing an element frees its subtree.
 class TSimpleXMLElem {
 public:
+    QUILLAN_XML_POOLED
     explicit TSimpleXMLElem(TSimpleXMLElem* parent) : parent_(parent) {}
     virtual ~TSimpleXMLElem();
     TSimpleXMLElem(const TSimpleXMLElem&) = delete;

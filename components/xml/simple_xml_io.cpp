@@ -119,21 +119,35 @@ std::string TSimpleXMLElem::SaveToString() {
 void TSimpleXMLElemClassic::SaveToStream(TStream& stream, const std::string& level, TSimpleXML* progress) {
     TSimpleXML* document = DocumentOf(*this, progress);
     // Names are written as they stand: an encoded start tag would no longer match its end tag.
-    std::string name = QualifiedName(prefix_, name_);
-    std::string out = level + "<" + name;
+    const std::string name = QualifiedName(prefix_, name_);
+    std::string out = level;
+    out += '<';
+    out += name;
     WriteProps(out, document);
+    std::string close = "</";
+    close += name;
+    close += '>';
+    close += kCrLf;
     if (HasItems()) {
-        Write(stream, out + ">" + kCrLf);
+        out += '>';
+        out += kCrLf;
+        Write(stream, out);
         std::string inner = level;
         if (!document || document->Options().Contains(TSimpleXMLOption::sxoAutoIndent))
             inner += document ? document->IndentString() : std::string("  ");
         for (int i = 0; i < items_->Count(); ++i) items_->Item(i)->SaveToStream(stream, inner, progress);
-        Write(stream, level + "</" + name + ">" + kCrLf);
+        Write(stream, level + close);
         return;
     }
-    if (value_.empty()) out += "/>";
-    else out += ">" + Encoded(value_, document) + "</" + name + ">";
-    Write(stream, out + kCrLf);
+    if (value_.empty()) {
+        out += "/>";
+        out += kCrLf;
+    } else {
+        out += '>';
+        out += Encoded(value_, document);
+        out += close;
+    }
+    Write(stream, out);
 }
 
 void TSimpleXMLElemText::SaveToStream(TStream& stream, const std::string& level, TSimpleXML* progress) {

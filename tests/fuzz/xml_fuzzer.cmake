@@ -12,6 +12,7 @@ else()
     set(_xml ${PROJECT_SOURCE_DIR}/components/xml)
     add_executable(xml_fuzzer ${CMAKE_CURRENT_LIST_DIR}/xml_fuzzer.cpp
         ${_xml}/simple_xml.cpp ${_xml}/simple_xml_io.cpp ${_xml}/xml_parser.cpp ${_xml}/xml_element_parser.cpp
+        ${_xml}/xml_pool.cpp
         ${_core}/exceptions.cpp ${_core}/convert.cpp ${_core}/streams.cpp ${_core}/file_common.cpp
         ${_core}/file_posix.cpp)
     target_include_directories(xml_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})

@@ -268,11 +268,15 @@ void TTrayIcon::ShowApplication() {
 
 void TTrayIcon::HookApplication() {
     if (appHook_) return;
-    appHook_ = win::Application().HookMainWindow([this](UINT msg, WPARAM wParam, LPARAM, LRESULT&) {
-        if (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && visibility_.Contains(tvAutoHide) &&
-            active_)
-            HideApplication();
-        return false;  // never consumed: the application still minimises
+    appHook_ = win::Application().HookMainWindow([this](UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+        if (msg != WM_SYSCOMMAND || (wParam & 0xFFF0) != SC_MINIMIZE || !visibility_.Contains(tvAutoHide) ||
+            !active_)
+            return false;
+        HideApplication();
+        // HideApplication has minimised the window already; the default handling
+        // would show it again (minimised, with its taskbar button).
+        result = 0;
+        return true;
     });
 }
 

@@ -136,6 +136,17 @@ TEST_F(TrayTest, VisibilityMovesTaskbarButtonAndIcon) {
     EXPECT_TRUE(IsWindowVisible(app));
     EXPECT_FALSE(IsIconic(app));
     EXPECT_TRUE(tray->Visibility().Contains(tvVisibleTaskBar));
+
+    // Minimising through the system menu hides the button (tvAutoHide), only while Active.
+    tray->SetActive(false);
+    SendMessageW(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(tray->Visibility().Contains(tvVisibleTaskBar));
+    tray->ShowApplication();
+    tray->SetActive(true);
+    SendMessageW(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(tray->Visibility().Contains(tvVisibleTaskBar));
+    EXPECT_TRUE(IsIconic(app));
+    EXPECT_FALSE(IsWindowVisible(app)) << "the taskbar button stays away";
     tray->HideApplication();
 }
 

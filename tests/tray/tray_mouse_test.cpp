@@ -16,8 +16,14 @@ TEST_F(TrayTest, SingleLeftClickOpensTrayMenuAtReleasePointAfterDoubleClickTime)
     Callback(*tray, WM_LBUTTONUP);
     EXPECT_TRUE(popups.empty()) << "the menu waits for a possible second click";
     SetCursorPos(300, 310);  // the menu still opens where the button was released
+    bool nullAfterMenu = false;
+    int filter = win::Application().AddMessageFilter([&](MSG& m) {
+        if (m.hwnd == tray->CallbackWindow() && m.message == WM_NULL && !popups.empty()) nullAfterMenu = true;
+        return false;
+    });
 
-    ASSERT_TRUE(PumpUntil([&] { return !popups.empty(); }, ClickDeadline()));
+    ASSERT_TRUE(PumpUntil([&] { return !popups.empty() && nullAfterMenu; }, ClickDeadline()));
+    win::Application().RemoveMessageFilter(filter);
     ASSERT_EQ(popups.size(), 1u);
     EXPECT_EQ(popups[0].menu, &trayMenu);
     EXPECT_EQ(popups[0].owner, tray->CallbackWindow());

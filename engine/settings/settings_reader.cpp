@@ -31,6 +31,9 @@ std::string GetTemplateFilePath() {
 bool ReadRestoreClipboard() {
     TRegistry registry;
     if (!OpenSettings(registry)) return true;
+    // Never saved: the options dialog's check box starts checked, so restore. Reading
+    // that as off would wipe the user's clipboard at every start until the first OK.
+    if (!registry.ValueExists(kRestoreValue)) return true;
     return ParseRestoreFlag(registry.ReadString(kRestoreValue));
 }
 

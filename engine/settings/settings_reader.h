@@ -17,7 +17,8 @@ std::string GetSettingsKeyPath();
 // opened) made to end in a separator, followed by "hot.ini".
 std::string GetTemplateFilePath();
 
-// "cbRestoreClpbrd_Checked" == "True"; on when the key cannot be opened.
+// "cbRestoreClpbrd_Checked" == "True"; on when the key cannot be opened or the
+// value was never stored (the dialog's check box is checked by default).
 bool ReadRestoreClipboard();
 
 // "cbHot_ItemIndex" as an index (0 when absent or not a decimal integer); sets

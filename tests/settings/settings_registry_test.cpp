@@ -37,7 +37,7 @@ TEST_F(SettingsTest, AbsentKeyGivesDefaultsAndIsCreated) {
     EXPECT_FALSE(TRegistry().KeyExists(kKey));
     EXPECT_EQ(GetTemplateFilePath(), ExeFolder() + "hot.ini");
     EXPECT_TRUE(TRegistry().KeyExists(kKey));
-    EXPECT_FALSE(ReadRestoreClipboard());
+    EXPECT_TRUE(ReadRestoreClipboard());  // never stored: the dialog's default, checked
     std::string hint;
     EXPECT_EQ(ReadHotKeyChoice([&](const std::string& h) { hint = h; }), 0);
     EXPECT_EQ(hint, "Quillan (Ctrl + Win + H)");

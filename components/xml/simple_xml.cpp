@@ -245,15 +245,21 @@ void TSimpleXML::LoadFromStream(TStream& stream) {
 }
 
 void TSimpleXML::EncodeValue(std::string& value) {
-    if (OnEncodeValue) OnEncodeValue(*this, value);
-    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeValue)) SimpleXMLEncode(value, true);
-    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeEntity)) SimpleXMLEncode(value, false);
+    if (OnEncodeValue)
+        OnEncodeValue(*this, value);
+    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeValue))
+        SimpleXMLEncode(value, true);
+    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeEntity))
+        SimpleXMLEncode(value, false);
 }
 
 void TSimpleXML::DecodeValue(std::string& value) {
-    if (OnDecodeValue) OnDecodeValue(*this, value);
-    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeValue)) SimpleXMLDecodeFull(value);
-    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeEntity)) SimpleXMLDecodeEntities(value);
+    if (OnDecodeValue)
+        OnDecodeValue(*this, value);
+    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeValue))
+        SimpleXMLDecodeFull(value);
+    else if (options_.Contains(TSimpleXMLOption::sxoAutoEncodeEntity))
+        SimpleXMLDecodeEntities(value);
 }
 
 }  // namespace quillan

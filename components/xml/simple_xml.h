@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "framework/core/exceptions.h"
 #include "components/xml/xml_pool.h"
+#include "framework/core/exceptions.h"
 #include "framework/core/streams.h"
 
 namespace quillan {
@@ -199,7 +199,9 @@ public:
     // leaves the stream just after it; raises ESimpleXMLError on malformed input.
     virtual void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) = 0;
     // Writes the node at the given indent prefix, every line ending in CR LF.
-    virtual void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) = 0;
+    virtual void SaveToStream(TStream& stream,
+                              const std::string& level = {},
+                              TSimpleXML* progress = nullptr) = 0;
     std::string SaveToString();
 
 protected:
@@ -222,7 +224,9 @@ class TSimpleXMLElemClassic : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // A run of character data (no name).
@@ -230,7 +234,9 @@ class TSimpleXMLElemText : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // A comment; value = its text.
@@ -238,7 +244,9 @@ class TSimpleXMLElemComment : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // A CDATA section; value = its content, not decoded.
@@ -246,7 +254,9 @@ class TSimpleXMLElemCData : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // The XML declaration (or the "<?mso-application" / "<?fr-application" instructions).
@@ -254,7 +264,9 @@ class TSimpleXMLElemHeader : public TSimpleXMLElem {
 public:
     explicit TSimpleXMLElemHeader(TSimpleXMLElem* parent = nullptr);
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 
     const std::string& Version() const { return version_; }
     void SetVersion(std::string v) { version_ = std::move(v); }
@@ -281,7 +293,9 @@ class TSimpleXMLElemDocType : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // A stylesheet processing instruction; pseudo-attributes in Properties().
@@ -289,7 +303,9 @@ class TSimpleXMLElemSheet : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream,
+                      const std::string& level = {},
+                      TSimpleXML* progress = nullptr) override;
 };
 
 // Ordered list of prolog items; owns them.

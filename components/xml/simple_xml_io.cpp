@@ -39,8 +39,10 @@ TSimpleXML* DocumentOf(const TSimpleXMLElem& elem, TSimpleXML* given) {
 // Encodes with the document's codec; a free-standing node uses the default options' one.
 std::string Encoded(const std::string& value, TSimpleXML* document) {
     std::string out = value;
-    if (document) document->EncodeValue(out);
-    else SimpleXMLEncode(out, true);
+    if (document)
+        document->EncodeValue(out);
+    else
+        SimpleXMLEncode(out, true);
     return out;
 }
 
@@ -220,10 +222,14 @@ size_t NumericRef(const char* ref, const char* end, char& out) {
     for (; p < end; ++p) {
         unsigned d;
         char c = *p;
-        if (c >= '0' && c <= '9') d = static_cast<unsigned>(c - '0');
-        else if (hex && c >= 'a' && c <= 'f') d = static_cast<unsigned>(c - 'a' + 10);
-        else if (hex && c >= 'A' && c <= 'F') d = static_cast<unsigned>(c - 'A' + 10);
-        else break;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            break;
         code = code * (hex ? 16u : 10u) + d;
         positive = positive || d != 0;
     }
@@ -243,8 +249,10 @@ bool SameAsciiPrefix(const char* p, const char* end, const char* word) {
 }
 
 size_t EntityRef(const char* ref, const char* end, char& out) {
-    static const struct { const char* word; char ch; } kEntities[] = {
-        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'}};
+    static const struct {
+        const char* word;
+        char ch;
+    } kEntities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'}};
     for (const auto& e : kEntities) {
         if (SameAsciiPrefix(ref, end, e.word)) {
             out = e.ch;
@@ -272,8 +280,10 @@ void Decode(std::string& value, bool numeric) {
         if (!amp) break;
         char out = '&';
         size_t len = 0;
-        if (numeric && amp + 1 < end && amp[1] == '#') len = NumericRef(amp, end, out);
-        else len = EntityRef(amp, end, out);
+        if (numeric && amp + 1 < end && amp[1] == '#')
+            len = NumericRef(amp, end, out);
+        else
+            len = EntityRef(amp, end, out);
         s[w++] = out;
         r += len ? len : 1;
     }
@@ -297,11 +307,21 @@ void SimpleXMLEncode(std::string& value, bool hexBytes) {
     for (; i < value.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(value[i]);
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
             default:
                 if (hexBytes && c >= 128) {
                     out += "&#x";

@@ -11,8 +11,7 @@ namespace {
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 inline bool IsPropNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
 [[noreturn]] void Fail(const char* pattern, std::vector<std::string> args = {}) {
@@ -27,11 +26,47 @@ std::string_view LocalName(std::string_view name) {
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-TSimpleXMLElem& Append(TSimpleXMLElems& list, std::unique_ptr<TSimpleXMLElem> child) {
-    return list.Add(std::move(child));
+const char* Find(const char* from, const char* end, char c) {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
 }
 
 }  // namespace
+
+// Reads one attribute from its first name character; false when the data ends inside it.
+bool TXmlParser::ParseProp(TSimpleXMLElem& elem) {
+    const char* start = p_;
+    const char* prefixStart = nullptr;
+    const char* prefixEnd = nullptr;
+    for (++p_; p_ < end_; ++p_) {
+        if (IsPropNameChar(*p_)) continue;
+        if (*p_ != ':') break;
+        prefixStart = start;
+        prefixEnd = p_;
+        start = p_ + 1;
+    }
+    const char* nameEnd = p_;
+    SkipBlanks();
+    if (p_ == end_) return false;
+    if (*p_ != '=') Fail(kSXPropChar, {Ch(*p_)});
+    ++p_;
+    SkipBlanks();
+    if (p_ == end_) return false;
+    char quote = *p_;
+    if (quote != '"' && quote != '\'') Fail(kSXPropQuote, {Ch(quote)});
+    const char* close = Find(p_ + 1, end_, quote);
+    if (close == end_) {
+        p_ = end_;
+        return false;
+    }
+    std::string value(p_ + 1, close);
+    p_ = close + 1;
+    Decode(value);
+    TSimpleXMLProp& prop = elem.Properties().Add(std::string(start, nameEnd), std::move(value));
+    if (prefixStart) prop.prefix_.assign(prefixStart, prefixEnd);
+    if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, prop.name_, prop.value_);
+    return true;
+}
 
 void TXmlParser::ParseProps(TSimpleXMLElem& elem) {
     for (;;) {
@@ -40,53 +75,19 @@ void TXmlParser::ParseProps(TSimpleXMLElem& elem) {
         char c = *p_;
         if (c == '/' || c == '>' || c == '?') return;
         if (!IsPropNameChar(c)) Fail(kSXPropChar, {Ch(c)});
-        const char* start = p_;
-        const char* prefixStart = nullptr;
-        const char* prefixEnd = nullptr;
-        for (++p_; p_ < end_; ++p_) {
-            if (IsPropNameChar(*p_)) continue;
-            if (*p_ != ':') break;
-            prefixStart = start;
-            prefixEnd = p_;
-            start = p_ + 1;
-        }
-        if (p_ == end_) return;
-        const char* nameEnd = p_;
-        if (IsBlank(*p_)) {
-            SkipBlanks();
-            if (p_ == end_) return;
-        }
-        if (*p_ != '=') Fail(kSXPropChar, {Ch(*p_)});
-        ++p_;
-        SkipBlanks();
-        if (p_ == end_) return;
-        char quote = *p_;
-        if (quote != '"' && quote != '\'') Fail(kSXPropQuote, {Ch(quote)});
-        const void* close = std::memchr(p_ + 1, quote, static_cast<size_t>(end_ - p_ - 1));
-        if (!close) {
-            p_ = end_;
-            return;
-        }
-        std::string value(p_ + 1, static_cast<const char*>(close));
-        p_ = static_cast<const char*>(close) + 1;
-        Decode(value);
-        TSimpleXMLProp& prop = elem.Properties().Add(std::string(start, nameEnd), std::move(value));
-        if (prefixStart) prop.prefix_.assign(prefixStart, prefixEnd);
-        if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, prop.name_, prop.value_);
+        if (!ParseProp(elem)) return;
     }
 }
 
-void TXmlParser::ParseElement(TSimpleXMLElem& elem, int depth) {
-    if (depth > kSXMaxDepth) Fail(kSXTooDeep, {std::to_string(kSXMaxDepth)});
-    if (p_ == end_) return;
-    if (*p_ != '<') Fail(kSXTagStart, {Ch(*p_)});
-    ++p_;
+// Reads the start tag after its "<": name, prefix and attributes. Returns true when children
+// follow, false for a self-closing tag or when the data ends inside the tag.
+bool TXmlParser::ParseStartTag(TSimpleXMLElem& elem) {
     std::string& name = elem.name_;
     const char* seg = p_;
     for (;; ++p_) {
         if (p_ == end_) {
             name.append(seg, p_);  // cut short: the element ends with what it has
-            return;
+            return false;
         }
         char c = *p_;
         if (c == ':') {
@@ -99,83 +100,102 @@ void TXmlParser::ParseElement(TSimpleXMLElem& elem, int depth) {
             if (name.empty()) Fail(kSXNoName);
             ParseProps(elem);
             seg = p_;
-            if (p_ == end_) return;
+            if (p_ == end_) return false;
             --p_;  // the loop's step lands on the character that stopped the attributes
-        } else if (c == '/') {
+        } else if (c == '/' || c == '>') {
             name.append(seg, p_);
-            if (++p_ == end_) return;
+            ++p_;
+            if (c == '>') return true;
+            if (p_ == end_) return false;
             if (*p_ != '>') Fail(kSXTagEnd, {Ch(*p_)});
             ++p_;
-            if (events_ && doc_ && doc_->OnTagParsed) doc_->OnTagParsed(*doc_, name);
-            return;
-        } else if (c == '>') {
-            name.append(seg, p_);
-            ++p_;
-            break;
+            return false;
         }
     }
-    if (events_ && doc_ && doc_->OnTagParsed) doc_->OnTagParsed(*doc_, name);
+}
+
+void TXmlParser::ParseElement(TSimpleXMLElem& elem, int depth) {
+    if (depth > kSXMaxDepth) Fail(kSXTooDeep, {std::to_string(kSXMaxDepth)});
+    elem.name_.clear();
+    elem.prefix_.clear();
+    elem.value_.clear();
+    if (p_ == end_) return;
+    if (*p_ != '<') Fail(kSXTagStart, {Ch(*p_)});
+    ++p_;
+    bool open = ParseStartTag(elem);
+    if (events_ && doc_ && doc_->OnTagParsed) doc_->OnTagParsed(*doc_, elem.name_);
+    if (!open) return;
     std::string endName = ParseChildren(elem, depth);
     std::string_view local = LocalName(endName);
-    if (local != name) Fail(kSXEndTag, {name, std::string(local)});
-    if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, name, elem.value_);
+    if (local != elem.name_) Fail(kSXEndTag, {elem.name_, std::string(local)});
+    if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, elem.name_, elem.value_);
 }
+
+namespace {
+
+enum class TagKind { Unknown, EndTag, Element, CData, Comment };
+
+// Decides what the tag at start (its "<") is, the way the child list does.
+TagKind ClassifyTag(const char* start, const char* end) {
+    if (start + 1 < end && start[1] == '/') return TagKind::EndTag;
+    for (const char* q = start + 1; q < end; ++q) {
+        char c = *q;
+        size_t len = static_cast<size_t>(q + 1 - start);
+        if (c == ' ' || c == '>' || c == ':' || c == '/') return TagKind::Element;
+        if (len == 9 && std::memcmp(start, "<![CDATA[", 9) == 0) return TagKind::CData;
+        if (len == 4 && std::memcmp(start, "<!--", 4) == 0) return TagKind::Comment;
+    }
+    return TagKind::Unknown;
+}
+
+}  // namespace
 
 // Reads children up to the end tag and returns the end tag's name ("" when the data ends
 // first). Leading text becomes the element's own value instead of a child.
 std::string TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
-    bool valueTaken = false;
-    for (;;) {
+    for (bool first = true;; first = false) {
         SkipBlanks();
         if (p_ == end_) return {};
         if (*p_ != '<') {
-            if (!valueTaken && !elem.HasItems()) {
+            if (first) {
                 ReadText(elem.value_);
             } else {
                 auto text = std::make_unique<TSimpleXMLElemText>(&elem);
                 ReadText(text->value_);
-                Append(elem.Items(), std::move(text));
+                elem.Items().Add(std::move(text));
             }
-            valueTaken = true;
             continue;
         }
-        const char* start = p_;
-        if (start + 1 < end_ && start[1] == '/') {
-            const char* close = static_cast<const char*>(
-                std::memchr(start + 2, '>', static_cast<size_t>(end_ - start - 2)));
-            if (!close) {
+        switch (ClassifyTag(p_, end_)) {
+            case TagKind::Unknown:
                 p_ = end_;
                 return {};
+            case TagKind::EndTag: {
+                const char* close = Find(p_ + 2, end_, '>');
+                std::string name = close == end_ ? std::string() : std::string(p_ + 2, close);
+                p_ = close == end_ ? end_ : close + 1;
+                return name;
             }
-            p_ = close + 1;
-            return std::string(start + 2, close);
-        }
-        std::unique_ptr<TSimpleXMLElem> child;
-        int kind = 0;  // 1 element, 2 CDATA, 3 comment
-        for (const char* q = start + 1; q < end_ && kind == 0; ++q) {
-            char c = *q;
-            size_t len = static_cast<size_t>(q + 1 - start);
-            if (c == ' ' || c == '>' || c == ':' || c == '/') kind = 1;
-            else if (len == 9 && std::memcmp(start, "<![CDATA[", 9) == 0) kind = 2;
-            else if (len == 4 && std::memcmp(start, "<!--", 4) == 0) kind = 3;
-        }
-        if (kind == 0) {
-            p_ = end_;
-            return {};
-        }
-        valueTaken = true;
-        if (kind == 1) {
-            TSimpleXMLElem& added = Append(elem.Items(), std::make_unique<TSimpleXMLElemClassic>(&elem));
-            bool events = events_;
-            events_ = false;  // only the root's own parse reports events
-            ParseElement(added, depth + 1);
-            events_ = events;
-        } else if (kind == 2) {
-            ParseCData(Append(elem.Items(), std::make_unique<TSimpleXMLElemCData>(&elem)));
-        } else {
-            ParseComment(Append(elem.Items(), std::make_unique<TSimpleXMLElemComment>(&elem)));
+            case TagKind::Element:
+                ParseChild(elem, depth);
+                break;
+            case TagKind::CData:
+                ParseCData(elem.Items().Add(std::make_unique<TSimpleXMLElemCData>(&elem)));
+                break;
+            case TagKind::Comment:
+                ParseComment(elem.Items().Add(std::make_unique<TSimpleXMLElemComment>(&elem)));
+                break;
         }
     }
+}
+
+void TXmlParser::ParseChild(TSimpleXMLElem& elem, int depth) {
+    // Appended before it is parsed, so that a failed load keeps what was read.
+    TSimpleXMLElem& child = elem.Items().Add(std::make_unique<TSimpleXMLElemClassic>(&elem));
+    bool events = events_;
+    events_ = false;  // only the root's own parse reports events
+    ParseElement(child, depth + 1);
+    events_ = events;
 }
 
 }  // namespace quillan::xml_detail

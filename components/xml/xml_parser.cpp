@@ -48,35 +48,36 @@ void TXmlParser::Match(const char* literal, const char* mismatch, const char* en
     }
 }
 
+namespace {
+
+// Collects the characters from the "<" at start until they name a prolog item; nullptr when
+// they show the root element's start (or CDATA, or run to the end of data) instead.
+std::unique_ptr<TSimpleXMLElem> PrologItemAt(const char* start, const char* end) {
+    for (const char* q = start + 2; q <= end; ++q) {
+        size_t len = static_cast<size_t>(q - start);
+        if (len == 9 && Is(start, q, "<![CDATA[")) return nullptr;
+        if (len == 4 && Is(start, q, "<!--")) return std::make_unique<TSimpleXMLElemComment>(nullptr);
+        if (len == 16 && Is(start, q, "<?xml-stylesheet"))
+            return std::make_unique<TSimpleXMLElemSheet>(nullptr);
+        if ((len == 6 && Is(start, q, "<?xml ")) ||
+            (len == 5 && (Is(start, q, "<?fr-") || Is(start, q, "<?mso"))))
+            return std::make_unique<TSimpleXMLElemHeader>(nullptr);
+        if (len == 9 && Is(start, q, "<!DOCTYPE")) return std::make_unique<TSimpleXMLElemDocType>(nullptr);
+        if (start[1] != '!' && start[1] != '?') return nullptr;
+        if (len >= 16) return nullptr;  // nothing longer can match: the rest is read as the root element
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void TXmlParser::ParseProlog(TSimpleXMLElemsProlog& prolog) {
     for (;;) {
         SkipBlanks();
         if (p_ == end_) return;
         if (*p_ != '<') Fail(kSXInvalidDocument);
-        // Collect characters after "<" until they name a prolog item or show the root's start.
-        const char* start = p_;
-        std::unique_ptr<TSimpleXMLElem> item;
-        for (const char* q = start + 1; q < end_ && !item;) {
-            ++q;
-            size_t len = static_cast<size_t>(q - start);
-            if (len == 9 && Is(start, q, "<![CDATA[")) break;
-            if (len == 4 && Is(start, q, "<!--")) {
-                item = std::make_unique<TSimpleXMLElemComment>(nullptr);
-            } else if (len == 16 && Is(start, q, "<?xml-stylesheet")) {
-                item = std::make_unique<TSimpleXMLElemSheet>(nullptr);
-            } else if ((len == 6 && Is(start, q, "<?xml ")) ||
-                       (len == 5 && (Is(start, q, "<?fr-") || Is(start, q, "<?mso")))) {
-                item = std::make_unique<TSimpleXMLElemHeader>(nullptr);
-            } else if (len == 9 && Is(start, q, "<!DOCTYPE")) {
-                item = std::make_unique<TSimpleXMLElemDocType>(nullptr);
-            } else if (start[1] != '!' && start[1] != '?') {
-                break;
-            } else if (len >= 16) {
-                break;  // nothing longer can match: the rest is read as the root element
-            }
-        }
-        p_ = start;
-        if (!item) return;
+        std::unique_ptr<TSimpleXMLElem> item = PrologItemAt(p_, end_);
+        if (!item) return;  // the stream stays on the "<" that ended the prolog
         TSimpleXMLElem& added = prolog.Add(std::move(item));
         if (auto* header = dynamic_cast<TSimpleXMLElemHeader*>(&added)) {
             ParseHeader(*header);
@@ -96,11 +97,14 @@ void TXmlParser::ParseHeader(TSimpleXMLElemHeader& header) {
     for (int i = 0; i < 5; ++i, ++p_) {
         if (p_ == end_) Fail(kSXCommentEnd);
         char c = *p_;
-        if (c != kNames[0][i] && c != kNames[1][i] && c != kNames[2][i]) Fail(kSXInvalidHeader, {Ch(kNames[0][i]), Ch(c)});
+        if (c != kNames[0][i] && c != kNames[1][i] && c != kNames[2][i])
+            Fail(kSXInvalidHeader, {Ch(kNames[0][i]), Ch(c)});
     }
     int kind = 0;
-    if (p_[-1] == kNames[1][4]) kind = 1;
-    else if (p_[-1] == kNames[2][4]) kind = 2;
+    if (p_[-1] == kNames[1][4])
+        kind = 1;
+    else if (p_[-1] == kNames[2][4])
+        kind = 2;
     // The rest of the longer instruction names is taken as it comes.
     for (size_t rest = kind ? std::strlen(kNames[kind]) - 5 : 0; rest > 0; --rest, ++p_)
         if (p_ == end_) Fail(kSXCommentEnd);

@@ -33,8 +33,11 @@ public:
     void ParseElement(TSimpleXMLElem& elem, int depth);
 
 private:
+    bool ParseStartTag(TSimpleXMLElem& elem);
     std::string ParseChildren(TSimpleXMLElem& elem, int depth);
+    void ParseChild(TSimpleXMLElem& elem, int depth);
     void ParseProps(TSimpleXMLElem& elem);
+    bool ParseProp(TSimpleXMLElem& elem);
     void Match(const char* literal, const char* mismatch, const char* endOfData);
     void ReadText(std::string& value);
     void Decode(std::string& value);

@@ -23,14 +23,16 @@ struct TPoolAllocator {
     T* allocate(size_t n) { return static_cast<T*>(PoolAllocate(n * sizeof(T))); }
     void deallocate(T* p, size_t n) noexcept { PoolFree(p, n * sizeof(T)); }
     template <typename U>
-    bool operator==(const TPoolAllocator<U>&) const noexcept { return true; }
+    bool operator==(const TPoolAllocator<U>&) const noexcept {
+        return true;
+    }
 };
 
 }  // namespace quillan::xml_detail
 
 // Class-level operators that route a class's objects through the pool.
-#define QUILLAN_XML_POOLED                                                                         \
-    static void* operator new(size_t size) { return ::quillan::xml_detail::PoolAllocate(size); }   \
-    static void operator delete(void* block, size_t size) noexcept {                               \
-        ::quillan::xml_detail::PoolFree(block, size);                                              \
+#define QUILLAN_XML_POOLED                                                                       \
+    static void* operator new(size_t size) { return ::quillan::xml_detail::PoolAllocate(size); } \
+    static void operator delete(void* block, size_t size) noexcept {                             \
+        ::quillan::xml_detail::PoolFree(block, size);                                            \
     }

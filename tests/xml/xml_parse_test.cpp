@@ -271,8 +271,11 @@ TEST(SimpleXmlLoad, RenamedElementsAreFoundUnderTheirNewName) {
 }
 
 TEST(SimpleXmlLoad, IntValue) {
-    const struct { const char* text; int32_t value; } cases[] = {
-        {"42", 42}, {"-7", -7}, {"$1F", 31}, {"4294967297", 1}, {"abc", -1}, {"", -1}, {"6 ", -1}, {"1.5", -1}};
+    const struct {
+        const char* text;
+        int32_t value;
+    } cases[] = {{"42", 42},  {"-7", -7}, {"$1F", 31}, {"4294967297", 1},
+                 {"abc", -1}, {"", -1},   {"6 ", -1},  {"1.5", -1}};
     TSimpleXMLElemClassic elem(nullptr);
     for (const auto& c : cases) {
         elem.SetValue(c.text);

@@ -150,6 +150,7 @@ void TGlobalCtrl::LoadStdIcons() {
 }
 
 void TGlobalCtrl::LoadSounds() {
+    sounds_.fill(std::string());
     for (size_t kind = 0; kind < sounds_.size(); ++kind) {
         std::wstring path = std::wstring(L"AppEvents\\Schemes\\Apps\\.Default\\") + kSoundEvents[kind] +
                             L"\\.Current";

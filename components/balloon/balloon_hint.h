@@ -89,13 +89,14 @@ public:
     // Sound file name of an icon kind; empty when the scheme has none.
     const std::string& Sound(TIconKind kind) const;
     void PlaySoundOf(TIconKind kind) const;
+    // Reads the sound names of the user's scheme again (done once at creation).
+    void LoadSounds();
     // Draws icon kind at (x, y) for a window of colour windowColor.
     void DrawIcon(HDC dc, TIconKind kind, int x, int y, COLORREF windowColor);
 
 private:
     TGlobalCtrl();
     void LoadStdIcons();
-    void LoadSounds();
 
     std::vector<TBalloonHint*> hints_;
     std::unique_ptr<TBalloonHint> ownHint_;

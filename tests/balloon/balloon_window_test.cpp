@@ -76,6 +76,44 @@ TEST(BalloonHint, StandardIconsAreLoaded) {
     EXPECT_EQ(h, 16);
 }
 
+// Sets the default value of HKCU\AppEvents\Schemes\Apps\.Default\<event>\.Current.
+void SetSchemeSound(const wchar_t* event, DWORD type, const std::wstring& value) {
+    std::wstring path = std::wstring(L"AppEvents\\Schemes\\Apps\\.Default\\") + event + L"\\.Current";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (!value.empty())
+        RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+TEST(BalloonHint, SoundNamesComeFromTheUsersSchemeExpanded) {
+    // The user's registry is redirected to a scratch key for this test.
+    const std::wstring scratch = L"Software\\QuillanTest\\balloon-" + std::to_wstring(GetCurrentProcessId());
+    HKEY root = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
+    SetEnvironmentVariableW(L"QUILLAN_SOUND_DIR", L"C:\\media");
+    SetSchemeSound(L"SystemAsterisk", REG_EXPAND_SZ, L"%QUILLAN_SOUND_DIR%\\ding.wav");
+    SetSchemeSound(L"SystemNotification", REG_SZ, L"note.wav");
+    SetSchemeSound(L"SystemExclamation", REG_SZ, L"");  // key without a value
+    TGlobalCtrl& ctrl = TGlobalCtrl::Instance();
+    ctrl.LoadSounds();
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, scratch.c_str());
+
+    EXPECT_EQ(ctrl.Sound(ikInformation), "C:\\media\\ding.wav");
+    for (TIconKind kind : {ikCustom, ikNone, ikApplication}) EXPECT_EQ(ctrl.Sound(kind), "note.wav") << kind;
+    EXPECT_EQ(ctrl.Sound(ikError), "");
+    EXPECT_EQ(ctrl.Sound(ikQuestion), "");
+    EXPECT_EQ(ctrl.Sound(ikWarning), "");
+    ctrl.PlaySoundOf(ikError);  // no name: nothing to play, nothing raised
+}
+
 TEST(BalloonWindow, MeasuresAndShowsAShapedWindow) {
     TBalloonHint hint;
     hint.SetUseBalloonAsApplicationHint(true);

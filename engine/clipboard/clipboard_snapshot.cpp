@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 
@@ -20,11 +21,58 @@ constexpr const char* kSCouldNotLock =
     "CopyStreamFromClipboard: could not lock global handle obtained from clipboard!";
 
 // The registered name of format; empty for predefined formats.
-std::string ClipboardFormatName(uint16_t format) {
+std::wstring ClipboardFormatName(uint16_t format) {
     wchar_t name[kFormatNameBuffer] = {};
     int n = GetClipboardFormatNameW(format, name, kFormatNameBuffer);
     if (n <= 0) return {};
-    return win::Narrow(std::wstring_view(name, wcsnlen(name, static_cast<size_t>(n))));
+    return std::wstring(name, wcsnlen(name, static_cast<size_t>(n)));
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+// A format name is stored as the value writer stores text, but its UTF-8 form is
+// made from the system's UTF-16 name: for every name Windows-1251 can spell the
+// bytes are the same, and other names (Greek, CJK) come back intact, not as '?'.
+void WriteFormatName(TValueWriter& writer, const std::wstring& name) {
+    std::string utf8 = ToUtf8(name);
+    bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+    if (ascii) {
+        writer.WriteString(utf8);
+        return;
+    }
+    uint32_t length = static_cast<uint32_t>(utf8.size());
+    uint8_t head[5] = {static_cast<uint8_t>(TValueType::Utf8String), static_cast<uint8_t>(length),
+                       static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length >> 16),
+                       static_cast<uint8_t>(length >> 24)};
+    writer.Write(head, sizeof(head));
+    writer.Write(utf8.data(), utf8.size());
+}
+
+std::wstring ReadFormatName(TValueReader& reader) {
+    if (reader.NextValue() != TValueType::Utf8String) return win::Wide(reader.ReadString());
+    uint8_t head[5];
+    reader.Read(head, sizeof(head));
+    uint32_t length = head[1] | (head[2] << 8) | (head[3] << 16) | (static_cast<uint32_t>(head[4]) << 24);
+    reader.CheckAvailable(length);
+    std::string utf8(length, '\0');
+    reader.Read(utf8.data(), utf8.size());
+    return FromUtf8(utf8);
 }
 
 }  // namespace
@@ -65,12 +113,12 @@ void WriteClipboardFormat(uint16_t format, TValueWriter& writer) {
     // Skipping them keeps the formats after them; the system makes a bitmap again
     // from the CF_DIB entry and converts between the metafile kinds.
     if (IsHandleOnlyClipboardFormat(format)) return;
-    std::string name = ClipboardFormatName(format);
+    std::wstring name = ClipboardFormatName(format);
     TMemoryStream data;
     CopyStreamFromClipboard(format, data);
     if (data.Size() == 0) return;
     writer.WriteInteger(static_cast<int32_t>(format));
-    writer.WriteString(name);
+    WriteFormatName(writer, name);
     writer.WriteInteger(data.Size());
     writer.Write(data.Memory(), static_cast<size_t>(data.Size()));
 }
@@ -109,7 +157,7 @@ void LoadClipboardFromStream(TMemoryStream& stream) {
 
 void ReadClipboardFormat(TValueReader& reader) {
     int32_t stored = reader.ReadInteger();
-    std::string name = reader.ReadString();
+    std::wstring name = ReadFormatName(reader);
     int64_t size = reader.ReadInt64();
     if (size < 0) throw EReadError(kSReadError);
     reader.CheckAvailable(static_cast<uint64_t>(size));
@@ -117,7 +165,8 @@ void ReadClipboardFormat(TValueReader& reader) {
     data.SetSize(size);
     reader.Read(data.Memory(), static_cast<size_t>(size));
     // Registered formats are numbered anew by each session: their name is what counts.
-    UINT format = name.empty() ? static_cast<UINT>(stored) : RegisterClipboardFormatW(win::Wide(name).c_str());
+    UINT format = name.empty() ? static_cast<UINT>(stored)
+                               : RegisterClipboardFormatW(name.c_str());
     if (format == 0 || format > 0xFFFF || size == 0) return;
     if (IsHandleOnlyClipboardFormat(static_cast<uint16_t>(format))) return;
     CopyStreamToClipboard(static_cast<uint16_t>(format), data);

@@ -118,6 +118,29 @@ TEST_F(Snapshot, RegisteredFormatIsRestoredByName) {
     EXPECT_EQ(after.count(0xC0FE), format == 0xC0FE ? 1u : 0u);
 }
 
+// Names are kept as the value writer keeps Windows-1251 text; a name it cannot
+// spell still comes back under the same format.
+TEST_F(Snapshot, FormatNamesKeepEveryCharacter) {
+    UINT cyrillic = RegisterClipboardFormatW(L"Quillan \u0416");
+    UINT foreign = RegisterClipboardFormatW(L"Quillan \u0416 \u03A9 \u4E2D");
+    PutRaw(owner_, {{cyrillic, "one"}, {foreign, "two"}});
+    TMemoryStream stream;
+    SaveClipboardToStream(stream);
+    TMemoryStream name;
+    {
+        TValueWriter writer(name);
+        writer.WriteString("Quillan \xC6");  // "Quillan Ж" in Windows-1251
+    }
+    EXPECT_NE(stream.ToString().find(name.ToString()), std::string::npos);
+
+    PutRaw(owner_, {});
+    LoadClipboardFromStream(stream);
+    std::map<UINT, std::string> after = ReadRaw(owner_);
+    EXPECT_EQ(after[cyrillic].substr(0, 3), "one");
+    EXPECT_EQ(after[foreign].substr(0, 3), "two");
+    EXPECT_EQ(after.size(), 2u);
+}
+
 // Bitmap and metafile handles cannot be copied as memory; they are skipped and the
 // formats after them kept. The system rebuilds them from the DIB entries.
 TEST_F(Snapshot, GdiHandlesDoNotEndTheSave) {

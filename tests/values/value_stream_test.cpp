@@ -69,7 +69,8 @@ TEST(ValueWriter, IntegersTakeTheSmallestForm) {
         TValueReader reader(stream);
         EXPECT_EQ(reader.ReadInt64(), c.value);
         if (c.value >= INT32_MIN && c.value <= INT32_MAX) {
-            EXPECT_EQ(Written([&](TValueWriter& w) { w.WriteInteger(static_cast<int32_t>(c.value)); }), bytes);
+            int32_t narrow = static_cast<int32_t>(c.value);
+            EXPECT_EQ(Written([&](TValueWriter& w) { w.WriteInteger(narrow); }), bytes);
         }
     }
 }
@@ -113,12 +114,10 @@ TEST(ValueReader, RoundTripsEveryKind) {
     EXPECT_EQ(std::string(raw, 5), std::string("\x00\x01raw", 5));
     EXPECT_TRUE(reader.EndOfList());
     reader.ReadListEnd();
-    ExpectReadError("", kSReadError, [](TValueReader& r) { r.ReadListEnd(); });
 }
 
 TEST(ValueReader, ErrorsNameTheFault) {
     ExpectReadError("", kSReadError, [](TValueReader& r) { r.ReadListBegin(); });
-    ExpectReadError("", kSReadError, [](TValueReader& r) { r.EndOfList(); });
     ExpectReadError(Bytes({1}), kSReadError, [](TValueReader& r) {
         r.ReadListBegin();
         r.EndOfList();

@@ -1,7 +1,50 @@
 // The two walks over a parsed template file.
 #include "engine/store/template_loader.h"
 
+#include <cstring>
+#include <string_view>
+
 namespace quillan {
+
+namespace {
+
+enum class TName {
+    Other, Templates, Application, Template, MenuCaption, ShortCut, TemplateText, NewLine, PointX, PointY
+};
+
+// Exact, case-sensitive match. Dispatching on the length first lets each compare
+// be a fixed-size one the compiler inlines; the walk runs once per element.
+TName Classify(std::string_view name) {
+    auto is = [&]<size_t N>(const char (&literal)[N]) { return std::memcmp(name.data(), literal, N - 1) == 0; };
+    switch (name.size()) {
+        case 6: return is("PointX") ? TName::PointX : is("PointY") ? TName::PointY : TName::Other;
+        case 7: return is("NewLine") ? TName::NewLine : TName::Other;
+        case 8: return is("Template") ? TName::Template : is("ShortCut") ? TName::ShortCut : TName::Other;
+        case 9: return is("Templates") ? TName::Templates : TName::Other;
+        case 11:
+            return is("Application") ? TName::Application : is("MenuCaption") ? TName::MenuCaption : TName::Other;
+        case 12: return is("TemplateText") ? TName::TemplateText : TName::Other;
+        default: return TName::Other;
+    }
+}
+
+// The main form's field elements; anything else is left alone.
+void SetField(TTmpl& record, TName name, const TSimpleXMLElem& child, const std::string& currentApp) {
+    switch (name) {
+        case TName::MenuCaption:
+            record.MenuCaption = child.Value();
+            record.Application = currentApp;
+            break;
+        case TName::ShortCut: record.ShortCut = child.Value(); break;
+        case TName::TemplateText: record.TemplateText = child.Value(); break;
+        case TName::NewLine: record.NewLine = child.Value() == "1"; break;
+        case TName::PointX: record.PointX = child.IntValue(); break;
+        case TName::PointY: record.PointY = child.IntValue(); break;
+        default: break;
+    }
+}
+
+}  // namespace
 
 void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list) {
     xml.SetFileName(path);
@@ -18,29 +61,16 @@ void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::str
     TSimpleXMLElems& items = element.Items();
     for (int i = 0; i < items.Count(); ++i) {
         TSimpleXMLElem& child = *items.Item(i);
-        const std::string& name = child.Name();
-        if (name == "Templates") {
+        TName name = Classify(child.Name());
+        if (name == TName::Templates) {
             ReadTemplateElements(child, list, currentApp);
-        } else if (name == "Application") {
+        } else if (name == TName::Application) {
             currentApp = child.Value();
-        } else if (name == "Template") {
+        } else if (name == TName::Template) {
             list.push_back(std::make_unique<TTmpl>());
             ReadTemplateElements(child, list, currentApp);
-        } else if (list.empty()) {
-            continue;  // a field before any Template has no record to go to
-        } else if (name == "MenuCaption") {
-            list.back()->MenuCaption = child.Value();
-            list.back()->Application = currentApp;
-        } else if (name == "ShortCut") {
-            list.back()->ShortCut = child.Value();
-        } else if (name == "TemplateText") {
-            list.back()->TemplateText = child.Value();
-        } else if (name == "NewLine") {
-            list.back()->NewLine = child.Value() == "1";
-        } else if (name == "PointX") {
-            list.back()->PointX = child.IntValue();
-        } else if (name == "PointY") {
-            list.back()->PointY = child.IntValue();
+        } else if (!list.empty()) {  // a field before any Template has no record to go to
+            SetField(*list.back(), name, child, currentApp);
         }
     }
 }
@@ -55,38 +85,42 @@ void TTreeLoader::AddXmlChildren(TSimpleXMLElem& element) {
     TSimpleXMLElems& items = element.Items();
     for (int i = 0; i < items.Count(); ++i) {
         TSimpleXMLElem& child = *items.Item(i);
-        const std::string& name = child.Name();
+        TName name = Classify(child.Name());
         TTmpl* record = CurrentRecord();
-        if (name == "Templates") {
+        if (name == TName::Templates) {
             AddXmlChildren(child);
-        } else if (name == "Application") {
+        } else if (name == TName::Application) {
             tree_.push_back({child.Value(), {}});
             app_ = static_cast<int>(tree_.size()) - 1;
-        } else if (name == "Template") {
-            if (app_ < 0) {
-                // No application yet: an unnamed one keeps the template visible,
-                // so the user can name it instead of losing it.
-                tree_.push_back({});
-                app_ = static_cast<int>(tree_.size()) - 1;
-            }
-            auto& templates = tree_[app_].Templates;
-            templates.push_back({"999", std::make_unique<TTmpl>()});
-            templateApp_ = app_;
-            template_ = static_cast<int>(templates.size()) - 1;
-            AddXmlChildren(child);
+        } else if (name == TName::Template) {
+            AddTemplate(child);
         } else if (record == nullptr) {
             continue;  // a field before any Template has no record to go to
-        } else if (name == "MenuCaption") {
+        } else if (name == TName::MenuCaption) {
             tree_[templateApp_].Templates[template_].NodeText = child.Value();
             record->MenuCaption = child.Value();
-        } else if (name == "TemplateText") {
+        } else if (name == TName::TemplateText) {
             record->TemplateText = child.Value();
-        } else if (name == "PointX") {
+        } else if (name == TName::PointX) {
             record->PointX = child.IntValue();
-        } else if (name == "PointY") {
+        } else if (name == TName::PointY) {
             record->PointY = child.IntValue();
         }
     }
+}
+
+void TTreeLoader::AddTemplate(TSimpleXMLElem& element) {
+    if (app_ < 0) {
+        // No application yet: an unnamed one keeps the template visible, so the
+        // user can name it instead of losing it.
+        tree_.push_back({});
+        app_ = static_cast<int>(tree_.size()) - 1;
+    }
+    auto& templates = tree_[app_].Templates;
+    templates.push_back({"999", std::make_unique<TTmpl>()});
+    templateApp_ = app_;
+    template_ = static_cast<int>(templates.size()) - 1;
+    AddXmlChildren(element);
 }
 
 void LoadTree(TSimpleXML& xml, const std::string& path, TDialogTree& tree) {

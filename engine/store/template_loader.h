@@ -44,6 +44,7 @@ public:
 
 private:
     TTmpl* CurrentRecord();
+    void AddTemplate(TSimpleXMLElem& element);
 
     TDialogTree& tree_;
     // Indexes into tree_. Like the main form's walk, fields go to the latest

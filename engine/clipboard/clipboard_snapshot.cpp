@@ -75,6 +75,30 @@ std::wstring ReadFormatName(TValueReader& reader) {
     return FromUtf8(utf8);
 }
 
+// An enhanced metafile is a GDI handle: its entry holds the metafile's bits,
+// which make an equal metafile again on restore. No metafile: stream unchanged.
+void CopyEnhMetaFileFromClipboard(TStream& stream) {
+    win::TClipboardScope open(win::Clipboard());
+    HENHMETAFILE meta = static_cast<HENHMETAFILE>(win::Clipboard().GetAsHandle(CF_ENHMETAFILE));
+    UINT size = meta ? GetEnhMetaFileBits(meta, 0, nullptr) : 0;
+    if (size == 0) return;
+    std::string bits(size, '\0');
+    if (GetEnhMetaFileBits(meta, size, reinterpret_cast<BYTE*>(bits.data())) != size) return;
+    stream.WriteBuffer(bits.data(), bits.size());
+    stream.SetPosition(0);
+}
+
+void CopyEnhMetaFileToClipboard(TMemoryStream& stream) {
+    HENHMETAFILE meta = SetEnhMetaFileBits(static_cast<UINT>(stream.Size()), stream.Memory());
+    if (!meta) return;  // not a metafile after all: nothing sensible to place
+    try {
+        win::Clipboard().SetAsHandle(CF_ENHMETAFILE, meta);
+    } catch (...) {
+        DeleteEnhMetaFile(meta);
+        throw;
+    }
+}
+
 }  // namespace
 
 bool IsHandleOnlyClipboardFormat(uint16_t format) {
@@ -82,7 +106,6 @@ bool IsHandleOnlyClipboardFormat(uint16_t format) {
         case CF_BITMAP:
         case CF_METAFILEPICT:  // a global block, but holding an HMETAFILE owned by the clipboard
         case CF_PALETTE:
-        case CF_ENHMETAFILE:
         case CF_OWNERDISPLAY:
         case CF_DSPBITMAP:
         case CF_DSPMETAFILEPICT:
@@ -109,13 +132,17 @@ void SaveClipboardToStream(TMemoryStream& stream) {
 }
 
 void WriteClipboardFormat(uint16_t format, TValueWriter& writer) {
-    // Bitmaps, palettes and metafiles are GDI handles that GlobalLock cannot read.
-    // Skipping them keeps the formats after them; the system makes a bitmap again
-    // from the CF_DIB entry and converts between the metafile kinds.
+    // Bitmaps, palettes and old-style metafiles are GDI handles that GlobalLock cannot
+    // read. Skipping them keeps the formats after them; the system makes a bitmap
+    // again from the CF_DIB entry and an old metafile from the enhanced one.
     if (IsHandleOnlyClipboardFormat(format)) return;
     std::wstring name = ClipboardFormatName(format);
     TMemoryStream data;
-    CopyStreamFromClipboard(format, data);
+    if (format == CF_ENHMETAFILE) {
+        CopyEnhMetaFileFromClipboard(data);
+    } else {
+        CopyStreamFromClipboard(format, data);
+    }
     if (data.Size() == 0) return;
     writer.WriteInteger(static_cast<int32_t>(format));
     WriteFormatName(writer, name);
@@ -169,7 +196,11 @@ void ReadClipboardFormat(TValueReader& reader) {
                                : RegisterClipboardFormatW(name.c_str());
     if (format == 0 || format > 0xFFFF || size == 0) return;
     if (IsHandleOnlyClipboardFormat(static_cast<uint16_t>(format))) return;
-    CopyStreamToClipboard(static_cast<uint16_t>(format), data);
+    if (format == CF_ENHMETAFILE) {
+        CopyEnhMetaFileToClipboard(data);
+    } else {
+        CopyStreamToClipboard(static_cast<uint16_t>(format), data);
+    }
 }
 
 void CopyStreamToClipboard(uint16_t format, TStream& stream) {

@@ -10,8 +10,8 @@
 namespace quillan {
 
 // Writes every format of the clipboard into stream (appending at its position).
-// Formats whose data are not plain global memory (bitmaps, palettes, metafiles)
-// are skipped. On failure the stream keeps the list start and the complete
+// An enhanced metafile is kept as its bits; other formats whose data are not plain
+// global memory (bitmaps, palettes, old metafiles) are skipped. On failure the stream keeps the list start and the complete
 // entries written so far (no list end), the clipboard is closed, and the error
 // propagates.
 void SaveClipboardToStream(TMemoryStream& stream);
@@ -37,7 +37,7 @@ void CopyStreamFromClipboard(uint16_t format, TStream& stream);
 void CopyStreamToClipboard(uint16_t format, TStream& stream);
 
 // True for formats whose clipboard handle is not a block of plain data (GDI
-// objects, metafiles, owner display), which a snapshot cannot copy.
+// objects, old-style metafiles, owner display), which a snapshot skips.
 bool IsHandleOnlyClipboardFormat(uint16_t format);
 
 }  // namespace quillan

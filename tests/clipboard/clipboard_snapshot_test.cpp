@@ -141,13 +141,21 @@ TEST_F(Snapshot, FormatNamesKeepEveryCharacter) {
     EXPECT_EQ(after.size(), 2u);
 }
 
-// Bitmap and metafile handles cannot be copied as memory; they are skipped and the
-// formats after them kept. The system rebuilds them from the DIB entries.
+std::string MetaFileBits(HENHMETAFILE meta) {
+    std::string bits(GetEnhMetaFileBits(meta, 0, nullptr), '\0');
+    GetEnhMetaFileBits(meta, static_cast<UINT>(bits.size()), reinterpret_cast<BYTE*>(bits.data()));
+    return bits;
+}
+
+// Bitmap handles cannot be copied as memory; they are skipped and the formats after
+// them kept, and the system rebuilds the bitmap from the DIB entries. An enhanced
+// metafile comes back from its bits.
 TEST_F(Snapshot, GdiHandlesDoNotEndTheSave) {
     UINT own = RegisterClipboardFormatW(L"Quillan After Bitmap");
     HDC metaDc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     Rectangle(metaDc, 0, 0, 10, 10);
     HENHMETAFILE meta = CloseEnhMetaFile(metaDc);
+    std::string metaBits = MetaFileBits(meta);
     ASSERT_TRUE(OpenClipboard(owner_));
     EmptyClipboard();
     ASSERT_NE(SetClipboardData(CF_BITMAP, CreateBitmap(4, 4, 1, 32, nullptr)), nullptr);
@@ -165,12 +173,16 @@ TEST_F(Snapshot, GdiHandlesDoNotEndTheSave) {
         EXPECT_FALSE(IsHandleOnlyClipboardFormat(static_cast<uint16_t>(e.format))) << e.format;
         hasDib = hasDib || e.format == CF_DIB;
     }
+    EXPECT_TRUE(hasDib);  // the system offers the bitmap as a DIB as well
     PutRaw(owner_, {});
     LoadClipboardFromStream(stream);
     std::map<UINT, std::string> after = ReadRaw(owner_);
     EXPECT_EQ(after[own].substr(0, 5), "after");
-    EXPECT_TRUE(hasDib);  // the system offers the bitmap as a DIB as well
     EXPECT_TRUE(after.count(CF_BITMAP));
+    ASSERT_TRUE(OpenClipboard(owner_));
+    HENHMETAFILE restored = static_cast<HENHMETAFILE>(GetClipboardData(CF_ENHMETAFILE));
+    EXPECT_EQ(restored ? MetaFileBits(restored) : "", metaBits);
+    CloseClipboard();
 }
 
 // Only CF_UNICODETEXT is placed; the formats the system derives from it are saved

@@ -39,7 +39,7 @@ DWORD WINAPI HoldClipboard(void* arg) {
 
 // Another thread holds the clipboard: briefly is waited out, for long is an error.
 TEST_F(ClipboardObject, BusyClipboard) {
-    for (DWORD ms : {50u, 2000u}) {
+    for (DWORD ms : {30u, 2000u}) {
         SCOPED_TRACE(ms);
         Holder holder{ms};
         HANDLE thread = CreateThread(nullptr, 0, HoldClipboard, &holder, 0, nullptr);

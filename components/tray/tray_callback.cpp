@@ -24,6 +24,21 @@ TTrayIcon::TShiftState CurrentShiftState() {
     return shift;
 }
 
+TTrayIcon::TMouseButton ButtonOf(UINT event) {
+    switch (event) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return TTrayIcon::mbLeft;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+            return TTrayIcon::mbRight;
+        default:
+            return TTrayIcon::mbMiddle;
+    }
+}
+
 }  // namespace
 
 TTrayCallbackWindow::TTrayCallbackWindow(TTrayIcon& owner) : owner_(owner) {
@@ -50,24 +65,10 @@ bool TTrayIcon::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
             if (wParam) HideTrayIcon();
             return true;
         case WM_TIMER:
-            if (wParam == kAnimateTimer) {
-                AnimateStep();
-            } else if (wParam == kBalloonTimer) {
-                KillTimer(CallbackWindow(), kBalloonTimer);
-                HideBalloon();
-            } else if (wParam == kClickTimer) {
-                KillTimer(CallbackWindow(), kClickTimer);
-                if (clickPending_) {
-                    clickPending_ = false;
-                    Click(pending_);
-                }
-            } else {
-                return false;
-            }
-            return true;
+            return HandleTimer(wParam);
         case kCallbackMessage:
             if (Designing()) return false;
-            result = HandleShellCallback(lParam);
+            result = HandleShellCallback(static_cast<UINT>(lParam));
             return true;
         default:
             break;
@@ -83,43 +84,29 @@ bool TTrayIcon::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
     return false;
 }
 
-LRESULT TTrayIcon::HandleShellCallback(LPARAM event) {
-    POINT pt = {};
-    // Where the cursor is now, not where it was when the shell saw the event.
-    GetCursorPos(&pt);
-    TShiftState shift = CurrentShiftState();
-    switch (static_cast<UINT>(event)) {
-        case WM_MOUSEMOVE:
-            if (hintChanged_) {
-                hintChanged_ = false;
-                CopyTip();
-                if (iconShown_) NotifyShell(NIF_TIP, NIM_MODIFY);
+bool TTrayIcon::HandleTimer(UINT_PTR id) {
+    switch (id) {
+        case kAnimateTimer:
+            AnimateStep();
+            return true;
+        case kBalloonTimer:
+            KillTimer(CallbackWindow(), kBalloonTimer);
+            HideBalloon();
+            return true;
+        case kClickTimer:
+            KillTimer(CallbackWindow(), kClickTimer);
+            if (clickPending_) {
+                clickPending_ = false;
+                Click(pending_);
             }
-            if (OnMouseMove) OnMouseMove(*this, shift, pt.x, pt.y);
-            return 0;
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            mouseDownSeen_ = true;
-            if (OnMouseDown)
-                OnMouseDown(*this, event == WM_LBUTTONDOWN ? mbLeft : event == WM_RBUTTONDOWN ? mbRight : mbMiddle,
-                            shift, pt.x, pt.y);
-            return 0;
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP:
-        case WM_MBUTTONUP:
-            MouseUp(event == WM_LBUTTONUP ? mbLeft : event == WM_RBUTTONUP ? mbRight : mbMiddle, shift, pt.x, pt.y);
-            return 0;
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDBLCLK:
-        case WM_MBUTTONDBLCLK:
-            DblClick(event == WM_LBUTTONDBLCLK ? mbLeft : event == WM_RBUTTONDBLCLK ? mbRight : mbMiddle, shift,
-                     pt.x, pt.y);
-            return 0;
-        case WM_CONTEXTMENU:
-        case NIN_KEYSELECT:
-            ContextPopup(pt);
-            return 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT TTrayIcon::HandleShellCallback(UINT event) {
+    switch (event) {
         case NIN_BALLOONHIDE:
             try {
                 if (OnBalloonHide) OnBalloonHide(*this);
@@ -139,15 +126,56 @@ LRESULT TTrayIcon::HandleShellCallback(LPARAM event) {
             HideBalloon();
             return 1;
         default:
+            HandleMouseEvent(event);
             return 0;
+    }
+}
+
+void TTrayIcon::HandleMouseEvent(UINT event) {
+    POINT pt = {};
+    // Where the cursor is now, not where it was when the shell saw the event.
+    GetCursorPos(&pt);
+    TShiftState shift = CurrentShiftState();
+    switch (event) {
+        case WM_MOUSEMOVE:
+            if (hintChanged_) {
+                hintChanged_ = false;
+                CopyTip();
+                if (iconShown_) NotifyShell(NIF_TIP, NIM_MODIFY);
+            }
+            if (OnMouseMove) OnMouseMove(*this, shift, pt.x, pt.y);
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            mouseDownSeen_ = true;
+            if (OnMouseDown) OnMouseDown(*this, ButtonOf(event), shift, pt.x, pt.y);
+            break;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            MouseUp(ButtonOf(event), shift, pt.x, pt.y);
+            break;
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK:
+            DblClick(ButtonOf(event), shift, pt.x, pt.y);
+            break;
+        case WM_CONTEXTMENU:
+        case NIN_KEYSELECT:
+            ContextPopup(pt);
+            break;
+        default:
+            break;
     }
 }
 
 void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (mouseDownSeen_) {
         mouseDownSeen_ = false;
-        bool qualifies = OnClick || (button == mbLeft && (DropDownMenu || visibility_.Contains(tvRestoreClick) ||
-                                                          visibility_.Contains(tvMinimizeClick)));
+        bool leftActs = DropDownMenu || visibility_.Contains(tvRestoreClick) ||
+                        visibility_.Contains(tvMinimizeClick);
+        bool qualifies = OnClick || (button == mbLeft && leftActs);
         if (qualifies) {
             pending_ = {button, shift, x, y};
             if (!clickPending_) {

@@ -192,7 +192,9 @@ private:
 
     // The callback window's messages; false leaves the message to DefWindowProc.
     bool HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    LRESULT HandleShellCallback(LPARAM event);
+    bool HandleTimer(UINT_PTR id);
+    LRESULT HandleShellCallback(UINT event);
+    void HandleMouseEvent(UINT event);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     void Click(const TPendingClick& click);
     void DblClick(TMouseButton button, TShiftState shift, int x, int y);

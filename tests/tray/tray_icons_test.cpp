@@ -156,13 +156,5 @@ TEST(TrayShellVersion, ReadFromShell32VersionResource) {
     EXPECT_EQ(TTrayIcon::SystemShellVersion(), version);
 }
 
-TEST(TrayVisibilities, MembersInDeclaredBitOrder) {
-    TTrayVisibilities defaults = TTrayIcon().Visibility();
-    EXPECT_EQ(defaults.Bits(), 0x7);
-    TTrayVisibilities all = TTrayVisibilities::FromBits(0xFFFF);
-    EXPECT_EQ(all.Bits(), 0x1FF) << "nine members";
-    EXPECT_TRUE(TTrayVisibilities{tvMinimizeDbClick}.Bits() == 0x100);
-}
-
 }  // namespace
 }  // namespace quillan::test

@@ -122,8 +122,8 @@ INK = (40, 40, 60)
 PAPER = (250, 250, 244)
 PAPER_EDGE = (120, 120, 130)
 LINES = (150, 160, 185)
-FEATHER = (46, 94, 190)
-FEATHER_LIGHT = (120, 170, 235)
+FEATHER = (25, 65, 165)
+FEATHER_LIGHT = (80, 135, 225)
 NIB = (30, 30, 30)
 
 
@@ -134,12 +134,12 @@ def app_icon_layers():
     fold = polygon([(0.60, 0.10), (0.60, 0.28), (0.78, 0.28)])
     lines = union(*[rect(0.24, y, 0.62, y + 0.05) for y in (0.36, 0.50, 0.64)])
     # The quill: a feather vane from the top right down to a nib at the bottom left.
-    vane = polygon([(0.96, 0.04), (0.80, 0.10), (0.52, 0.40), (0.36, 0.62), (0.44, 0.64), (0.64, 0.46),
-                    (0.90, 0.20)])
-    vane_light = polygon([(0.96, 0.04), (0.86, 0.16), (0.62, 0.42), (0.44, 0.62), (0.40, 0.60),
-                          (0.58, 0.38), (0.84, 0.10)])
-    shaft = segment(0.94, 0.06, 0.30, 0.74, 0.025)
-    nib = polygon([(0.36, 0.66), (0.30, 0.70), (0.20, 0.86), (0.34, 0.76), (0.38, 0.70)])
+    vane = polygon([(0.98, 0.02), (0.78, 0.06), (0.50, 0.36), (0.34, 0.60), (0.46, 0.68), (0.68, 0.48),
+                    (0.94, 0.22)])
+    vane_light = polygon([(0.98, 0.02), (0.90, 0.14), (0.66, 0.42), (0.50, 0.58), (0.46, 0.54),
+                          (0.70, 0.28)])
+    shaft = segment(0.96, 0.04, 0.32, 0.72, 0.022)
+    nib = polygon([(0.36, 0.64), (0.28, 0.68), (0.18, 0.88), (0.34, 0.78), (0.40, 0.70)])
     return [
         (sheet_edge, PAPER_EDGE),
         (sheet, PAPER),
@@ -147,7 +147,7 @@ def app_icon_layers():
         (lines, LINES),
         (vane, FEATHER),
         (vane_light, FEATHER_LIGHT),
-        (shaft, (235, 235, 245)),
+        (shaft, (15, 35, 100)),
         (nib, NIB),
     ]
 

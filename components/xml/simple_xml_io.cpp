@@ -249,14 +249,26 @@ bool SameAsciiPrefix(const char* p, const char* end, const char* word) {
 }
 
 size_t EntityRef(const char* ref, const char* end, char& out) {
-    static const struct {
-        const char* word;
+    struct Entity {
+        const char* word;  // after the "&", lower case
+        size_t length;     // of the whole reference
         char ch;
-    } kEntities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'}};
-    for (const auto& e : kEntities) {
-        if (SameAsciiPrefix(ref, end, e.word)) {
-            out = e.ch;
-            return std::strlen(e.word);
+    };
+    static const Entity kAmp{"amp;", 5, '&'}, kApos{"apos;", 6, '\''}, kLt{"lt;", 4, '<'},
+        kGt{"gt;", 4, '>'}, kQuot{"quot;", 6, '"'};
+    if (ref + 1 == end) return 0;
+    const Entity* candidates[2] = {nullptr, nullptr};
+    switch (ref[1] | 0x20) {
+        case 'a': candidates[0] = &kAmp, candidates[1] = &kApos; break;
+        case 'l': candidates[0] = &kLt; break;
+        case 'g': candidates[0] = &kGt; break;
+        case 'q': candidates[0] = &kQuot; break;
+        default: return 0;
+    }
+    for (const Entity* e : candidates) {
+        if (e && SameAsciiPrefix(ref + 1, end, e->word)) {
+            out = e->ch;
+            return e->length;
         }
     }
     return 0;
@@ -264,30 +276,26 @@ size_t EntityRef(const char* ref, const char* end, char& out) {
 
 // Left-to-right decoding in place: the result is never longer than the source.
 void Decode(std::string& value, bool numeric) {
-    size_t r = value.find('&');
-    if (r == std::string::npos) return;
+    size_t first = value.find('&');
+    if (first == std::string::npos) return;
     char* s = value.data();
     const char* end = s + value.size();
-    size_t w = r;
-    while (s + r < end) {
-        const char* amp = static_cast<const char*>(std::memchr(s + r, '&', static_cast<size_t>(end - s - r)));
-        size_t stop = amp ? static_cast<size_t>(amp - s) : value.size();
-        if (stop > r) {
-            std::memmove(s + w, s + r, stop - r);
-            w += stop - r;
-            r = stop;
+    char* w = s + first;
+    for (const char* r = w; r < end;) {
+        if (*r != '&') {
+            *w++ = *r++;
+            continue;
         }
-        if (!amp) break;
         char out = '&';
         size_t len = 0;
-        if (numeric && amp + 1 < end && amp[1] == '#')
-            len = NumericRef(amp, end, out);
+        if (numeric && r + 1 < end && r[1] == '#')
+            len = NumericRef(r, end, out);
         else
-            len = EntityRef(amp, end, out);
-        s[w++] = out;
+            len = EntityRef(r, end, out);
+        *w++ = out;
         r += len ? len : 1;
     }
-    value.resize(w);
+    value.resize(static_cast<size_t>(w - s));
 }
 
 }  // namespace

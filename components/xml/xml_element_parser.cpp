@@ -171,7 +171,8 @@ std::string TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
                 p_ = end_;
                 return {};
             case TagKind::EndTag: {
-                const char* close = Find(p_ + 2, end_, '>');
+                const char* close = p_ + 2;  // end-tag names are short: no library call
+                while (close < end_ && *close != '>') ++close;
                 std::string name = close == end_ ? std::string() : std::string(p_ + 2, close);
                 p_ = close == end_ ? end_ : close + 1;
                 return name;

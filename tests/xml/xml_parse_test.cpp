@@ -233,6 +233,10 @@ TEST(SimpleXmlLoad, StreamIsLeftJustAfterTheRootElement) {
     EXPECT_EQ(elem.Name(), "b");
     EXPECT_EQ(elem.Properties().Value("k"), "&amp;");  // no document: nothing decoded
     EXPECT_EQ(node.Position(), 18);
+    elem.LoadFromStream(node);  // the next node replaces everything of the previous one
+    EXPECT_EQ(elem.Name(), "c");
+    EXPECT_EQ(elem.Value(), "");
+    EXPECT_FALSE(elem.HasProperties());
 }
 
 TEST(SimpleXmlLoad, EventsReportTheRootOnly) {

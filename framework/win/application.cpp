@@ -116,7 +116,8 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
             if (hook.second && hook.second(msg, wp, lp, result)) return result;
         }
         if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_MINIMIZE) {
-            ShowWindow(hwnd, SW_MINIMIZE);
+            // A hidden application stays hidden: minimising would show its button again.
+            if (IsWindowVisible(hwnd) && !IsIconic(hwnd)) ShowWindow(hwnd, SW_MINIMIZE);
             return 0;
         }
     } catch (...) {
@@ -156,7 +157,8 @@ HICON TApplication::Icon() const {
 }
 
 void TApplication::Minimize() {
-    ShowWindow(Handle(), SW_MINIMIZE);
+    HWND h = Handle();
+    if (IsWindowVisible(h) && !IsIconic(h)) ShowWindow(h, SW_MINIMIZE);
 }
 
 void TApplication::Restore() {

@@ -16,6 +16,8 @@ TWindow* ObjectOf(HWND hwnd) { return static_cast<TWindow*>(GetPropW(hwnd, kObje
 
 void RaiseLastOSError(const std::string& what) {
     int code = LastOSError();
+    // Some calls fail without setting an error code (seen under Wine): say only what failed.
+    if (code == 0) throw EOSError(what + " failed");
     throw EOSError(what + ": " + SysErrorMessage(code) + " (" + std::to_string(code) + ")");
 }
 

@@ -10,15 +10,11 @@
 #include <string>
 
 #include "framework/core/codepage.h"
+#include "framework/core/convert.h"
 
 namespace {
 
 int g_failures = 0;
-
-std::wstring W(const std::string& cp1251) {
-    std::u16string w = quillan::Cp1251ToUtf16(cp1251);
-    return std::wstring(w.begin(), w.end());
-}
 
 std::string N(const std::wstring& w) {
     return quillan::Utf16ToCp1251(std::u16string(w.begin(), w.end()));
@@ -176,7 +172,15 @@ bool PickTemplate(int downs) {
 
 HWND CreateTarget(HWND* edit) {
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
+    // Like any editor, the frame hands the focus to its edit when it is activated.
+    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg == WM_SETFOCUS) {
+            HWND child = GetWindow(hwnd, GW_CHILD);
+            if (child) SetFocus(child);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    };
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"QuillanE2ETarget";
     RegisterClassW(&wc);
@@ -240,8 +244,11 @@ int wmain(int argc, wchar_t** argv) {
     Check(BringToFront(target, edit), "target in front before the hotkey");
     Check(PickTemplate(2), "template menu popped up and closed");
     const std::string expected = "Здравствуйте, !\r\nС уважением";
-    Check(WaitFor([&] { return EditText(edit).rfind(expected, 0) == 0; }, 5000),
-          "template pasted into the target: '" + EditText(edit) + "'");
+    std::string seen;
+    bool pasted = WaitFor([&] { return (seen = EditText(edit)).rfind(expected, 0) == 0; }, 5000);
+    Check(pasted, "template pasted into the target: '" + seen + "'");
+    // The Left presses follow the paste in the target's queue: wait for the caret to arrive.
+    WaitFor([&] { return Caret(edit) == 14; }, 3000);
     Check(Caret(edit) == 14, "caret on the hot point (14): " + std::to_string(Caret(edit)));
     Check(WaitFor(UserClipboardIsBack, 5000), "user clipboard restored with every format");
 
@@ -263,8 +270,11 @@ int wmain(int argc, wchar_t** argv) {
             }, 5000);
             Check(PickTemplate(2), "template menu in notepad");
             const std::string text = "Notepad line <1>\r\nline 2";
-            Check(WaitFor([&] { return EditText(notepadEdit).rfind(text, 0) == 0; }, 5000),
-                  "template pasted into notepad: '" + EditText(notepadEdit) + "'");
+            std::string seenNotepad;
+            bool inNotepad =
+                WaitFor([&] { return (seenNotepad = EditText(notepadEdit)).rfind(text, 0) == 0; }, 5000);
+            Check(inNotepad, "template pasted into notepad: '" + seenNotepad + "'");
+            WaitFor([&] { return Caret(notepadEdit) == 18; }, 3000);
             Check(Caret(notepadEdit) == 18, "notepad caret on the hot point (18): " +
                                                 std::to_string(Caret(notepadEdit)));
             Check(WaitFor(UserClipboardIsBack, 5000), "clipboard restored after the notepad paste");

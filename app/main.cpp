@@ -1,0 +1,28 @@
+// Program entry: one resident instance, the hidden main form, the message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/main_form.h"
+#include "framework/win/application.h"
+#include "framework/win/handle.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    using namespace quillan;
+    // A second start while one runs would add a second icon and fail to
+    // register the hotkey: it leaves at once instead.
+    win::KernelHandle running(CreateMutexW(nullptr, TRUE, L"Local\\Quillan.Resident"));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    int exitCode = 0;
+    {
+        TFForm form;
+        win::Guarded([&] { form.FormCreate(); });
+        exitCode = win::Application().Run();
+        win::Guarded([&] { form.FormDestroy(); });
+    }
+    return exitCode;
+}

@@ -1,0 +1,76 @@
+// The hidden main form: owns the template list, both popup menus, the XML
+// document, the tray icon and the balloon hints; answers the hotkey and carries
+// the handlers of both menus. It is never shown: only the tray icon is.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "components/balloon/balloon_hint.h"
+#include "components/tray/tray_icon.h"
+#include "components/xml/simple_xml.h"
+#include "engine/store/template.h"
+#include "framework/menus/menus.h"
+#include "framework/win/handle.h"
+#include "framework/win/window.h"
+
+namespace quillan {
+
+// Shared with the options dialog: the foreground program's lower-cased name at
+// the last menu build, and whether the dialog was opened from the template menu.
+extern std::string CurrentApp;
+extern bool FocusCurrentApp;
+
+class TFForm : public win::TWindow {
+public:
+    TFForm();
+    ~TFForm() override;
+
+    // Creates the window and the components, registers the hotkey and runs the start-up paste.
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+
+    void N1Click(TMenuItem& sender);
+    void N2Click(TMenuItem& sender);
+    void N3Click(TMenuItem& sender);
+    void N4Click(TMenuItem& sender);
+    void N6Click(TMenuItem& sender);
+    // sender is the clicked template item, or nullptr for the start-up run.
+    void OnPasteTemplClick(TMenuItem* sender);
+    void OnOptionsClick();
+
+    // Reloads the templates and adds the run-time items of the template menu.
+    void BuildTemplateMenu();
+    void ClearTemplateMenu();
+    void RegisterAppHotKey();
+    void UnregisterAppHotKey();
+
+    TPopupMenu& TemplateMenu() { return pm; }
+    TPopupMenu& TrayMenuObject() { return TrayMenu; }
+    TTrayIcon& TrayIcon() { return *Tray; }
+    const TTemplateList& Templates() const { return templates_; }
+    int HotKeyId() const { return hotkeyId_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateComponents();
+    void OnHotKey(WPARAM id);
+
+    TPopupMenu pm;
+    TSimpleXML xml1;
+    std::unique_ptr<TTrayIcon> Tray;
+    TPopupMenu TrayMenu;
+    HIMAGELIST ImageList1 = nullptr;
+    std::unique_ptr<balloon::TBalloonHint> BalloonHint1;
+    win::GdiObject font_;
+
+    int hotkeyId_ = 0;
+    TTemplateList templates_;
+};
+
+}  // namespace quillan

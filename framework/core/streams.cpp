@@ -1,6 +1,7 @@
 #include "framework/core/streams.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "framework/core/exceptions.h"
@@ -40,10 +41,12 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 // --- TMemoryStream ----------------------------------------------------------
 
+TMemoryStream::~TMemoryStream() { std::free(data_); }
+
 size_t TMemoryStream::Read(void* buffer, size_t count) {
     if (position_ >= size_) return 0;
     size_t n = std::min(count, size_ - position_);
-    std::memcpy(buffer, data_.data() + position_, n);
+    std::memcpy(buffer, data_ + position_, n);
     position_ += n;
     return n;
 }
@@ -52,9 +55,9 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
     if (count == 0) return 0;
     size_t end = position_ + count;
     if (end < position_) ThrowOutOfMemory();
-    if (end > data_.size()) Reserve(end);
-    if (position_ > size_) std::memset(data_.data() + size_, 0, position_ - size_);
-    std::memcpy(data_.data() + position_, buffer, count);
+    if (end > capacity_) Grow(end);
+    if (position_ > size_) std::memset(data_ + size_, 0, position_ - size_);
+    std::memcpy(data_ + position_, buffer, count);
     position_ = end;
     size_ = std::max(size_, end);
     return count;
@@ -73,36 +76,38 @@ int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
 void TMemoryStream::SetSize(int64_t size) {
     if (size < 0) size = 0;
     size_t newSize = static_cast<size_t>(size);
-    if (newSize > data_.size()) Reserve(newSize);
-    if (newSize > size_) std::memset(data_.data() + size_, 0, newSize - size_);
+    if (newSize > capacity_) SetCapacity(newSize);
+    if (newSize > size_) std::memset(data_ + size_, 0, newSize - size_);
     size_ = newSize;
     if (position_ > size_) position_ = size_;
 }
 
 void TMemoryStream::Clear() {
-    data_.clear();
-    data_.shrink_to_fit();
-    size_ = 0;
-    position_ = 0;
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = size_ = position_ = 0;
 }
 
 void TMemoryStream::LoadFromString(const std::string& bytes) {
     Clear();
+    SetCapacity(bytes.size());
     Write(bytes.data(), bytes.size());
     position_ = 0;
 }
 
-void TMemoryStream::Reserve(size_t capacity) {
-    // Grow by a quarter at least, so that many small writes stay linear.
-    size_t grown = data_.size() + data_.size() / 4;
-    size_t target = std::max<size_t>({capacity, grown, 256});
-    try {
-        data_.resize(target);
-    } catch (const std::bad_alloc&) {
-        ThrowOutOfMemory();
-    } catch (const std::length_error&) {
-        ThrowOutOfMemory();
-    }
+void TMemoryStream::SetCapacity(size_t capacity) {
+    if (capacity <= capacity_) return;
+    // realloc keeps the bytes without zero-filling or copying what it can extend in place.
+    void* grown = std::realloc(data_, capacity);
+    if (!grown) ThrowOutOfMemory();
+    data_ = static_cast<uint8_t*>(grown);
+    capacity_ = capacity;
+}
+
+void TMemoryStream::Grow(size_t needed) {
+    // Half again at least, so that many small writes stay linear.
+    size_t target = std::max<size_t>({needed, capacity_ + capacity_ / 2, 256});
+    SetCapacity(target);
 }
 
 // --- TReadOnlyMemoryStream --------------------------------------------------

@@ -45,16 +45,22 @@ public:
     int64_t Size() override { return static_cast<int64_t>(size_); }
     void SetSize(int64_t size) override;
 
-    uint8_t* Memory() { return data_.data(); }
-    const uint8_t* Memory() const { return data_.data(); }
+    TMemoryStream() = default;
+    ~TMemoryStream() override;
+
+    uint8_t* Memory() { return data_; }
+    const uint8_t* Memory() const { return data_; }
     void Clear();
-    std::string ToString() const { return std::string(data_.begin(), data_.begin() + size_); }
+    std::string ToString() const { return std::string(reinterpret_cast<const char*>(data_), size_); }
     void LoadFromString(const std::string& bytes);
+    // Makes room for capacity bytes without changing the size; EOutOfMemory on failure.
+    void SetCapacity(size_t capacity);
 
 private:
-    void Reserve(size_t capacity);
+    void Grow(size_t needed);
 
-    std::vector<uint8_t> data_;  // capacity; only the first size_ bytes count
+    uint8_t* data_ = nullptr;  // capacity_ bytes; only the first size_ count
+    size_t capacity_ = 0;
     size_t size_ = 0;
     size_t position_ = 0;
 };

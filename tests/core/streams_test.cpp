@@ -25,6 +25,17 @@ TEST(MemoryStream, WriteSeekReadAndGrowPastTheEnd) {
     EXPECT_EQ(s.Read(buf, 4), 0u);
 }
 
+TEST(MemoryStream, RegrowingAfterShrinkGivesZeroesNotOldBytes) {
+    TMemoryStream s;
+    s.WriteBuffer("abcdef", 6);
+    s.SetSize(2);
+    s.SetSize(5);
+    EXPECT_EQ(s.ToString(), std::string("ab\0\0\0", 5));
+    s.SetCapacity(1 << 20);  // room only: size and content unchanged
+    EXPECT_EQ(s.Size(), 5);
+    EXPECT_EQ(s.ToString(), std::string("ab\0\0\0", 5));
+}
+
 TEST(MemoryStream, ShortReadRaisesStreamReadError) {
     TMemoryStream s;
     s.WriteBuffer("ab", 2);

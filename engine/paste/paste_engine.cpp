@@ -1,0 +1,140 @@
+#include "engine/paste/paste_engine.h"
+
+#include <ole2.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/clipboard/clipboard_snapshot.h"
+#include "engine/paste/caret.h"
+#include "engine/paste/elevation.h"
+#include "engine/paste/keys.h"
+#include "engine/paste/wait.h"
+#include "engine/settings/settings_reader.h"
+#include "framework/clipboard/clipboard.h"
+#include "framework/core/exceptions.h"
+#include "framework/core/streams.h"
+#include "framework/richedit/rich_edit.h"
+#include "framework/win/application.h"
+#include "framework/win/handle.h"
+
+namespace quillan {
+namespace {
+
+// The clipboard sequence number right after the engine's latest own write. A restore
+// happens only while it is still current: anything the user copies during the wait
+// stays. Shared by nested pastes, so an outer paste still restores after an inner one.
+DWORD g_ownWriteSequence = 0;
+
+void NoteOwnWrite() { g_ownWriteSequence = GetClipboardSequenceNumber(); }
+
+// OLE for the rich-edit copy, which may go through the OLE clipboard; balanced per paste.
+class OleScope {
+public:
+    OleScope() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleScope() {
+        if (initialized_) OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+private:
+    bool initialized_;
+};
+
+bool PutDwordFormat(const wchar_t* name, DWORD value) {
+    UINT format = RegisterClipboardFormatW(name);
+    if (format == 0) return false;
+    win::GlobalHandle block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD)));
+    if (!block) return false;
+    void* p = GlobalLock(block.get());
+    if (!p) return false;
+    *static_cast<DWORD*>(p) = value;
+    GlobalUnlock(block.get());
+    if (!SetClipboardData(format, block.get())) return false;
+    block.release();  // the clipboard owns it now
+    return true;
+}
+
+void SaveSnapshot(TMemoryStream& snapshot) {
+    try {
+        SaveClipboardToStream(snapshot);
+    } catch (...) {
+        // A failed save must not stop the paste; the restore puts back its complete entries.
+    }
+}
+
+// Copies the template through the hidden control; the control is returned so that it
+// lives until the paste ends.
+std::unique_ptr<win::TRichEdit> PlaceTemplate(const TTmpl& tmpl, HWND owner, HFONT font) {
+    auto control = std::make_unique<win::TRichEdit>(owner ? owner : win::Application().Handle(), font);
+    const std::string text = TemplateControlText(tmpl.TemplateText);
+    control->SetText(text);
+    control->SelectAll();
+    control->SetSelectionCharset(kTemplateCharset);
+    // Emptied first: a copy that places nothing must not paste the user's old clipboard.
+    win::Clipboard().Clear();
+    control->CopyToClipboard();
+    // Render every format now: data left to delayed rendering would change the sequence
+    // number while the target reads it, and could not outlive the control.
+    OleFlushClipboard();
+    if (!text.empty() && !win::Clipboard().HasFormat(CF_UNICODETEXT)) win::Clipboard().SetTextBuf(text);
+    MarkClipboardPrivate();
+    return control;
+}
+
+void SendCaretPresses(const TTmpl& tmpl) {
+    int64_t presses = std::min(CountCaretPresses(tmpl.TemplateText, tmpl.PointX, tmpl.PointY),
+                               CaretPressLimit(tmpl.TemplateText));
+    for (int64_t i = 0; i < presses; ++i) TapCursorKey(VK_LEFT);
+}
+
+void RestoreIfUnchanged(TMemoryStream& snapshot) {
+    try {
+        if (!ReadRestoreClipboard()) return;
+        if (GetClipboardSequenceNumber() != g_ownWriteSequence) return;
+        LoadClipboardFromStream(snapshot);
+    } catch (...) {
+        // A failed restore must not disturb the user: what was put back stays.
+    }
+    NoteOwnWrite();
+}
+
+}  // namespace
+
+bool MarkClipboardPrivate() {
+    try {
+        win::Clipboard().Open();
+    } catch (...) {
+        return false;  // only a courtesy to clipboard managers; the paste goes on
+    }
+    bool ok = PutDwordFormat(L"ExcludeClipboardContentFromMonitorProcessing", 0);
+    ok = PutDwordFormat(L"CanIncludeInClipboardHistory", 0) && ok;
+    ok = PutDwordFormat(L"CanUploadToCloudClipboard", 0) && ok;
+    win::Clipboard().Close();
+    return ok;
+}
+
+void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
+    // Keys sent into an elevated program are dropped without a trace; say so before
+    // the user's clipboard is touched. The start-up run pastes nothing and stays quiet.
+    if (tmpl && IsInputBlockedFor(GetForegroundWindow())) throw Exception(kSElevatedTarget);
+    OleScope ole;
+    TMemoryStream snapshot;
+    SaveSnapshot(snapshot);
+    std::unique_ptr<win::TRichEdit> control;
+    if (tmpl) {
+        control = PlaceTemplate(*tmpl, ownerWindow, font);
+    } else {
+        win::Clipboard().SetTextBuf("");
+    }
+    NoteOwnWrite();
+    // Win, Alt or Shift still held from the hotkey would turn Ctrl+V into another chord.
+    WaitForModifiersReleased(kModifierWaitMs);
+    SendPasteKeys();
+    if (tmpl) SendCaretPresses(*tmpl);
+    WaitWithMessages(kPasteSettleMs);
+    RestoreIfUnchanged(snapshot);
+}
+
+}  // namespace quillan

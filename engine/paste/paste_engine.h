@@ -1,0 +1,32 @@
+// The paste itself: the template goes to the clipboard as rich text, Ctrl+V goes to
+// the foreground program, the caret walks back to the hot point, and after a second
+// the user's own clipboard comes back.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "engine/store/template.h"
+
+namespace quillan {
+
+inline constexpr uint32_t kPasteSettleMs = 1000;
+// How long a paste waits for the user to let go of Win, Alt and Shift.
+inline constexpr uint32_t kModifierWaitMs = 1500;
+inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
+
+// Pastes tmpl (nullptr: the start-up run, which pastes an empty text) into the
+// foreground window. The hidden rich-edit control is a child of ownerWindow (nullptr:
+// the application window) with font (nullptr: "MS Sans Serif" -11). Clipboard save and
+// restore failures are swallowed; any other failure propagates after the control and
+// the snapshot are freed, and the clipboard is then not restored. Raises Exception
+// kSElevatedTarget, before the clipboard is touched, when the target cannot receive keys.
+void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font);
+
+// Marks the data on the clipboard as private: clipboard history, cloud clipboard and
+// clipboard monitors leave it out. Adds formats without emptying; false when the
+// clipboard could not be opened or a mark not placed.
+bool MarkClipboardPrivate();
+
+}  // namespace quillan

@@ -1,0 +1,88 @@
+// Test scaffolding for pastes into real windows: a focused target window, the
+// registry redirected to a scratch key, clipboard probes and message pumping.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillan::test {
+
+// Dispatches messages until done() holds or timeoutMs passed; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+
+// HKEY_CURRENT_USER redirected to a scratch key for the object's lifetime.
+class ScratchRegistry {
+public:
+    ScratchRegistry();
+    ~ScratchRegistry();
+    ScratchRegistry(const ScratchRegistry&) = delete;
+    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+    // Stores "cbRestoreClpbrd_Checked" in the program's settings key.
+    void SetRestore(const char* value);
+
+private:
+    std::wstring path_;
+    HKEY scratch_ = nullptr;
+};
+
+// A visible top-level window whose one multi-line text control has the focus; the
+// key-downs that reach the control are recorded.
+class TargetWindow {
+public:
+    enum class Kind { Edit, RichEdit };
+    struct Key {
+        WPARAM vk;
+        LPARAM flags;
+        bool shiftDown;
+        bool ctrlDown;
+    };
+
+    explicit TargetWindow(Kind kind);
+    ~TargetWindow();
+    TargetWindow(const TargetWindow&) = delete;
+    TargetWindow& operator=(const TargetWindow&) = delete;
+
+    // Brings the frame to the front and the control into focus; false after the deadline.
+    bool Focus();
+    // The control's text, Windows-1251, every line end turned into "\n".
+    std::string Text() const;
+    // Caret row and column from 0; false when a selection is not empty.
+    bool Caret(int& row, int& column) const;
+    int CountKeys(WPARAM vk) const;
+
+    HWND frame = nullptr;
+    HWND control = nullptr;
+    std::vector<Key> keys;
+
+private:
+    static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
+    WNDPROC original_ = nullptr;
+};
+
+// Calls fn every intervalMs while the object lives and messages are pumped.
+class Ticker {
+public:
+    Ticker(UINT intervalMs, std::function<void()> fn);
+    ~Ticker();
+    Ticker(const Ticker&) = delete;
+    Ticker& operator=(const Ticker&) = delete;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    UINT_PTR id_;
+    std::function<void()> fn_;
+};
+
+// Empties the clipboard, then places text and bytes under the registered format name.
+void PutUserClipboard(const std::string& text, const char* formatName, const std::string& bytes);
+std::string ClipboardText();
+bool ClipboardHas(const char* registeredName);
+bool ClipboardHas(UINT format);
+// Data of a format (registered name or number); empty when absent.
+std::string ClipboardBytes(const char* registeredName);
+std::string ClipboardBytes(UINT format);
+
+}  // namespace quillan::test

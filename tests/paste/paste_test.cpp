@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/paste/caret.h"
+#include "engine/paste/elevation.h"
+#include "engine/paste/keys.h"
+#include "engine/paste/paste_engine.h"
+#include "engine/paste/wait.h"
+#include "framework/clipboard/clipboard.h"
+#include "framework/core/exceptions.h"
+#include "tests/paste/paste_support.h"
+
+namespace quillan {
+namespace {
+
+using test::ClipboardBytes;
+using test::ClipboardHas;
+using test::ClipboardText;
+using test::TargetWindow;
+
+constexpr char kUserText[] = "прежний текст";
+constexpr char kUserFormat[] = "QuillanPasteTestFormat";
+const std::string kUserBytes("\x01\x02\x03\x00\xFF", 5);
+
+TTmpl Template(const std::string& text, int32_t x, int32_t y) {
+    TTmpl tmpl;
+    tmpl.TemplateText = text;
+    tmpl.PointX = x;
+    tmpl.PointY = y;
+    return tmpl;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int CountChildren(HWND parent) {
+    int n = 0;
+    EnumChildWindows(parent, &CountChild, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+void ExpectUserClipboardBack() {
+    EXPECT_EQ(ClipboardText(), kUserText);
+    std::string bytes = ClipboardBytes(kUserFormat);
+    ASSERT_GE(bytes.size(), kUserBytes.size());
+    EXPECT_EQ(bytes.substr(0, kUserBytes.size()), kUserBytes);
+}
+
+class PasteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+        registry.SetRestore("True");
+        // The hidden owner of the rich-edit control, as the main form is.
+        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override { DestroyWindow(owner); }
+
+    test::ScratchRegistry registry;
+    HWND owner = nullptr;
+};
+
+TEST_F(PasteTest, CyrillicTemplateIsPastedAndTheUserClipboardComesBack) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    TTmpl tmpl = Template("Привет, мир", 12, 1);
+    PasteTemplate(&tmpl, owner, nullptr);
+    EXPECT_EQ(target.Text(), "Привет, мир\n");
+    int row = -1;
+    int column = -1;
+    EXPECT_TRUE(target.Caret(row, column));
+    EXPECT_EQ(row, 0);
+    EXPECT_EQ(column, 11);
+    // One Left press, sent as the cursor-block key.
+    ASSERT_EQ(target.CountKeys(VK_LEFT), 1);
+    for (const auto& key : target.keys) {
+        if (key.vk == VK_LEFT) {
+            EXPECT_NE(key.flags & (1 << 24), 0) << "Left without the extended flag";
+        }
+        if (key.vk == 'V') {
+            EXPECT_TRUE(key.ctrlDown);
+        }
+    }
+    EXPECT_EQ(CountChildren(owner), 0) << "hidden control left behind";
+    ExpectUserClipboardBack();
+}
+
+struct HotPointCase {
+    const char* text;
+    int32_t x;
+    int32_t y;
+    int row;
+    int column;
+};
+
+class HotPointTest : public PasteTest,
+                     public ::testing::WithParamInterface<std::tuple<TargetWindow::Kind, HotPointCase>> {};
+
+TEST_P(HotPointTest, CaretEndsOnTheHotPoint) {
+    const auto& [kind, c] = GetParam();
+    TargetWindow target(kind);
+    ASSERT_TRUE(target.Focus());
+    TTmpl tmpl = Template(c.text, c.x, c.y);
+    PasteTemplate(&tmpl, owner, nullptr);
+    std::string expected;
+    for (const std::string& line : SplitTemplateLines(c.text)) expected += line + "\n";
+    EXPECT_EQ(target.Text(), expected);
+    int row = -1;
+    int column = -1;
+    EXPECT_TRUE(target.Caret(row, column));
+    EXPECT_EQ(row, c.row);
+    EXPECT_EQ(column, c.column);
+    EXPECT_EQ(target.CountKeys(VK_LEFT), CountCaretPresses(c.text, c.x, c.y));
+}
+
+const HotPointCase kHotPoints[] = {
+    {"abcde\r\nfghij", 6, 2, 1, 5},               // end of the text
+    {"abcde\r\nfghij", 1, 1, 0, 0},               // row 1, column 1 of two lines
+    {"Шаблон\r\nвторая строка", 4, 2, 1, 3},      // inside a line
+    {"Шаблон\r\nвторая строка\r\n", 7, 1, 0, 6},  // end of a line that is not the last
+};
+
+INSTANTIATE_TEST_SUITE_P(EditAndRichEdit, HotPointTest,
+                         ::testing::Combine(::testing::Values(TargetWindow::Kind::Edit,
+                                                              TargetWindow::Kind::RichEdit),
+                                            ::testing::ValuesIn(kHotPoints)));
+
+TEST_F(PasteTest, WithRestoreOffTheTemplateStaysMarkedPrivate) {
+    registry.SetRestore("False");
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    TTmpl tmpl = Template("Шаблон", 7, 1);
+    PasteTemplate(&tmpl, owner, nullptr);
+    EXPECT_EQ(target.Text(), "Шаблон\n");
+    EXPECT_EQ(ClipboardText(), "Шаблон\r\n");
+    EXPECT_NE(ClipboardBytes("Rich Text Format").find("fcharset204"), std::string::npos);
+    EXPECT_FALSE(ClipboardHas(kUserFormat));
+    EXPECT_TRUE(ClipboardHas("ExcludeClipboardContentFromMonitorProcessing"));
+    const std::string zero(4, '\0');
+    EXPECT_EQ(ClipboardBytes("CanIncludeInClipboardHistory").substr(0, 4), zero);
+    EXPECT_EQ(ClipboardBytes("CanUploadToCloudClipboard").substr(0, 4), zero);
+}
+
+TEST_F(PasteTest, WhatTheUserCopiesDuringTheWaitIsNotOverwritten) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    bool copied = false;
+    test::Ticker ticker(20, [&] {
+        if (copied || target.Text().empty()) return;
+        win::Clipboard().SetTextBuf("новое");
+        copied = true;
+    });
+    TTmpl tmpl = Template("abc", 4, 1);
+    PasteTemplate(&tmpl, owner, nullptr);
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(target.Text(), "abc\n");
+    EXPECT_EQ(ClipboardText(), "новое");
+}
+
+TEST_F(PasteTest, NestedPasteStillGivesBackTheUserClipboard) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    TTmpl inner = Template("2", 2, 1);
+    bool nested = false;
+    test::Ticker ticker(20, [&] {
+        if (nested || target.Text().empty()) return;
+        nested = true;
+        PasteTemplate(&inner, owner, nullptr);
+    });
+    TTmpl outer = Template("1", 2, 1);
+    PasteTemplate(&outer, owner, nullptr);
+    ASSERT_TRUE(nested);
+    // The inner paste lands at the hot point the outer one left: after "1".
+    EXPECT_EQ(target.Text(), "12\n\n");
+    ExpectUserClipboardBack();
+}
+
+TEST_F(PasteTest, StartUpRunPastesAnEmptyTextThenRestores) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    bool seen = false;
+    std::string textDuring = "unset";
+    bool userFormatDuring = true;
+    bool richDuring = true;
+    bool unicodeDuring = false;
+    test::Ticker ticker(20, [&] {
+        if (seen || target.CountKeys('V') == 0) return;
+        seen = true;
+        textDuring = ClipboardText();
+        userFormatDuring = ClipboardHas(kUserFormat);
+        richDuring = ClipboardHas("Rich Text Format");
+        unicodeDuring = ClipboardHas(CF_UNICODETEXT);
+    });
+    PasteTemplate(nullptr, owner, nullptr);
+    ASSERT_TRUE(seen) << "Ctrl+V never reached the window";
+    EXPECT_EQ(textDuring, "");
+    EXPECT_TRUE(unicodeDuring);
+    EXPECT_FALSE(userFormatDuring);
+    EXPECT_FALSE(richDuring);
+    EXPECT_EQ(target.Text(), "");
+    EXPECT_EQ(target.CountKeys(VK_LEFT), 0);
+    ExpectUserClipboardBack();
+}
+
+TEST_F(PasteTest, CtrlVWaitsForAHeldShiftToBeReleased) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    const BYTE shiftScan = static_cast<BYTE>(MapVirtualKeyW(VK_SHIFT, 0));
+    keybd_event(VK_SHIFT, shiftScan, 0, 0);
+    if (!test::PumpUntil([] { return PasteModifiersDown(); }, 1000)) {
+        keybd_event(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP, 0);
+        GTEST_SKIP() << "this system does not report synthesised Shift through GetAsyncKeyState";
+    }
+    int ticks = 0;
+    bool heldUntilRelease = false;
+    size_t keysBeforeRelease = 0;
+    test::Ticker ticker(100, [&] {
+        if (++ticks != 3) return;
+        heldUntilRelease = PasteModifiersDown();
+        keysBeforeRelease = target.keys.size();
+        keybd_event(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP, 0);
+    });
+    TTmpl tmpl = Template("abc", 2, 1);
+    PasteTemplate(&tmpl, owner, nullptr);
+    // Wine may drop a synthesised key state when it syncs with the X server; then the
+    // paste need not wait, but no key of it may arrive with Shift down either way.
+    if (heldUntilRelease) {
+        for (size_t i = 0; i < keysBeforeRelease; ++i) EXPECT_NE(target.keys[i].vk, 'V') << "Ctrl+V too early";
+    }
+    for (const auto& key : target.keys) {
+        if (key.vk == 'V' || key.vk == VK_LEFT) {
+            EXPECT_FALSE(key.shiftDown) << "key " << key.vk;
+        }
+    }
+    EXPECT_EQ(target.Text(), "abc\n");
+    int row = -1;
+    int column = -1;
+    EXPECT_TRUE(target.Caret(row, column)) << "Shift+Left selected text";
+    EXPECT_EQ(column, 1);
+}
+
+TEST_F(PasteTest, BusyClipboardFailsThePasteAndFreesTheControl) {
+    registry.SetRestore("False");
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        if (OpenClipboard(nullptr)) {
+            SetEvent(held);
+            WaitForSingleObject(release, 10000);
+            CloseClipboard();
+        }
+        SetEvent(held);
+    });
+    WaitForSingleObject(held, 5000);
+    TTmpl tmpl = Template("abc", 4, 1);
+    try {
+        PasteTemplate(&tmpl, owner, nullptr);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message().rfind("Cannot open clipboard", 0), 0u) << e.Message();
+    }
+    SetEvent(release);
+    holder.join();
+    CloseHandle(held);
+    CloseHandle(release);
+    EXPECT_EQ(CountChildren(owner), 0) << "hidden control left behind";
+    EXPECT_EQ(target.CountKeys('V'), 0);
+    ExpectUserClipboardBack();  // never touched
+}
+
+TEST(Elevation, PeersOfTheSameTokenAreReachable) {
+    EXPECT_FALSE(IsInputBlockedFor(nullptr));
+    HWND own = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(IsInputBlockedFor(own));
+    DestroyWindow(own);
+    EXPECT_EQ(IsProcessElevated(GetCurrentProcessId()), IsCurrentProcessElevated());
+    EXPECT_FALSE(IsProcessElevated(0xFFFFFFF0u));  // no such process
+    // A second process with this process's token: elevated exactly when we are.
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_list_tests";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                               nullptr, &si, &pi));
+    EXPECT_EQ(IsProcessElevated(pi.dwProcessId), IsCurrentProcessElevated());
+    TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+TEST(WaitWithMessages, HandlesMessagesEvenForZeroAndWaitsTheTime) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    PostMessageW(window, WM_APP, 0, 0);
+    WaitWithMessages(0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, window, WM_APP, WM_APP, PM_NOREMOVE)) << "queue not processed";
+    DestroyWindow(window);
+    const DWORD start = GetTickCount();
+    WaitWithMessages(100);
+    EXPECT_GE(GetTickCount() - start, 100u);
+}
+
+TEST(Keys, CtrlCCopiesTheSelectionOfTheFocusedControl) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    SetWindowTextW(target.control, L"\x043A\x043E\x043F\x0438\x044F");  // "копия"
+    SendMessageW(target.control, EM_SETSEL, 0, -1);
+    win::Clipboard().SetTextBuf("");
+    SendCopyKeys();
+    EXPECT_TRUE(test::PumpUntil([] { return ClipboardText() == "копия"; }));
+}
+
+}  // namespace
+}  // namespace quillan

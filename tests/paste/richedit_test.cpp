@@ -1,0 +1,87 @@
+#include "framework/richedit/rich_edit.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/paste/caret.h"
+#include "framework/clipboard/clipboard.h"
+#include "tests/paste/paste_support.h"
+
+namespace quillan::win {
+namespace {
+
+class RichEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(parent, nullptr);
+    }
+    void TearDown() override { DestroyWindow(parent); }
+    HWND parent = nullptr;
+};
+
+TEST_F(RichEditTest, HiddenDefaultSizedChildWithTheFormFont) {
+    TRichEdit edit(parent);
+    EXPECT_FALSE(IsWindowVisible(edit.Handle()));
+    EXPECT_EQ(GetParent(edit.Handle()), parent);
+    RECT r;
+    GetWindowRect(edit.Handle(), &r);
+    EXPECT_EQ(r.right - r.left, 185);
+    EXPECT_EQ(r.bottom - r.top, 89);
+    HFONT font = CreateFontW(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    {
+        TRichEdit withFont(parent, font);
+        withFont.SetText(std::string(60, 'W'));
+        TRichEdit plain(parent);
+        plain.SetText(std::string(60, 'W'));
+        // A larger font wraps the same text into more lines.
+        EXPECT_GT(withFont.LineCount(), plain.LineCount());
+    }
+    DeleteObject(font);
+}
+
+TEST_F(RichEditTest, LinesOfTheTextAsTheControlHoldsThem) {
+    TRichEdit edit(parent);
+    edit.SetText(TemplateControlText("Первая\r\nвторая"));
+    EXPECT_EQ(edit.LineCount(), 3);  // the line after the final break is empty
+    EXPECT_EQ(edit.Line(0), "Первая");
+    EXPECT_EQ(edit.Line(1), "вторая");
+    EXPECT_EQ(edit.Line(2), "");
+    EXPECT_EQ(edit.Line(3), "");
+    EXPECT_EQ(edit.Line(-1), "");
+    std::string text = edit.Text();
+    EXPECT_EQ(text.substr(0, 6), "Первая");
+}
+
+TEST_F(RichEditTest, WrapsLongLinesAtItsWidthWithoutLosingText) {
+    TRichEdit edit(parent);
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "слово ";
+    edit.SetText(text);
+    ASSERT_GT(edit.LineCount(), 2);
+    std::string joined;
+    for (int k = 0; k < edit.LineCount(); ++k) joined += edit.Line(k);
+    EXPECT_EQ(joined, text);
+}
+
+TEST_F(RichEditTest, LongTextIsNotCutAtTheDefaultLimit) {
+    TRichEdit edit(parent);
+    std::string text;
+    while (text.size() < 40000) text += "0123456789 abcdefghij\r\n";
+    edit.SetText(text);
+    EXPECT_EQ(edit.Text().size(), text.size());
+}
+
+TEST_F(RichEditTest, CopyPlacesRussianRichTextAndPlainText) {
+    TRichEdit edit(parent);
+    edit.SetText("Шаблон\r\n");
+    edit.SelectAll();
+    EXPECT_TRUE(edit.SetSelectionCharset(204));
+    Clipboard().Clear();
+    edit.CopyToClipboard();
+    EXPECT_EQ(test::ClipboardText(), "Шаблон\r\n");
+    std::string rtf = test::ClipboardBytes("Rich Text Format");
+    EXPECT_NE(rtf.find("\\fcharset204"), std::string::npos) << rtf;
+}
+
+}  // namespace
+}  // namespace quillan::win

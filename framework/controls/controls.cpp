@@ -45,7 +45,11 @@ void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA 
 void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
 void TControl::SetFocus() { ::SetFocus(hwnd_); }
 std::string TControl::Text() const { return GetWindowTextA1251(hwnd_); }
-void TControl::SetText(const std::string& text) { SetWindowTextA1251(hwnd_, text); }
+// Like the framework's Text property: the window (and its change event) is
+// touched only when the text differs.
+void TControl::SetText(const std::string& text) {
+    if (Text() != text) SetWindowTextA1251(hwnd_, text);
+}
 void TControl::SetHint(const std::string& hint) { SetControlHint(hwnd_, hint); }
 std::string TControl::Hint() const { return GetControlHint(hwnd_); }
 
@@ -171,9 +175,12 @@ POINT TMemo::CaretPos() const {
 }
 
 void TMemo::SetCaretPos(int column, int line) {
-    LRESULT lineStart = SendMessageW(hwnd_, EM_LINEINDEX, line, 0);
+    // Clamped into the text: a line below the last goes to the end, a column
+    // right of the line's end to that end.
+    LRESULT lineStart = SendMessageW(hwnd_, EM_LINEINDEX, line > 0 ? line : 0, 0);
     if (lineStart < 0) lineStart = GetWindowTextLengthW(hwnd_);
-    LRESULT pos = lineStart + (column > 0 ? column : 0);
+    LRESULT length = SendMessageW(hwnd_, EM_LINELENGTH, static_cast<WPARAM>(lineStart), 0);
+    LRESULT pos = lineStart + (column > 0 ? (column < length ? column : length) : 0);
     SendMessageW(hwnd_, EM_SETSEL, pos, pos);
     SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
 }
@@ -182,7 +189,20 @@ void TMemo::SetSelText(const std::string& text) {
     SendMessageW(hwnd_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
+bool TMemo::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (settingText_ && msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) return true;  // reported below
+    return TEdit::Notify(msg, wParam, lParam, result);
+}
+
 LRESULT TMemo::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SETTEXT) {
+        // A multi-line edit sends no EN_CHANGE for WM_SETTEXT; the memo's change event fires all the same.
+        settingText_ = true;
+        LRESULT result = TEdit::HandleMessage(msg, wParam, lParam);
+        settingText_ = false;
+        if (OnChange) OnChange(*this);
+        return result;
+    }
     if (msg == WM_LBUTTONUP) {
         // The click follows the edit's own handling, so the caret is already placed.
         LRESULT result = TEdit::HandleMessage(msg, wParam, lParam);

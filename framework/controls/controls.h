@@ -33,7 +33,8 @@ public:
     HWND Parent() const { return GetParent(hwnd_); }
     virtual void SetBounds(int x, int y, int width, int height);
     RECT BoundsRect() const;  // in the parent's client coordinates
-    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+    // The control's own visibility flag (its parents may still be hidden).
+    bool Visible() const { return (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
     virtual void SetVisible(bool visible);
     bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
     virtual void SetEnabled(bool enabled);
@@ -109,9 +110,13 @@ public:
     void SetCaretPos(int column, int line);
     // Replaces the selection (inserts at the caret).
     void SetSelText(const std::string& text);
+    bool Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool settingText_ = false;
 };
 
 // Drop-down list: ItemIndex -1 means no selection.

@@ -1,0 +1,230 @@
+// The options dialog's tree and editors, driven through their messages and handlers.
+#include "tests/options/options_support.h"
+
+namespace quillan::test {
+namespace {
+
+const std::string kTwoApps =
+    HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {{"t1", "one", 0, 0}, {"t2", "two", 0, 0}}) +
+            AppBlock("b.exe", {{"t3", "three", 0, 0}}));
+
+TEST_F(OptionsTest, FocusCurrentAppSelectsTheMatchingNode) {
+    WriteHot(kTwoApps);
+    Open(true, "b.exe");
+    win::TTreeNode* selected = form->TreeView1->Selected();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->Text(), "b.exe");
+    EXPECT_TRUE(selected->Expanded());
+    EXPECT_TRUE(form->pnApp->Visible());
+    EXPECT_EQ(form->eApp->Text(), "b.exe");
+    EXPECT_EQ(AppCounter, 0);
+    EXPECT_EQ(form->TreeView1->Count(), 6);
+}
+
+TEST_F(OptionsTest, FocusCurrentAppAddsAMissingNodeAndCountsIt) {
+    WriteHot(kTwoApps);
+    Open(true, "calc.exe");
+    win::TTreeNode* selected = form->TreeView1->Selected();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->Text(), "calc.exe");
+    EXPECT_EQ(selected->AbsoluteIndex(), form->TreeView1->Count() - 1);
+    EXPECT_EQ(AppCounter, 1);
+    form->SpeedButton1Click();
+    EXPECT_EQ(TreeTexts().back(), "Приложение 2");
+    // Not selected: the new application stays unselected.
+    EXPECT_EQ(form->TreeView1->Selected()->Text(), "calc.exe");
+    PressCancel();
+    EXPECT_EQ(form->ModalResult, win::mrCancel);
+    EXPECT_EQ(AppCounter, 0);
+    EXPECT_EQ(ReadHot(), kTwoApps);
+    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "<absent>");
+    EXPECT_TRUE(hints.empty());
+}
+
+// Lets the synthesised key reach this thread's key state (it arrives through the queue).
+template <typename Pred>
+bool PumpUntil(Pred done) {
+    for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < 1000; Sleep(10))
+        win::Application().ProcessMessages();
+    return done();
+}
+
+// Ctrl down or up as this thread sees it: the synthesised key first; when it does
+// not arrive (another process of the Wine server holds the input) the thread's
+// key state is set directly, which is what the click handler reads.
+void SetCtrl(bool down) {
+    keybd_event(VK_CONTROL, 0, down ? 0 : KEYEVENTF_KEYUP, 0);
+    if (PumpUntil([down] { return (GetKeyState(VK_CONTROL) < 0) == down; })) return;
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+void ClickMemo(HWND memo) {
+    SendMessageW(memo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(memo, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+TEST_F(OptionsTest, CtrlClickSetsTheHotPointAndTheOldMarkerStays) {
+    WriteHot(HotFile(AppBlock("Общие", {{"cap", "ab\r\ncdef", 3, 2}})));
+    Open();
+    Select("cap");
+    HWND memo = form->mTemple->Handle();
+    ClickMemo(memo);  // a plain click changes nothing
+    EXPECT_EQ(form->seCol->Value(), 3);
+    EXPECT_EQ(form->seRow->Value(), 2);
+
+    SetForegroundWindow(form->Handle());
+    SetCtrl(true);
+    ClickMemo(memo);
+    SetCtrl(false);
+    EXPECT_EQ(form->seCol->Value(), 1);
+    EXPECT_EQ(form->seRow->Value(), 1);
+    TTmpl* record = Node("cap")->DataAs<TTmpl>();
+    EXPECT_EQ(record->PointX, 1);
+    EXPECT_EQ(record->PointY, 1);
+    EXPECT_EQ(form->mTemple->Text(), "ab\r\ncd*ef");
+
+    // Editing now keeps the old marker as an ordinary character.
+    SendMessageW(memo, WM_CHAR, L'x', 1);
+    EXPECT_EQ(record->TemplateText, "xab\r\ncd*ef");
+    EXPECT_EQ(form->leCaption->Text(), "cap");
+}
+
+TEST_F(OptionsTest, CaptionFollowsTheTextUntilTypedOtherwise) {
+    WriteHot(HotFile(AppBlock("Общие", {{"t", "u", 1, 1}})));
+    Open();
+    Select("Общие");
+    form->SpeedButton2Click();
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", " t", " //Шаблон 2"}));
+    Select("t");
+    form->SpeedButton2Click();  // a template selected: "//Шаблон" + its own child count + 1
+    EXPECT_EQ(TreeTexts().back(), " //Шаблон1");
+    TTmpl* record = Node("//Шаблон1")->DataAs<TTmpl>();
+    EXPECT_EQ(record->MenuCaption, "//Шаблон");
+    EXPECT_EQ(record->Application, "Общие");
+    EXPECT_EQ(record->TemplateText, "//Шаблон1");
+
+    Select("//Шаблон1");
+    form->mTemple->SetText("Hello\r\n\tWorld");
+    EXPECT_EQ(form->leCaption->Text(), "Hello.World");
+    EXPECT_EQ(record->MenuCaption, "Hello.World");
+    EXPECT_NE(Node("Hello.World"), nullptr);
+    form->leCaption->SetText("Mine");
+    form->mTemple->SetText("Other");
+    EXPECT_EQ(record->MenuCaption, "Mine");
+    EXPECT_EQ(record->TemplateText, "Other");
+    form->seRow->SetValue(4);
+    form->seCol->SetValue(-2);
+    EXPECT_EQ(record->PointY, 4);
+    EXPECT_EQ(record->PointX, -2);
+}
+
+TEST_F(OptionsTest, CommonGroupCannotBeDeletedOrRenamed) {
+    WriteHot(kTwoApps);
+    Open();
+    Select("Общие");
+    EXPECT_FALSE(form->bDelete->Enabled());
+    EXPECT_FALSE(form->eApp->Enabled());
+    form->bDeleteClick();
+    EXPECT_NE(Node("Общие"), nullptr);
+    SendMessageW(form->eApp->Handle(), WM_CHAR, L'x', 1);
+    EXPECT_NE(Node("Общие"), nullptr);
+
+    // Renaming an application to "Общие" protects it from then on.
+    Select("b.exe");
+    EXPECT_TRUE(form->bDelete->Enabled());
+    form->eApp->SetText("Общи");
+    SendMessageW(form->eApp->Handle(), EM_SETSEL, 4, 4);
+    SendMessageW(form->eApp->Handle(), WM_CHAR, win::Wide("е")[0], 1);
+    EXPECT_EQ(form->TreeView1->Selected()->Text(), "Общие");
+    SendMessageW(form->eApp->Handle(), WM_CHAR, L'z', 1);
+    EXPECT_EQ(form->TreeView1->Selected()->Text(), "Общие");
+    form->bDeleteClick();
+    EXPECT_EQ(form->TreeView1->Count(), 6);
+
+    // Other nodes go with their templates, and without asking.
+    Select("a.exe");
+    form->bDeleteClick();
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "Общие", " t3"}));
+}
+
+TEST_F(OptionsTest, DragMovesTemplatesOnly) {
+    WriteHot(kTwoApps);
+    Open();
+    Select("t2");
+    bool accept = false;
+    form->TreeView1DragOver(0, 0, accept);
+    EXPECT_TRUE(accept);
+    form->DropOn(Node("b.exe"));  // onto an application: its first template
+    EXPECT_TRUE(Node("b.exe")->Expanded());
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "a.exe", " t1", "b.exe", " t2", " t3"}));
+
+    Select("t3");
+    form->DropOn(Node("t1"));  // onto a template: just before it
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "a.exe", " t3", " t1", "b.exe", " t2"}));
+    EXPECT_EQ(form->TreeView1->Selected()->Text(), "t3");
+
+    form->DropOn(nullptr);  // empty space
+    Select("b.exe");
+    form->TreeView1DragOver(0, 0, accept);
+    EXPECT_FALSE(accept);
+    form->DropOn(Node("t1"));  // applications do not move
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "a.exe", " t3", " t1", "b.exe", " t2"}));
+
+    // Through the tree's coordinates: the point on a node's line, and below the last line.
+    Select("t1");
+    RECT r = Node("Общие")->DisplayRect(true);
+    form->TreeView1DragDrop((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    RECT client;
+    GetClientRect(form->TreeView1->Handle(), &client);
+    Select("t2");
+    form->TreeView1DragDrop(client.right / 2, client.bottom - 2);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", " t1", "a.exe", " t3", "b.exe", " t2"}));
+
+    PressOK();
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {{"t1", "one", 4, 1}}) + AppBlock("a.exe", {{"t3", "three", 6, 1}}) +
+                                 AppBlock("b.exe", {{"t2", "two", 4, 1}})));
+}
+
+// The modal loop: the close box and Esc end it with Cancel, OK with OK.
+TEST_F(OptionsTest, ModalLoopEndsWithTheRightResult) {
+    WriteHot(kTwoApps);
+    static HWND target = nullptr;
+    static std::vector<std::pair<UINT, WPARAM>> script;
+    auto timer = [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND dialog = FindWindowW(L"TOptionForm", nullptr);
+        if (!dialog || !IsWindowVisible(dialog)) return;
+        KillTimer(nullptr, id);
+        auto [msg, wParam] = script.front();
+        if (msg == WM_KEYDOWN) {
+            PostMessageW(target ? target : dialog, msg, wParam, 1);
+        } else if (msg == BM_CLICK) {
+            PostMessageW(target, BM_CLICK, 0, 0);
+        } else {
+            PostMessageW(dialog, msg, wParam, 0);
+        }
+    };
+    struct Run {
+        UINT msg;
+        WPARAM wParam;
+        int expected;
+    };
+    for (Run run : {Run{WM_CLOSE, 0, win::mrCancel}, Run{WM_KEYDOWN, VK_ESCAPE, win::mrCancel},
+                    Run{WM_KEYDOWN, VK_RETURN, win::mrOk}, Run{BM_CLICK, 0, win::mrOk}}) {
+        form = std::make_unique<TOptionForm>(false, "", [this](const std::string& h) { hints.push_back(h); });
+        target = run.msg == BM_CLICK ? form->bOK->Handle() : run.msg == WM_KEYDOWN ? form->TreeView1->Handle() : nullptr;
+        script = {{run.msg, run.wParam}};
+        SetTimer(nullptr, 0, 50, timer);
+        EXPECT_EQ(form->ShowModal(), run.expected) << run.msg << " " << run.wParam;
+        EXPECT_FALSE(IsWindowVisible(form->Handle()));
+    }
+    EXPECT_EQ(hints.size(), 2u);
+    // Saved unchanged, with the unset hot points written at the end of each text.
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {{"t1", "one", 4, 1}, {"t2", "two", 4, 1}}) +
+                                 AppBlock("b.exe", {{"t3", "three", 6, 1}})));
+}
+
+}  // namespace
+}  // namespace quillan::test

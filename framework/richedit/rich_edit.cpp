@@ -2,8 +2,10 @@
 
 #include <richedit.h>
 
+#include <cstring>
 #include <vector>
 
+#include "framework/core/exceptions.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {
@@ -41,9 +43,36 @@ TRichEdit::TRichEdit(HWND parent, HFONT font) {
 // The window goes before the font it uses.
 TRichEdit::~TRichEdit() { DestroyHandle(); }
 
+namespace {
+
+struct StreamSource {
+    const BYTE* data;
+    size_t size;
+    size_t position;
+};
+
+DWORD CALLBACK ReadSource(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+    auto* source = reinterpret_cast<StreamSource*>(cookie);
+    size_t n = source->size - source->position;
+    if (n > static_cast<size_t>(wanted)) n = static_cast<size_t>(wanted);
+    memcpy(buffer, source->data + source->position, n);
+    source->position += n;
+    *given = static_cast<LONG>(n);
+    return 0;
+}
+
+}  // namespace
+
 void TRichEdit::SetText(const std::string& text) {
-    if (!SendMessageW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str())))
-        RaiseLastOSError("TRichEdit.SetText");
+    // Streamed in as plain text: WM_SETTEXT would parse a text that starts with "{\rtf"
+    // as rich text, and a template holding an RTF snippet would lose its words.
+    std::wstring wide = Wide(text);
+    StreamSource source = {reinterpret_cast<const BYTE*>(wide.data()), wide.size() * sizeof(wchar_t), 0};
+    EDITSTREAM stream = {};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = &ReadSource;
+    SendMessageW(hwnd_, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+    if (stream.dwError != 0) throw EOSError("TRichEdit.SetText: " + std::to_string(stream.dwError));
 }
 
 std::string TRichEdit::Text() const { return GetWindowTextA1251(hwnd_); }

@@ -63,6 +63,14 @@ TEST_F(RichEditTest, WrapsLongLinesAtItsWidthWithoutLosingText) {
     EXPECT_EQ(joined, text);
 }
 
+TEST_F(RichEditTest, TextIsTakenLiterallyEvenWhenItLooksLikeRichText) {
+    TRichEdit edit(parent);
+    edit.SetText("{\\rtf1 \\b жирный\\b0}");
+    EXPECT_EQ(edit.Text(), "{\\rtf1 \\b жирный\\b0}");
+    edit.SetText("");
+    EXPECT_EQ(edit.Text(), "");
+}
+
 TEST_F(RichEditTest, LongTextIsNotCutAtTheDefaultLimit) {
     TRichEdit edit(parent);
     std::string text;

@@ -1,9 +1,11 @@
 # Common compile settings of every target of the project.
 add_library(quillan_flags INTERFACE)
-target_compile_options(quillan_flags INTERFACE
-    -Wall -Wextra -Wshadow -Werror
+target_compile_options(quillan_flags INTERFACE -Wall -Wextra -Wshadow -Werror)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # Text inside the program is Windows-1251, as stored in hot.ini and the registry.
-    -finput-charset=UTF-8 -fexec-charset=CP1251)
+    # (clang, used only for the fuzzer, has no such option; the fuzzer needs none.)
+    target_compile_options(quillan_flags INTERFACE -finput-charset=UTF-8 -fexec-charset=CP1251)
+endif()
 target_include_directories(quillan_flags INTERFACE ${PROJECT_SOURCE_DIR})
 
 if(WIN32)

@@ -1,6 +1,4 @@
-# Defines xml_fuzzer (clang only). Included from here and from the XML component's folder,
-# because the fuzz configuration does not add the tests tree; the first include wins.
-include_guard(GLOBAL)
+# Defines xml_fuzzer (clang only).
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(WARNING "xml_fuzzer needs clang; it is not built")
 else()

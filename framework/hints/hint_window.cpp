@@ -38,6 +38,7 @@ public:
 
     void ActivateHint(RECT screenRect, const std::string& hint) override {
         text_ = hint;
+        screenRect = KeepHintOnMonitor(screenRect);
         SetWindowPos(hwnd_, HWND_TOPMOST, screenRect.left, screenRect.top, screenRect.right - screenRect.left,
                      screenRect.bottom - screenRect.top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
         InvalidateRect(hwnd_, nullptr, TRUE);

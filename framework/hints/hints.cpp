@@ -78,8 +78,10 @@ void CALLBACK TrackTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     });
 }
 
-RECT PlaceHint(RECT rect, POINT anchor) {
-    OffsetRect(&rect, anchor.x, anchor.y);
+}  // namespace
+
+RECT KeepHintOnMonitor(RECT rect) {
+    POINT anchor = {rect.left, rect.top};
     HMONITOR monitor = MonitorFromPoint(anchor, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
@@ -94,6 +96,8 @@ RECT PlaceHint(RECT rect, POINT anchor) {
     return rect;
 }
 
+namespace {
+
 void ShowNow() {
     THintManager& m = Manager();
     KillTimerOnce(m.showTimer);
@@ -107,7 +111,10 @@ void ShowNow() {
     GetCursorPos(&pt);
     POINT anchor = {pt.x, pt.y + GetSystemMetrics(SM_CYCURSOR)};
     RECT rect = m.window->CalcHintRect(GetSystemMetrics(SM_CXSCREEN), text);
-    m.window->ActivateHint(PlaceHint(rect, anchor), text);
+    // Only moved to the anchor: each window keeps itself on the screen in its own way
+    // (a balloon flips its stem; shifting it here would leave the stem off the cursor).
+    OffsetRect(&rect, anchor.x, anchor.y);
+    m.window->ActivateHint(rect, text);
     m.shown = true;
     m.hideTimer = SetTimer(nullptr, 0, kHintHidePause, &HideTimerProc);
 }

@@ -41,6 +41,10 @@ void CancelHint();
 // The short hint: the text before the first "|".
 std::string GetShortHint(const std::string& hint);
 
+// A hint rect placed below the cursor, shifted to stay on its monitor (and moved
+// above the cursor when it would fall off the bottom); for rectangular hint windows.
+RECT KeepHintOnMonitor(RECT placed);
+
 // The plain rectangular tooltip-like hint window used by default.
 std::unique_ptr<THintWindow> CreateDefaultHintWindow();
 

@@ -5,7 +5,11 @@
 // Usage: e2e_driver.exe <folder holding Quillan.exe and hot.ini>
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <functional>
 #include <string>
 
@@ -202,15 +206,84 @@ void PrepareRegistry() {
     RegCloseKey(key);
 }
 
+// Writes a hot.ini of count templates in groups of twenty programs; every
+// offeredEvery-th group belongs to this driver, so those templates are offered.
+void WriteLargeHotIni(const std::wstring& folder, int count, int offeredEvery) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n";
+    for (int i = 0; i < count; ++i) {
+        if (i % 20 == 0) {
+            if (i > 0) text += " </Templates>\r\n";
+            std::string app = (i / 20) % offeredEvery == 0 ? "e2e_driver.exe" : "app" + std::to_string(i) + ".exe";
+            text += " <Templates>\r\n  <Application>" + app + "</Application>\r\n";
+        }
+        text += "   <Template>\r\n    <MenuCaption>Шаблон номер " + std::to_string(i) +
+                "</MenuCaption>\r\n    <TemplateText>Строка один &amp; " + std::to_string(i) +
+                "\r\nLine two</TemplateText>\r\n    <PointX>1</PointX>\r\n    <PointY>1</PointY>\r\n"
+                "   </Template>\r\n";
+    }
+    text += " </Templates>\r\n</HOT>\r\n";
+    HANDLE file = CreateFileW((folder + L"\\hot.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Idle working set of the resident program and hotkey-to-menu time with count templates.
+int Measure(const std::wstring& folder, int count, int offeredEvery) {
+    WriteLargeHotIni(folder, count, offeredEvery);
+    HWND edit = nullptr;
+    HWND target = CreateTarget(&edit);
+    BringToFront(target, edit);
+    std::wstring exe = folder + L"\\Quillan.exe";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) return 1;
+    WaitFor([&] { return FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId) != nullptr; }, 20000);
+    Sleep(2500);  // past the start-up paste and its restore
+    PROCESS_MEMORY_COUNTERS mem = {};
+    mem.cb = sizeof(mem);
+    GetProcessMemoryInfo(pi.hProcess, &mem, sizeof(mem));
+    std::printf("idle working set: %.1f MB (peak %.1f MB), private %.1f MB\n", mem.WorkingSetSize / 1048576.0,
+                mem.PeakWorkingSetSize / 1048576.0, mem.PagefileUsage / 1048576.0);
+    std::vector<double> times;
+    for (int run = 0; run < 7; ++run) {
+        BringToFront(target, edit);
+        LARGE_INTEGER f, t0, t1;
+        QueryPerformanceFrequency(&f);
+        QueryPerformanceCounter(&t0);
+        PressHotkey();
+        bool shown = WaitFor([] { return FindVisibleMenu() != nullptr; }, 10000);
+        QueryPerformanceCounter(&t1);
+        if (shown) times.push_back(1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart);
+        Tap(VK_ESCAPE);
+        WaitFor([] { return FindVisibleMenu() == nullptr; }, 5000);
+    }
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) {
+        std::printf("hotkey to menu on screen, %d templates, %d offered: median %.1f ms, best %.1f ms, "
+                    "worst %.1f ms (%zu runs)\n",
+                    count, (count + offeredEvery - 1) / offeredEvery, times[times.size() / 2], times.front(),
+                    times.back(), times.size());
+    }
+    TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    DestroyWindow(target);
+    return times.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::printf("usage: e2e_driver <folder of Quillan.exe>\n");
+        std::printf("usage: e2e_driver <folder of Quillan.exe> [--measure <templates> [<one group in N offered>]]\n");
         return 2;
     }
     std::wstring folder = argv[1];
     PrepareRegistry();
+    if (argc >= 4 && lstrcmpW(argv[2], L"--measure") == 0)
+        return Measure(folder, _wtoi(argv[3]), argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1);
 
     HWND edit = nullptr;
     HWND target = CreateTarget(&edit);

@@ -1,4 +1,5 @@
 // The options dialog's tree and editors, driven through their messages and handlers.
+#include "framework/hints/hints.h"
 #include "tests/options/options_support.h"
 
 namespace quillan::test {
@@ -188,24 +189,26 @@ TEST_F(OptionsTest, DragMovesTemplatesOnly) {
                                  AppBlock("b.exe", {{"t2", "two", 4, 1}})));
 }
 
+HWND modalTarget = nullptr;
+std::pair<UINT, WPARAM> modalAction;
+
+// Runs inside the dialog's modal loop once the dialog is up: does the scripted action.
+void CALLBACK ModalActionTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = FindWindowW(L"TOptionForm", nullptr);
+    if (!dialog || !IsWindowVisible(dialog)) return;
+    KillTimer(nullptr, id);
+    auto [msg, wParam] = modalAction;
+    if (msg == WM_KEYDOWN)
+        PostMessageW(modalTarget, msg, wParam, 1);
+    else if (msg == BM_CLICK)
+        PostMessageW(modalTarget, BM_CLICK, 0, 0);
+    else
+        PostMessageW(dialog, msg, wParam, 0);
+}
+
 // The modal loop: the close box and Esc end it with Cancel, OK with OK.
 TEST_F(OptionsTest, ModalLoopEndsWithTheRightResult) {
     WriteHot(kTwoApps);
-    static HWND target = nullptr;
-    static std::vector<std::pair<UINT, WPARAM>> script;
-    auto timer = [](HWND, UINT, UINT_PTR id, DWORD) {
-        HWND dialog = FindWindowW(L"TOptionForm", nullptr);
-        if (!dialog || !IsWindowVisible(dialog)) return;
-        KillTimer(nullptr, id);
-        auto [msg, wParam] = script.front();
-        if (msg == WM_KEYDOWN) {
-            PostMessageW(target ? target : dialog, msg, wParam, 1);
-        } else if (msg == BM_CLICK) {
-            PostMessageW(target, BM_CLICK, 0, 0);
-        } else {
-            PostMessageW(dialog, msg, wParam, 0);
-        }
-    };
     struct Run {
         UINT msg;
         WPARAM wParam;
@@ -214,9 +217,9 @@ TEST_F(OptionsTest, ModalLoopEndsWithTheRightResult) {
     for (Run run : {Run{WM_CLOSE, 0, win::mrCancel}, Run{WM_KEYDOWN, VK_ESCAPE, win::mrCancel},
                     Run{WM_KEYDOWN, VK_RETURN, win::mrOk}, Run{BM_CLICK, 0, win::mrOk}}) {
         form = std::make_unique<TOptionForm>(false, "", [this](const std::string& h) { hints.push_back(h); });
-        target = run.msg == BM_CLICK ? form->bOK->Handle() : run.msg == WM_KEYDOWN ? form->TreeView1->Handle() : nullptr;
-        script = {{run.msg, run.wParam}};
-        SetTimer(nullptr, 0, 50, timer);
+        modalTarget = run.msg == BM_CLICK ? form->bOK->Handle() : form->TreeView1->Handle();
+        modalAction = {run.msg, run.wParam};
+        SetTimer(nullptr, 0, 50, &ModalActionTimer);
         EXPECT_EQ(form->ShowModal(), run.expected) << run.msg << " " << run.wParam;
         EXPECT_FALSE(IsWindowVisible(form->Handle()));
     }
@@ -224,6 +227,52 @@ TEST_F(OptionsTest, ModalLoopEndsWithTheRightResult) {
     // Saved unchanged, with the unset hot points written at the end of each text.
     EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {{"t1", "one", 4, 1}, {"t2", "two", 4, 1}}) +
                                  AppBlock("b.exe", {{"t3", "three", 6, 1}})));
+}
+
+}  // namespace
+}  // namespace quillan::test
+
+namespace quillan::test {
+namespace {
+
+TEST_F(OptionsTest, WindowLimitsCaptionAndHints) {
+    WriteHot(HotFile(AppBlock("Общие", {{"t", "u", 1, 1}})));
+    Open();
+    EXPECT_EQ(win::GetWindowTextA1251(form->Handle()), "Настройки");
+    EXPECT_TRUE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_THICKFRAME);
+    MINMAXINFO info = {};
+    SendMessageW(form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, MulDiv(379, form->PixelsPerInch(), 96));
+    EXPECT_EQ(info.ptMinTrackSize.y, MulDiv(322, form->PixelsPerInch(), 96));
+
+    EXPECT_EQ(win::GetControlHint(form->SpeedButton1->Handle()), "Добавить приложение");
+    EXPECT_EQ(win::GetControlHint(form->bDelete->Handle()), "Удалить шаблон");
+    EXPECT_EQ(form->cbHot->ItemCount(), 3);
+
+    // The hint of the control under the mouse shows after the pause, below the cursor.
+    Select("t");
+    RECT memo;
+    GetWindowRect(form->mTemple->Handle(), &memo);
+    POINT at = {(memo.left + memo.right) / 2, (memo.top + memo.bottom) / 2};
+    SetCursorPos(at.x, at.y);
+    POINT now;
+    GetCursorPos(&now);
+    if (now.x != at.x || now.y != at.y) GTEST_SKIP() << "the cursor cannot be placed on this display";
+    PostMessageW(form->mTemple->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    HWND hint = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 2000 && !hint; Sleep(20)) {
+        win::Application().ProcessMessages();
+        HWND w = FindWindowW(L"QuillanHintWindow", nullptr);
+        if (w && IsWindowVisible(w)) hint = w;
+    }
+    ASSERT_NE(hint, nullptr);
+    RECT r;
+    GetWindowRect(hint, &r);
+    EXPECT_EQ(r.top, at.y + GetSystemMetrics(SM_CYCURSOR));
+    EXPECT_TRUE(GetWindowLongPtrW(hint, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    win::CancelHint();
+    EXPECT_FALSE(IsWindowVisible(hint));
 }
 
 }  // namespace

@@ -33,6 +33,19 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    // A new file starts as UTF-16 (its byte-order mark tells the profile API so);
+    // in the ANSI code page Cyrillic text would not survive on every system.
+    std::wstring wideName = Wide(fileName_);
+    if (GetFileAttributesW(wideName.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            static const unsigned char bom[] = {0xFF, 0xFE};
+            DWORD written = 0;
+            WriteFile(file, bom, sizeof(bom), &written, nullptr);
+            CloseHandle(file);
+        }
+    }
     if (!WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
                                     Wide(fileName_).c_str()))
         throw Exception(Format("Unable to write to %s", {fileName_}));

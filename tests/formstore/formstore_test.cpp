@@ -3,9 +3,11 @@
 
 #include "components/formstore/formstore.h"
 #include "engine/settings/settings.h"
+#include "framework/controls/inifile.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/text.h"
 #include "tests/formstore/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillan {
 namespace {
@@ -277,6 +279,33 @@ TEST(FormStore, ActiveStorageDoesNotSaveBeforeItRestored) {
     store->RestoreFormState();
     store->SaveFormState();
     EXPECT_EQ(Value(L"FormVersion"), L"0");
+}
+
+TEST(FormStore, IniFileVariantRoundTrips) {
+    ScratchRegistry registry;
+    test::TempDir dir;
+    std::string ini = dir.Path() + "store.ini";
+    {
+        TTestForm form;
+        auto store = MakeStore(form);
+        store->UseRegistry = false;
+        store->IniFileName = ini;
+        form.deIDE->SetText("E:\\Шаблоны");
+        form.cbHot->SetItemIndex(2);
+        store->SaveFormState();
+    }
+    win::TIniFile file(ini);
+    EXPECT_EQ(file.ReadString("TOptionForm", "deIDE_Text", "?"), "E:\\Шаблоны");
+    EXPECT_EQ(file.ReadString("TOptionForm", "cbRestoreClpbrd_Checked", "?"), "True");
+    EXPECT_EQ(file.ReadString("TOptionForm", "NormPos", "?"), "100,120,500,420");
+    EXPECT_EQ(Value(L"FormVersion"), L"<absent>");  // nothing went to the registry
+    TTestForm form;
+    auto store = MakeStore(form);
+    store->UseRegistry = false;
+    store->IniFileName = ini;
+    store->RestoreFormState();
+    EXPECT_EQ(form.deIDE->Text(), "E:\\Шаблоны");
+    EXPECT_EQ(form.cbHot->ItemIndex(), 2);
 }
 
 }  // namespace

@@ -277,3 +277,54 @@ TEST_F(OptionsTest, WindowLimitsCaptionAndHints) {
 
 }  // namespace
 }  // namespace quillan::test
+
+namespace quillan::test {
+namespace {
+
+// A replacement hint window (as the balloon hint installs) gets the rect it asked
+// for, moved to the anchor below the cursor.
+class TRecordingHint : public win::THintWindow {
+public:
+    explicit TRecordingHint(std::vector<std::string>& log) : log_(log) {}
+    RECT CalcHintRect(int, const std::string&) override { return {0, 0, 120, 30}; }
+    void ActivateHint(RECT r, const std::string& hint) override {
+        log_.push_back(hint + "@" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                       std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+    }
+    void HideHint() override { log_.push_back("hide"); }
+    HWND Handle() const override { return nullptr; }
+
+private:
+    std::vector<std::string>& log_;
+};
+
+TEST_F(OptionsTest, ReplacementHintWindowShowsTheShortHint) {
+    std::vector<std::string> log;
+    win::HintWindowFactory previous =
+        win::SetHintWindowClass([&log] { return std::make_unique<TRecordingHint>(log); });
+    ASSERT_TRUE(previous);
+    Open();
+    win::SetControlHint(form->bOK->Handle(), "Сохранить|и закрыть");
+    RECT button;
+    GetWindowRect(form->bOK->Handle(), &button);
+    POINT at = {button.left + 5, button.top + 5};
+    SetCursorPos(at.x, at.y);
+    POINT now;
+    GetCursorPos(&now);
+    if (now.x != at.x || now.y != at.y) {
+        win::SetHintWindowClass(previous);
+        GTEST_SKIP() << "the cursor cannot be placed on this display";
+    }
+    PostMessageW(form->bOK->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 1500 && log.empty(); Sleep(20))
+        win::Application().ProcessMessages();
+    ASSERT_FALSE(log.empty());
+    int top = at.y + GetSystemMetrics(SM_CYCURSOR);
+    EXPECT_EQ(log[0], "Сохранить@" + std::to_string(at.x) + "," + std::to_string(top) + ",120x30");
+    // Installing another class hides the current hint.
+    win::SetHintWindowClass(previous);
+    EXPECT_EQ(log.back(), "hide");
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -60,6 +60,28 @@ std::array<int, 4> SplitPosition(const std::string& text) {
     return result;
 }
 
+TPlacementStore::TPlacementStore(win::TForm& owner) : owner_(owner) {
+    showHook_ = owner_.AddFormHook(win::TForm::THookKind::Show, [this] {
+        if (Active) RestoreFormState();
+    });
+    closeHook_ = owner_.AddFormHook(win::TForm::THookKind::Close, [this] {
+        if (Active && owner_.Handle()) SaveFormState();
+    });
+}
+
+TPlacementStore::~TPlacementStore() {
+    SaveOnDestroy();
+    owner_.RemoveFormHook(showHook_);
+    owner_.RemoveFormHook(closeHook_);
+}
+
+void TPlacementStore::SaveOnDestroy() noexcept {
+    if (!Active || hasSaved_ || !owner_.Handle()) return;
+    savingOnDestroy_ = true;
+    win::Guarded([this] { SaveFormState(); });
+    savingOnDestroy_ = false;
+}
+
 std::string TPlacementStore::StorageKey() const {
     if (!IniFileName.empty()) return IniFileName;
     return "Software\\" + ExecutableStem(win::ModuleFileName(nullptr));

@@ -48,10 +48,12 @@ std::array<int, 4> SplitPosition(const std::string& text);
 
 class TPlacementStore {
 public:
-    explicit TPlacementStore(win::TForm& owner) : owner_(owner) {}
-    virtual ~TPlacementStore() = default;
+    // Hooks the owner's show (restore) and close (save); they act only while Active.
+    explicit TPlacementStore(win::TForm& owner);
+    // With Active and nothing saved since the last restore, saves first (Visible "1").
+    virtual ~TPlacementStore();
 
-    bool Active = true;  // the owner's events are not hooked here; the form calls Save/Restore itself
+    bool Active = true;
     std::string IniFileName;
     std::string IniSection;
     TWinMinMaxInfo MinMaxInfo;
@@ -84,6 +86,9 @@ public:
     bool HasSaved() const { return hasSaved_; }
 
 protected:
+    // The save of the owner's destruction; derived stores call it from their own
+    // destructor, while their part still exists.
+    void SaveOnDestroy() noexcept;
     virtual void SaveProps(TPropsStore&) {}
     virtual void RestoreProps(TPropsStore&) {}
     win::TForm& Owner() const { return owner_; }
@@ -104,6 +109,8 @@ private:
     bool hasRestored_ = false;
     bool hasSaved_ = false;
     bool savingOnDestroy_ = false;
+    int showHook_ = 0;
+    int closeHook_ = 0;
 };
 
 // One extra named value kept beside the properties.
@@ -118,6 +125,7 @@ struct TStoredValue {
 class TFormStore : public TPlacementStore {
 public:
     using TPlacementStore::TPlacementStore;
+    ~TFormStore() override { SaveOnDestroy(); }
 
     // Entries "Component.Property"; resolved against the owner form by Loaded.
     void SetStoredProps(const std::vector<std::string>& entries);

@@ -114,7 +114,23 @@ int TForm::ShowModal() {
     return ModalResult;
 }
 
+int TForm::AddFormHook(THookKind kind, std::function<void()> hook) {
+    hooks_.push_back({nextHookId_, kind, std::move(hook)});
+    return nextHookId_++;
+}
+
+void TForm::RemoveFormHook(int id) {
+    std::erase_if(hooks_, [id](const THook& h) { return h.id == id; });
+}
+
+void TForm::RunHooks(THookKind kind) {
+    auto hooks = hooks_;  // a hook may remove itself
+    for (const THook& h : hooks)
+        if (h.kind == kind && h.fn) Guarded(h.fn);
+}
+
 void TForm::Show() {
+    RunHooks(THookKind::Show);
     FormShow();
     ShowWindow(hwnd_, InitialShowCmd);
     UpdateWindow(hwnd_);
@@ -122,6 +138,7 @@ void TForm::Show() {
 
 void TForm::Close() {
     CancelHint();
+    RunHooks(THookKind::Close);
     FormClose();
     ShowWindow(hwnd_, SW_HIDE);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,13 @@ public:
     // Enter presses the default button, Esc the cancel button; false when there is none.
     bool DialogKey(WPARAM key);
 
+    // Components' hooks on the form's life: show hooks run before FormShow,
+    // close hooks before FormClose. An exception from a hook goes to the
+    // application's handling and the form's own handler still runs.
+    enum class THookKind { Show, Close };
+    int AddFormHook(THookKind kind, std::function<void()> hook);
+    void RemoveFormHook(int id);
+
     // Minimum tracking size in pixels (0 = none).
     int MinWidth = 0;
     int MinHeight = 0;
@@ -64,7 +72,16 @@ private:
     bool DialogKeyFilter(MSG& msg);
     TButton* FindButton(bool defaultButton) const;
 
+    void RunHooks(THookKind kind);
+
     std::vector<TControl*> components_;
+    struct THook {
+        int id;
+        THookKind kind;
+        std::function<void()> fn;
+    };
+    std::vector<THook> hooks_;
+    int nextHookId_ = 1;
     HFONT font_ = nullptr;
     int dpi_ = 96;
     int filterId_ = 0;

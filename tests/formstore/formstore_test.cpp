@@ -281,6 +281,26 @@ TEST(FormStore, ActiveStorageDoesNotSaveBeforeItRestored) {
     EXPECT_EQ(Value(L"FormVersion"), L"0");
 }
 
+TEST(FormStore, ActiveStorageFollowsTheFormsShowCloseAndDestroy) {
+    ScratchRegistry registry;
+    test::SetRegString(SectionKey(), L"cbHot_ItemIndex", L"2");
+    {
+        TTestForm form;
+        auto store = MakeStore(form);
+        store->Active = true;
+        form.Show();  // restores first
+        EXPECT_EQ(form.cbHot->ItemIndex(), 2);
+        form.cbHot->SetItemIndex(1);
+        form.Close();  // saves
+        EXPECT_EQ(Value(L"cbHot_ItemIndex"), L"1");
+        EXPECT_EQ(Value(L"Visible"), L"0");
+        form.Show();
+        form.cbHot->SetItemIndex(0);
+    }  // destroyed without a save since the last restore: saved now
+    EXPECT_EQ(Value(L"cbHot_ItemIndex"), L"0");
+    EXPECT_EQ(Value(L"Visible"), L"1");
+}
+
 TEST(FormStore, IniFileVariantRoundTrips) {
     ScratchRegistry registry;
     test::TempDir dir;

@@ -328,3 +328,41 @@ TEST_F(OptionsTest, ReplacementHintWindowShowsTheShortHint) {
 
 }  // namespace
 }  // namespace quillan::test
+
+namespace quillan::test {
+namespace {
+
+// The tree's own drag: begin-drag notification, mouse moves and the button
+// release over the target, as the tree control reports a user's drag.
+TEST_F(OptionsTest, MouseDragThroughTheTreeControl) {
+    WriteHot(HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {{"t1", "one", 0, 0}}) + AppBlock("b.exe", {})));
+    Open();
+    Node("a.exe")->Expand();
+    HWND tree = form->TreeView1->Handle();
+    auto center = [](win::TTreeNode* n) {
+        RECT r = n->DisplayRect(true);
+        return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    auto drag = [&](win::TTreeNode* source, LPARAM to) {
+        NMTREEVIEWW nm = {};
+        nm.hdr.hwndFrom = tree;
+        nm.hdr.idFrom = 0;
+        nm.hdr.code = TVN_BEGINDRAGW;
+        nm.itemNew.hItem = source->ItemId();
+        nm.itemNew.lParam = reinterpret_cast<LPARAM>(source);
+        SendMessageW(GetParent(tree), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&nm));
+        EXPECT_TRUE(form->TreeView1->Dragging());
+        SendMessageW(tree, WM_MOUSEMOVE, MK_LBUTTON, to);
+        SendMessageW(tree, WM_LBUTTONUP, 0, to);
+        EXPECT_FALSE(form->TreeView1->Dragging());
+    };
+    drag(Node("t1"), center(Node("b.exe")));
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "a.exe", "b.exe", " t1"}));
+    EXPECT_EQ(form->TreeView1->Selected()->Text(), "t1");
+    // An application dragged anywhere is refused.
+    drag(Node("a.exe"), center(Node("t1")));
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "a.exe", "b.exe", " t1"}));
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -52,7 +52,11 @@ quillan_start_wine() {
         wineserver -w 2>/dev/null || true
     fi
     # A persistent server keeps each test process from paying the start-up again.
-    wineserver -p >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    # Start the prefix's services now, detached from any test's output: a service
+    # started by a test under ctest would hold its output pipe open, and ctest would
+    # wait for it forever.
+    "$QUILLAN_WINE" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 quillan_stop_all() {

@@ -65,6 +65,16 @@ LRESULT TWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(msg, wParam, lParam);
 }
 
+LRESULT TWindow::GuardedHandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        // An exception cannot unwind through user32: report it here.
+        Application().HandleCurrentException();
+        return 0;
+    }
+}
+
 LRESULT TWindow::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
@@ -80,14 +90,7 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         }
     }
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        // An exception cannot unwind through user32: report it here.
-        Application().HandleCurrentException();
-        result = 0;
-    }
+    LRESULT result = self->GuardedHandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         RemovePropW(hwnd, kObjectProp);
         self->hwnd_ = nullptr;
@@ -119,13 +122,7 @@ LRESULT TSubclassedWindow::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam
 LRESULT CALLBACK TSubclassedWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TSubclassedWindow*>(ObjectOf(hwnd));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        Application().HandleCurrentException();
-        result = 0;
-    }
+    LRESULT result = self->GuardedHandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(self->original_));
         RemovePropW(hwnd, kObjectProp);

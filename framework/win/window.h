@@ -37,6 +37,8 @@ protected:
     virtual void HandleDestroyed() {}
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // HandleMessage with any exception handed to the application's handling (result 0).
+    LRESULT GuardedHandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
 
     HWND hwnd_ = nullptr;
 };

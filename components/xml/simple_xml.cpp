@@ -15,7 +15,7 @@ bool IsTrue(std::string_view value) {
 // First index whose name matches without regard to ASCII case; the hashed index is built
 // only for longer lists, where a linear search would cost more than building it.
 template <typename Items>
-int FindNamed(const Items& items, std::unordered_map<std::string, int>& index, std::string_view name) {
+int FindNamed(const Items& items, xml_detail::TNameIndex& index, std::string_view name) {
     constexpr size_t kIndexFrom = 16;
     if (items.size() < kIndexFrom) {
         for (size_t i = 0; i < items.size(); ++i)
@@ -25,8 +25,7 @@ int FindNamed(const Items& items, std::unordered_map<std::string, int>& index, s
     if (index.empty())
         for (size_t i = 0; i < items.size(); ++i)
             index.emplace(AsciiLowerCase(items[i]->Name()), static_cast<int>(i));
-    auto it = index.find(AsciiLowerCase(name));
-    return it == index.end() ? -1 : it->second;
+    return index.find(AsciiLowerCase(name));
 }
 
 }  // namespace
@@ -88,16 +87,23 @@ void TSimpleXMLProps::Delete(std::string_view name) { Delete(IndexOf(name)); }
 
 // ---- element lists ----
 
-TSimpleXMLElems::~TSimpleXMLElems() = default;
+TSimpleXMLElems::~TSimpleXMLElems() { FreeItems(); }
 
-void TSimpleXMLElems::Clear() {
+// Last child first: the pool hands out the most recently freed block first, so freeing in
+// the reverse of parse order lets the next parse of the same file get the blocks in their
+// original, ascending order. Cold elements are fetched a few ahead.
+void TSimpleXMLElems::FreeItems() {
+    constexpr size_t kAhead = 4;
+    for (size_t i = items_.size(); i-- > 0;) {
+        if (i >= kAhead) __builtin_prefetch(items_[i - kAhead].get());
+        items_[i].reset();
+    }
     items_.clear();
-    index_.clear();
 }
 
-TSimpleXMLElem* TSimpleXMLElems::Item(int index) const {
-    if (index < 0 || index >= Count()) return nullptr;
-    return items_[static_cast<size_t>(index)].get();
+void TSimpleXMLElems::Clear() {
+    FreeItems();
+    index_.clear();
 }
 
 TSimpleXMLElem* TSimpleXMLElems::ItemNamed(std::string_view name) {

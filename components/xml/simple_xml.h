@@ -69,7 +69,28 @@ class TSimpleXMLElemClassic;
 class TSimpleXMLProps;
 namespace xml_detail {
 class TXmlParser;
-}
+
+// Lower-cased name -> first index of a long list. Held by pointer: most lists are never
+// searched by name, and an empty hash map would still add 56 bytes to every one of them.
+class TNameIndex {
+public:
+    void clear() { map_.reset(); }
+    bool empty() const { return !map_ || map_->empty(); }
+    void emplace(std::string key, int index) {
+        if (!map_) map_ = std::make_unique<std::unordered_map<std::string, int>>();
+        map_->emplace(std::move(key), index);
+    }
+    // -1 when absent.
+    int find(const std::string& key) const {
+        if (!map_) return -1;
+        auto it = map_->find(key);
+        return it == map_->end() ? -1 : it->second;
+    }
+
+private:
+    std::unique_ptr<std::unordered_map<std::string, int>> map_;
+};
+}  // namespace xml_detail
 
 // One attribute: name, value, namespace prefix; owned by its TSimpleXMLProps.
 class TSimpleXMLProp {
@@ -128,7 +149,7 @@ private:
     TSimpleXMLElem* parent_;
     std::vector<std::unique_ptr<TSimpleXMLProp>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLProp>>>
         items_;
-    std::unordered_map<std::string, int> index_;  // lower-cased name -> first index, built lazily
+    xml_detail::TNameIndex index_;  // built on the first by-name lookup of a long list
 };
 
 // Ordered, name-indexed list of elements; owns them.
@@ -142,8 +163,10 @@ public:
 
     virtual void Clear();
     int Count() const { return static_cast<int>(items_.size()); }
-    // nullptr for an index outside 0..Count()-1.
-    TSimpleXMLElem* Item(int index) const;
+    // nullptr for an index outside 0..Count()-1. Inline: walks call it once per element.
+    TSimpleXMLElem* Item(int index) const {
+        return static_cast<size_t>(index) < items_.size() ? items_[static_cast<size_t>(index)].get() : nullptr;
+    }
     // First element of that name (ASCII case-insensitive), or nullptr.
     TSimpleXMLElem* ItemNamed(std::string_view name);
     int IndexOf(const TSimpleXMLElem* elem) const;
@@ -159,10 +182,11 @@ public:
 private:
     friend class xml_detail::TXmlParser;
     friend class TSimpleXMLElem;
+    void FreeItems();
     TSimpleXMLElem* parent_;
     std::vector<std::unique_ptr<TSimpleXMLElem>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLElem>>>
         items_;
-    std::unordered_map<std::string, int> index_;  // lower-cased name -> first index, built lazily
+    xml_detail::TNameIndex index_;  // built on the first by-name lookup of a long list
 };
 
 // Base of every node: name, namespace prefix, value, parent, lazily created child and

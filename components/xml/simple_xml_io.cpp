@@ -238,6 +238,23 @@ size_t NumericRef(const char* ref, const char* end, char& out) {
     return static_cast<size_t>(p + 1 - ref);
 }
 
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "&#xHH;", the writer's form of every byte >= 128: most of a Cyrillic file's references.
+// False for anything else, which NumericRef then handles (zero included).
+inline bool HexByteRef(const char* ref, const char* end, char& out) {
+    if (end - ref < 6 || ref[2] != 'x' || ref[5] != ';') return false;
+    int high = HexDigit(ref[3]), low = HexDigit(ref[4]);
+    if (high < 0 || low < 0 || (high | low) == 0) return false;
+    out = static_cast<char>(high * 16 + low);
+    return true;
+}
+
 bool SameAsciiPrefix(const char* p, const char* end, const char* word) {
     for (; *word; ++word, ++p) {
         if (p == end) return false;
@@ -274,6 +291,29 @@ size_t EntityRef(const char* ref, const char* end, char& out) {
     return 0;
 }
 
+// The writer's lower-case spelling of the five entities, matched without the case-blind
+// loop; 0 for anything else (EntityRef then decides).
+inline size_t ExactEntityRef(const char* ref, const char* end, char& out) {
+    size_t room = static_cast<size_t>(end - ref);
+    if (room >= 4 && ref[3] == ';' && ref[2] == 't' && (ref[1] == 'l' || ref[1] == 'g')) {
+        out = ref[1] == 'l' ? '<' : '>';
+        return 4;
+    }
+    struct Entity {
+        const char* text;
+        size_t length;
+        char ch;
+    };
+    static constexpr Entity kLonger[3] = {{"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}};
+    for (const Entity& e : kLonger) {
+        if (room >= e.length && std::memcmp(ref, e.text, e.length) == 0) {
+            out = e.ch;
+            return e.length;
+        }
+    }
+    return 0;
+}
+
 // Left-to-right decoding in place: the result is never longer than the source.
 void Decode(std::string& value, bool numeric) {
     size_t first = value.find('&');
@@ -289,8 +329,8 @@ void Decode(std::string& value, bool numeric) {
         char out = '&';
         size_t len = 0;
         if (numeric && r + 1 < end && r[1] == '#')
-            len = NumericRef(r, end, out);
-        else
+            len = HexByteRef(r, end, out) ? 6 : NumericRef(r, end, out);
+        else if ((len = ExactEntityRef(r, end, out)) == 0)
             len = EntityRef(r, end, out);
         *w++ = out;
         r += len ? len : 1;

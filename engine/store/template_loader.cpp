@@ -61,6 +61,8 @@ void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::str
     TSimpleXMLElems& items = element.Items();
     for (int i = 0; i < items.Count(); ++i) {
         TSimpleXMLElem& child = *items.Item(i);
+        // The tree is larger than the cache: ask for elements before they are needed.
+        if (TSimpleXMLElem* next = items.Item(i + 2)) __builtin_prefetch(next);
         TName name = Classify(child.Name());
         if (name == TName::Templates) {
             ReadTemplateElements(child, list, currentApp);

@@ -125,8 +125,7 @@ void TXmlParser::ParseElement(TSimpleXMLElem& elem, int depth) {
     bool open = ParseStartTag(elem);
     if (events_ && doc_ && doc_->OnTagParsed) doc_->OnTagParsed(*doc_, elem.name_);
     if (!open) return;
-    std::string endName = ParseChildren(elem, depth);
-    std::string_view local = LocalName(endName);
+    std::string_view local = LocalName(ParseChildren(elem, depth));
     if (local != elem.name_) Fail(kSXEndTag, {elem.name_, std::string(local)});
     if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, elem.name_, elem.value_);
 }
@@ -150,9 +149,9 @@ TagKind ClassifyTag(const char* start, const char* end) {
 
 }  // namespace
 
-// Reads children up to the end tag and returns the end tag's name ("" when the data ends
-// first). Leading text becomes the element's own value instead of a child.
-std::string TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
+// Reads children up to the end tag and returns the end tag's name, a view into the input
+// ("" when the data ends first). Leading text becomes the element's own value, not a child.
+std::string_view TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
     for (bool first = true;; first = false) {
         SkipBlanks();
         if (p_ == end_) return {};
@@ -173,7 +172,8 @@ std::string TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
             case TagKind::EndTag: {
                 const char* close = p_ + 2;  // end-tag names are short: no library call
                 while (close < end_ && *close != '>') ++close;
-                std::string name = close == end_ ? std::string() : std::string(p_ + 2, close);
+                std::string_view name;
+                if (close != end_) name = std::string_view(p_ + 2, static_cast<size_t>(close - p_ - 2));
                 p_ = close == end_ ? end_ : close + 1;
                 return name;
             }

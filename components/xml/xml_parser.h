@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "components/xml/simple_xml.h"
 
@@ -34,7 +35,7 @@ public:
 
 private:
     bool ParseStartTag(TSimpleXMLElem& elem);
-    std::string ParseChildren(TSimpleXMLElem& elem, int depth);
+    std::string_view ParseChildren(TSimpleXMLElem& elem, int depth);
     void ParseChild(TSimpleXMLElem& elem, int depth);
     void ParseProps(TSimpleXMLElem& elem);
     bool ParseProp(TSimpleXMLElem& elem);

@@ -95,6 +95,8 @@ TEST(SimpleXmlLoad, EntityAndCharacterReferences) {
     EXPECT_EQ(ValueOf("&#65;&#x41;&#X41;&#0065;"), "AAAA");
     EXPECT_EQ(ValueOf("&#321;"), "A");  // only the low 8 bits count
     EXPECT_EQ(ValueOf("&#xE0;"), "\xE0");
+    // The writer's own two-digit form, both cases of X and of the digits.
+    EXPECT_EQ(ValueOf("&#xD0;&#XD0;&#xd0;&#x00;"), "\xD0\xD0\xD0&#x00;");
     // Kept as they stand: a zero reference, no digits, no ";", unknown names, a lone "&".
     EXPECT_EQ(ValueOf("&#0;&#x0;&#;&#x;&#65&foo;&ampx & end"), "&#0;&#x0;&#;&#x;&#65&foo;&ampx & end");
     // One decoding pass: an escaped entity comes back as the entity text.

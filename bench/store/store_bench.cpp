@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/timing_reporter.h"
 #include "engine/store/template_file.h"
 #include "engine/store/template_loader.h"
 #include "framework/core/convert.h"
@@ -175,53 +176,27 @@ BENCHMARK(BM_PugixmlLoad)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_QuillanParseOnly)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_QuillanWalkOnly)->Arg(100)->Arg(1000)->Arg(10000);
 
-// Console output as usual, then MB/s of both full loads and our time per load over
-// pugixml's. CPU time: the build machine is shared, so wall time is partly waiting.
-// With --benchmark_repetitions the median stands (it is reported after the runs).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            std::string name = run.run_name.str();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            int size = std::stoi(name.substr(slash + 1));
-            double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            std::string base = name.substr(0, slash);
-            if (base == "BM_QuillanLoad") ours_[size] = seconds;
-            if (base == "BM_PugixmlLoad") pugi_[size] = seconds;
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\n%10s %10s %14s %14s %16s\n", "templates", "bytes", "ours MB/s", "pugixml MB/s",
-                    "ours/pugixml");
-        for (const auto& [size, ours] : ours_) {
-            auto it = pugi_.find(size);
-            if (it == pugi_.end()) continue;
-            double mb = static_cast<double>(HotIni(size).size()) / 1e6;
-            std::printf("%10d %10zu %14.1f %14.1f %15.2fx\n", size, HotIni(size).size(), mb / ours,
-                        mb / it->second, ours / it->second);
-        }
-    }
-
-private:
-    std::map<int, double> ours_, pugi_;
-};
 
 }  // namespace
 
+// MB/s of both full loads and our time per load over pugixml's.
+void PrintSummary(const quillan::bench::Timings& t) {
+    if (!t.count("BM_QuillanLoad") || !t.count("BM_PugixmlLoad")) return;
+    std::printf("\n%10s %10s %14s %14s %16s\n", "templates", "bytes", "ours MB/s", "pugixml MB/s", "ours/pugixml");
+    for (const auto& [size, ours] : t.at("BM_QuillanLoad")) {
+        auto it = t.at("BM_PugixmlLoad").find(size);
+        if (it == t.at("BM_PugixmlLoad").end()) continue;
+        size_t bytes = HotIni(static_cast<int>(size)).size();
+        double mb = static_cast<double>(bytes) / 1e6;
+        std::printf("%10lld %10zu %14.1f %14.1f %15.2fx\n", static_cast<long long>(size), bytes, mb / ours,
+                    mb / it->second, ours / it->second);
+    }
+}
+
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     if (!LoadsAgree(1000)) {
         std::fprintf(stderr, "the two loads give different records\n");
         return 1;
     }
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return quillan::bench::RunWithSummary(argc, argv, &PrintSummary);
 }

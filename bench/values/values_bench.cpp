@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/timing_reporter.h"
 #include "framework/core/streams.h"
 #include "framework/values/value_stream.h"
 
@@ -97,43 +98,21 @@ BENCHMARK(BM_ValueStream)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_Memcpy)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyFresh)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond);
 
-// Console output as usual, then the value stream's CPU time divided by memcpy's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            std::string name = run.run_name.str();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            times_[name.substr(0, slash)][std::stoll(name.substr(slash + 1))] = run.GetAdjustedCPUTime();
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const char* baseline : {"BM_Memcpy", "BM_MemcpyFresh"}) {
-            for (const auto& [size, ours] : times_["BM_ValueStream"]) {
-                double base = times_[baseline][size];
-                if (base <= 0) continue;
-                std::printf("ratio value stream / %s, %lld MB: %.2f\n", baseline + 3,
-                            static_cast<long long>(size / kMB), ours / base);
-            }
-        }
-    }
-
-private:
-    std::map<std::string, std::map<int64_t, double>> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // The value stream's CPU time divided by each memcpy's.
+    return quillan::bench::RunWithSummary(argc, argv, [](const quillan::bench::Timings& t) {
+        if (!t.count("BM_ValueStream")) return;
+        for (const char* baseline : {"BM_Memcpy", "BM_MemcpyFresh"}) {
+            if (!t.count(baseline)) continue;
+            for (const auto& [size, ours] : t.at("BM_ValueStream")) {
+                auto it = t.at(baseline).find(size);
+                if (it == t.at(baseline).end() || it->second <= 0) continue;
+                std::printf("ratio value stream / %s, %lld MB: %.2f\n", baseline + 3,
+                            static_cast<long long>(size / kMB), ours / it->second);
+            }
+        }
+    });
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "bench/support/timing_reporter.h"
 #include "components/xml/simple_xml.h"
 
 namespace {
@@ -65,44 +66,18 @@ void BM_Pugixml(benchmark::State& state) {
 BENCHMARK(BM_SimpleXML)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_Pugixml)->Arg(100)->Arg(1000)->Arg(10000);
 
-// Console output as usual, then our CPU time per load divided by pugixml's for each size
-// (CPU time: the build machine is shared, wall time there is mostly waiting).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            std::string name = run.run_name.str();
-            size_t slash = name.find('/');
-            if (slash == std::string::npos) continue;
-            double perLoad = run.GetAdjustedCPUTime();
-            (name.compare(0, slash, "BM_SimpleXML") == 0 ? ours_ : theirs_)[name.substr(slash + 1)] = perLoad;
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const auto& [size, ours] : ours_) {
-            auto it = theirs_.find(size);
-            if (it == theirs_.end() || it->second <= 0) continue;
-            std::printf("ratio TSimpleXML/pugixml, %s templates (%zu bytes): %.2f\n", size.c_str(),
-                        HotIni(std::stoi(size)).size(), ours / it->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> ours_;
-    std::map<std::string, double> theirs_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // Our time per load divided by pugixml's, for each size.
+    return quillan::bench::RunWithSummary(argc, argv, [](const quillan::bench::Timings& t) {
+        if (!t.count("BM_SimpleXML") || !t.count("BM_Pugixml")) return;
+        for (const auto& [size, ours] : t.at("BM_SimpleXML")) {
+            auto it = t.at("BM_Pugixml").find(size);
+            if (it == t.at("BM_Pugixml").end() || it->second <= 0) continue;
+            std::printf("ratio TSimpleXML/pugixml, %lld templates (%zu bytes): %.2f\n", static_cast<long long>(size),
+                        HotIni(static_cast<int>(size)).size(), ours / it->second);
+        }
+    });
 }

@@ -1,6 +1,7 @@
 // The options dialog's tree and editors, driven through their messages and handlers.
 #include "framework/hints/hints.h"
 #include "tests/options/options_support.h"
+#include "tests/support/pump.h"
 
 namespace quillan::test {
 namespace {
@@ -42,20 +43,13 @@ TEST_F(OptionsTest, FocusCurrentAppAddsAMissingNodeAndCountsIt) {
     EXPECT_TRUE(hints.empty());
 }
 
-// Lets the synthesised key reach this thread's key state (it arrives through the queue).
-template <typename Pred>
-bool PumpUntil(Pred done) {
-    for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < 1000; Sleep(10))
-        win::Application().ProcessMessages();
-    return done();
-}
-
 // Ctrl down or up as this thread sees it: the synthesised key first; when it does
 // not arrive (another process of the Wine server holds the input) the thread's
 // key state is set directly, which is what the click handler reads.
 void SetCtrl(bool down) {
     keybd_event(VK_CONTROL, 0, down ? 0 : KEYEVENTF_KEYUP, 0);
-    if (PumpUntil([down] { return (GetKeyState(VK_CONTROL) < 0) == down; })) return;
+    // The synthesised key reaches this thread's key state through the queue.
+    if (PumpUntil([down] { return (GetKeyState(VK_CONTROL) < 0) == down; }, 1000)) return;
     BYTE keys[256];
     GetKeyboardState(keys);
     keys[VK_CONTROL] = down ? 0x80 : 0;

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace quillan::test {
+#include "tests/support/pump.h"
 
-// Dispatches messages until done() holds or timeoutMs passed; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+namespace quillan::test {
 
 // HKEY_CURRENT_USER redirected to a scratch key for the object's lifetime.
 class ScratchRegistry {

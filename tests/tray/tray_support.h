@@ -14,6 +14,7 @@
 #include "components/tray/tray_icon.h"
 #include "framework/menus/menus.h"
 #include "framework/win/application.h"
+#include "tests/support/pump.h"
 
 namespace quillan::test {
 
@@ -79,16 +80,6 @@ protected:
         return SendMessageW(tray.CallbackWindow(), TTrayIcon::kCallbackMessage, TTrayIcon::kIconId, event);
     }
 
-    // Processes messages until done() or the deadline; returns done().
-    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-        ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        while (!done()) {
-            if (GetTickCount64() >= deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            win::Application().ProcessMessages();
-        }
-        return true;
-    }
     // Lets a pending click's timer fire, for checks that nothing happens.
     static void PumpPastDoubleClickTime() {
         PumpUntil([] { return false; }, 2 * GetDoubleClickTime() + 200);

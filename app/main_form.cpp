@@ -76,9 +76,9 @@ void TFForm::CreateComponents() {
 
     Tray = std::make_unique<TTrayIcon>();
     // The 16 x 16 picture of the icon, sharper in the notification area than a scaled 32 x 32.
-    win::IconHandle small(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"" QUILLAN_ICON_NAME, IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0)));
+    win::IconHandle small(
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"" QUILLAN_ICON_NAME, IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
     Tray->SetIcon(small ? small.get() : win::Application().Icon());
     Tray->SetIconIndex(0);
     Tray->SetHint("Quillan (Ctrl + Win + A)");

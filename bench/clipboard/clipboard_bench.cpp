@@ -101,12 +101,14 @@ void Run(HWND owner, size_t size, int repeats) {
     double g = Median(get), p = Median(set);
     std::printf("%.0f MB: save %.2f ms (%.1f MB/s), restore %.2f ms (%.1f MB/s)\n", mb, s, mb / s * 1000, l,
                 mb / l * 1000);
-    std::printf("  system alone: get+lock %.2f ms, alloc+copy+set %.2f ms; "
-                "memcpy %.2f ms, into new memory %.2f ms\n",
-                g, p, c, f);
-    std::printf("  ratios: save+restore / system alone %.1f, / 2 memcpy %.1f, "
-                "/ 2 memcpy into new memory %.1f\n",
-                (s + l) / (g + p), (s + l) / (2 * c), (s + l) / (2 * f));
+    std::printf(
+        "  system alone: get+lock %.2f ms, alloc+copy+set %.2f ms; "
+        "memcpy %.2f ms, into new memory %.2f ms\n",
+        g, p, c, f);
+    std::printf(
+        "  ratios: save+restore / system alone %.1f, / 2 memcpy %.1f, "
+        "/ 2 memcpy into new memory %.1f\n",
+        (s + l) / (g + p), (s + l) / (2 * c), (s + l) / (2 * f));
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ std::string WriteFile(const std::filesystem::path& folder, int count, int common
         size_t app = i % commonEvery == 0 ? 0 : 1 + static_cast<size_t>(i % kApplications);
         tree[app].Templates.push_back(&t);
     }
-    std::string path = (folder / ("hot-" + std::to_string(count) + "-" + std::to_string(commonEvery) + ".ini"))
-                           .string();
+    std::string path =
+        (folder / ("hot-" + std::to_string(count) + "-" + std::to_string(commonEvery) + ".ini")).string();
     AtomicWriteFile(path, BuildTemplateFile(tree));
     return path;
 }
@@ -84,8 +84,8 @@ TResult Measure(const std::string& path) {
         model.push_back(Ms(loaded, modelled));
         hmenu.push_back(Ms(modelled, stop));
     }
-    return {Median(times), *std::min_element(times.begin(), times.end()), Median(load), Median(model),
-            Median(hmenu), items};
+    return {Median(times), *std::min_element(times.begin(), times.end()), Median(load), Median(model), Median(hmenu),
+            items};
 }
 
 }  // namespace
@@ -95,8 +95,8 @@ int main() {
     using namespace quillan;
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillan-menu-bench";
     std::filesystem::create_directories(folder);
-    std::printf("%-10s %-24s %6s %10s %8s %8s %8s %8s\n", "templates", "offered", "items", "median ms",
-                "best", "load", "model", "HMENU");
+    std::printf("%-10s %-24s %6s %10s %8s %8s %8s %8s\n", "templates", "offered", "items", "median ms", "best", "load",
+                "model", "HMENU");
     for (int count : {1000, 10000}) {
         const struct {
             int commonEvery;
@@ -105,8 +105,8 @@ int main() {
         for (const auto& mix : mixes) {
             std::string path = WriteFile(folder, count, mix.commonEvery);
             TResult r = Measure(path);
-            std::printf("%-10d %-24s %6d %10.2f %8.2f %8.2f %8.2f %8.2f\n", count, mix.label, r.items, r.median,
-                        r.best, r.load, r.model, r.hmenu);
+            std::printf("%-10d %-24s %6d %10.2f %8.2f %8.2f %8.2f %8.2f\n", count, mix.label, r.items, r.median, r.best,
+                        r.load, r.model, r.hmenu);
         }
     }
     std::filesystem::remove_all(folder);

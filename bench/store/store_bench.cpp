@@ -30,7 +30,8 @@ std::string MakeHotIni(int count) {
         std::string n = std::to_string(i);
         TTmpl& r = records[static_cast<size_t>(i)];
         r.MenuCaption = (i % 2 ? "Письмо " : "Reply & <copy> ") + n;
-        r.TemplateText = "Здравствуйте, " + n + "!\r\n\r\nif (a < b && c > \"d\") return 'x';\r\n"
+        r.TemplateText = "Здравствуйте, " + n +
+                         "!\r\n\r\nif (a < b && c > \"d\") return 'x';\r\n"
                          "Best regards,\r\nС уважением, Иван  ";
         r.PointX = i % 3 ? i % 40 + 1 : 0;
         if (i % 10 == 0) tree.push_back({i % 20 == 0 ? "Общие" : "app" + n + ".exe", {}});
@@ -90,8 +91,7 @@ bool SameRecords(const TTemplateList& a, const TTemplateList& b) {
         const TTmpl& x = *a[i];
         const TTmpl& y = *b[i];
         if (x.MenuCaption != y.MenuCaption || x.Application != y.Application || x.ShortCut != y.ShortCut ||
-            x.TemplateText != y.TemplateText || x.NewLine != y.NewLine || x.PointX != y.PointX ||
-            x.PointY != y.PointY)
+            x.TemplateText != y.TemplateText || x.NewLine != y.NewLine || x.PointX != y.PointX || x.PointY != y.PointY)
             return false;
     }
     return true;
@@ -175,7 +175,6 @@ BENCHMARK(BM_QuillanLoad)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_PugixmlLoad)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_QuillanParseOnly)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_QuillanWalkOnly)->Arg(100)->Arg(1000)->Arg(10000);
-
 
 }  // namespace
 

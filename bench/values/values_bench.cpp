@@ -98,7 +98,6 @@ BENCHMARK(BM_ValueStream)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_Memcpy)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyFresh)->Arg(kMB)->Arg(50 * kMB)->Unit(benchmark::kMillisecond);
 
-
 }  // namespace
 
 int main(int argc, char** argv) {

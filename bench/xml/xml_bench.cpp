@@ -20,8 +20,8 @@ std::string MakeHotIni(int templates) {
         std::string n = std::to_string(i);
         if (i % 10 == 0) {
             if (i > 0) out += " </Templates>\r\n";
-            out += " <Templates>\r\n  <Application>" + (i % 20 == 0 ? "Общие" : "app" + n + ".exe") +
-                   "</Application>\r\n";
+            out +=
+                " <Templates>\r\n  <Application>" + (i % 20 == 0 ? "Общие" : "app" + n + ".exe") + "</Application>\r\n";
         }
         out += "   <Template>\r\n";
         out += "    <MenuCaption>Шаблон " + n + " &amp; &quot;copy&quot;</MenuCaption>\r\n";
@@ -65,7 +65,6 @@ void BM_Pugixml(benchmark::State& state) {
 
 BENCHMARK(BM_SimpleXML)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_Pugixml)->Arg(100)->Arg(1000)->Arg(10000);
-
 
 }  // namespace
 

@@ -4,9 +4,7 @@
 
 namespace quillan::balloon {
 
-StemGeometry StemFor(bool headerEmpty) {
-    return headerEmpty ? StemGeometry{8, 8, 16} : StemGeometry{16, 16, 15};
-}
+StemGeometry StemFor(bool headerEmpty) { return headerEmpty ? StemGeometry{8, 8, 16} : StemGeometry{16, 16, 15}; }
 
 Rect TextRectFromMeasured(const Rect& measured, bool textEmpty) {
     if (textEmpty) return Rect{};
@@ -51,20 +49,28 @@ Rect MeasureBalloonRect(BalloonLayout& layout, const Rect& text, Rect header) {
 
 Point StemTip(int position, const Rect& r, const StemGeometry& stem) {
     switch (position) {
-        case bpRightDown: return {r.left + stem.offset, r.top};
-        case bpLeftUp: return {r.right - stem.offset, r.bottom};
-        case bpRightUp: return {r.left + stem.offset, r.bottom};
-        default: return {r.right - stem.offset, r.top};
+        case bpRightDown:
+            return {r.left + stem.offset, r.top};
+        case bpLeftUp:
+            return {r.right - stem.offset, r.bottom};
+        case bpRightUp:
+            return {r.left + stem.offset, r.bottom};
+        default:
+            return {r.right - stem.offset, r.top};
     }
 }
 
 Point StemShift(int position, int w, int h, const BalloonLayout& layout) {
     const int o = layout.stem.offset;
     switch (position) {
-        case bpRightDown: return {-o, 0};
-        case bpLeftUp: return {-(w - o), -(h + layout.cursorHeight)};
-        case bpRightUp: return {-o, -(h + layout.cursorHeight)};
-        default: return {-(w - o), 0};
+        case bpRightDown:
+            return {-o, 0};
+        case bpLeftUp:
+            return {-(w - o), -(h + layout.cursorHeight)};
+        case bpRightUp:
+            return {-o, -(h + layout.cursorHeight)};
+        default:
+            return {-(w - o), 0};
     }
 }
 
@@ -113,12 +119,16 @@ void FitToWorkArea(Rect& r, BalloonLayout& layout, const Rect& a) {
     if (p != layout.position) ChangePosition(r, layout, p);
     // A flip away from one edge may have pushed the balloon over another.
     if (r.left < a.left) {
-        if (layout.position == bpLeftUp) ChangePosition(r, layout, bpRightUp);
-        else if (layout.position == bpLeftDown) ChangePosition(r, layout, bpRightDown);
+        if (layout.position == bpLeftUp)
+            ChangePosition(r, layout, bpRightUp);
+        else if (layout.position == bpLeftDown)
+            ChangePosition(r, layout, bpRightDown);
     }
     if (r.top < a.top) {
-        if (layout.position == bpLeftUp) ChangePosition(r, layout, bpLeftDown);
-        else if (layout.position == bpRightUp) ChangePosition(r, layout, bpRightDown);
+        if (layout.position == bpLeftUp)
+            ChangePosition(r, layout, bpLeftDown);
+        else if (layout.position == bpRightUp)
+            ChangePosition(r, layout, bpRightDown);
     }
     layout.stemTop = StemTopFor(layout.position, layout.stem);
 }
@@ -131,8 +141,7 @@ RegionShape BalloonRegionShape(int position, int w, int h, const StemGeometry& s
         case bpRightDown:
             return {{{o + 1, 0}, {o + 1, sh + 1}, {o + sw + 2, sh + 1}}, {1, sh + 1, w, h - 3}};
         case bpLeftUp:
-            return {{{w - o - 1, h + 1}, {w - o - 1, h - sh - 1}, {w - o - sw - 2, h - sh - 1}},
-                    {1, 1, w, h - sh}};
+            return {{{w - o - 1, h + 1}, {w - o - 1, h - sh - 1}, {w - o - sw - 2, h - sh - 1}}, {1, 1, w, h - sh}};
         case bpRightUp:
             return {{{o + 1, h}, {o + 1, h - sh - 1}, {o + sw + 2, h - sh - 1}}, {1, 1, w, h - sh}};
         default:

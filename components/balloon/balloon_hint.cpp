@@ -25,7 +25,7 @@ struct StdIconSource {
 };
 // Application, error, information, question, warning.
 const StdIconSource kStdIcons[5] = {
-    {100, 0, IDI_APPLICATION}, {103, 20480, IDI_HAND}, {104, 20481, IDI_ASTERISK},
+    {100, 0, IDI_APPLICATION}, {103, 20480, IDI_HAND},        {104, 20481, IDI_ASTERISK},
     {102, 0, IDI_QUESTION},    {101, 20482, IDI_EXCLAMATION},
 };
 
@@ -37,8 +37,7 @@ HICON LoadSystemIcon(const wchar_t* id) {
 DWORD ComCtlVersion() {
     HMODULE module = GetModuleHandleW(L"comctl32.dll");
     if (!module) return 0;
-    auto get = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetVersion")));
+    auto get = reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetVersion")));
     if (!get) return 0;
     DLLVERSIONINFO info = {};
     info.cbSize = sizeof(info);
@@ -85,8 +84,7 @@ TGlobalCtrl::TGlobalCtrl() {
     fixIconBackground_ = IsWindowsXPOrLater() && ComCtlVersion() < MAKELONG(0, 6);
     UINT flags = IsWindowsXPOrLater() ? (ILC_COLOR32 | ILC_MASK) : ILC_COLOR;
     stdIcons_ = ImageList_Create(16, 16, flags, 5, 0);
-    if (stdIcons_)
-        ImageList_SetBkColor(stdIcons_, fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
+    if (stdIcons_) ImageList_SetBkColor(stdIcons_, fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
     LoadStdIcons();
     LoadSounds();
 }
@@ -136,11 +134,10 @@ void TGlobalCtrl::LoadStdIcons() {
     for (const StdIconSource& source : kStdIcons) {
         win::IconHandle own;
         if (user32) {
-            own.reset(static_cast<HICON>(
-                LoadImageW(user32, MAKEINTRESOURCEW(source.user32), IMAGE_ICON, 16, 16, 0)));
+            own.reset(static_cast<HICON>(LoadImageW(user32, MAKEINTRESOURCEW(source.user32), IMAGE_ICON, 16, 16, 0)));
         } else if (comctl32 && source.comctl32) {
-            own.reset(static_cast<HICON>(
-                LoadImageW(comctl32, MAKEINTRESOURCEW(source.comctl32), IMAGE_ICON, 16, 16, 0)));
+            own.reset(
+                static_cast<HICON>(LoadImageW(comctl32, MAKEINTRESOURCEW(source.comctl32), IMAGE_ICON, 16, 16, 0)));
         }
         // A module without the resource falls back to the shared system icon,
         // so that the list keeps its five entries in order.
@@ -152,8 +149,7 @@ void TGlobalCtrl::LoadStdIcons() {
 void TGlobalCtrl::LoadSounds() {
     sounds_.fill(std::string());
     for (size_t kind = 0; kind < sounds_.size(); ++kind) {
-        std::wstring path = std::wstring(L"AppEvents\\Schemes\\Apps\\.Default\\") + kSoundEvents[kind] +
-                            L"\\.Current";
+        std::wstring path = std::wstring(L"AppEvents\\Schemes\\Apps\\.Default\\") + kSoundEvents[kind] + L"\\.Current";
         HKEY raw = nullptr;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) continue;
         win::RegKey key(raw);

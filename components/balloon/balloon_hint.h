@@ -19,8 +19,19 @@ namespace quillan::balloon {
 
 enum TIconKind { ikCustom, ikNone, ikApplication, ikError, ikInformation, ikQuestion, ikWarning };
 enum TAnimationStyle {
-    atNone, atSlide, atRoll, atRollHorNeg, atRollHorPos, atRollVerNeg, atRollVerPos,
-    atSlideHorNeg, atSlideHorPos, atSlideVerNeg, atSlideVerPos, atCenter, atBlend
+    atNone,
+    atSlide,
+    atRoll,
+    atRollHorNeg,
+    atRollHorPos,
+    atRollVerNeg,
+    atRollVerPos,
+    atSlideHorNeg,
+    atSlideHorPos,
+    atSlideVerNeg,
+    atSlideVerPos,
+    atCenter,
+    atBlend
 };
 
 // Options of on-demand balloons and of balloons shown in place of the plain hint.

@@ -119,8 +119,8 @@ void TBalloonWindow::ShowBalloonAt(RECT rect, const std::string& hintText) {
 }
 
 void TBalloonWindow::ShowTopmostNoActivate(const RECT& bounds) {
-    SetWindowPos(hwnd_, HWND_TOPMOST, bounds.left, bounds.top, bounds.right - bounds.left,
-                 bounds.bottom - bounds.top, SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, HWND_TOPMOST, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOACTIVATE);
     BOOL animate = FALSE;
     BOOL fade = FALSE;
     SystemParametersInfoW(SPI_GETTOOLTIPANIMATION, 0, &animate, 0);
@@ -137,8 +137,8 @@ HRGN TBalloonWindow::CreateBalloonRegion() const {
     POINT points[3];
     for (int i = 0; i < 3; ++i) points[i] = POINT{shape.triangle[i].x, shape.triangle[i].y};
     win::RegionHandle stem(CreatePolygonRgn(points, 3, WINDING));
-    HRGN body = CreateRoundRectRgn(shape.body.left, shape.body.top, shape.body.right, shape.body.bottom,
-                                   kCornerEllipse, kCornerEllipse);
+    HRGN body = CreateRoundRectRgn(shape.body.left, shape.body.top, shape.body.right, shape.body.bottom, kCornerEllipse,
+                                   kCornerEllipse);
     if (body && stem) CombineRgn(body, body, stem.get(), RGN_OR);
     return body;
 }

@@ -24,8 +24,8 @@ public:
     explicit TFolderEdit(HWND parent);
     void SetBounds(int x, int y, int width, int height) override;
 
-    std::string InitialDir;           // remembered from the last successful choice
-    bool MultipleDirs = false;        // append the choice after ";"
+    std::string InitialDir;     // remembered from the last successful choice
+    bool MultipleDirs = false;  // append the choice after ";"
     TBrowseForFolder BrowseForFolder = &BrowseForFolderShell;
     // What the folder button does: chooser at the text's folder (or "\"), then the text.
     void ButtonClick();

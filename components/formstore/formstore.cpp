@@ -87,9 +87,7 @@ std::string TPlacementStore::StorageKey() const {
     return "Software\\" + ExecutableStem(win::ModuleFileName(nullptr));
 }
 
-std::string TPlacementStore::StorageSection() const {
-    return IniSection.empty() ? owner_.ClassName() : IniSection;
-}
+std::string TPlacementStore::StorageSection() const { return IniSection.empty() ? owner_.ClassName() : IniSection; }
 
 std::unique_ptr<TPlacementStorage> TPlacementStore::OpenStorage(bool forWriting) const {
     if (UseRegistry) return MakeRegistryStorage(RegistryRoot, StorageKey(), forWriting);
@@ -120,9 +118,7 @@ TPropsStore TPlacementStore::MakePropsStore() {
         [this](const std::string& s, const std::string& n, const std::string& d) {
             return storage_->ReadString(s, n, d);
         },
-        [this](const std::string& s, const std::string& n, const std::string& v) {
-            storage_->WriteString(s, n, v);
-        });
+        [this](const std::string& s, const std::string& n, const std::string& v) { storage_->WriteString(s, n, v); });
 }
 
 void TPlacementStore::SaveFormState() {
@@ -221,9 +217,8 @@ void TPlacementStore::RestorePosition(WINDOWPLACEMENT& wp) {
     wp.ptMinPosition = {mm[0], mm[1]};
     wp.ptMaxPosition = {mm[2], mm[3]};
     RECT current = wp.rcNormalPosition;
-    std::array<int, 4> n = norm.empty()
-                               ? std::array<int, 4>{current.left, current.top, current.right, current.bottom}
-                               : SplitPosition(norm);
+    std::array<int, 4> n = norm.empty() ? std::array<int, 4>{current.left, current.top, current.right, current.bottom}
+                                        : SplitPosition(norm);
     if (!owner_.Sizeable()) {
         // A fixed-size form keeps its size; only the place is restored.
         n[2] = n[0] + (current.right - current.left);

@@ -16,12 +16,18 @@ namespace {
 
 HKEY RootKeyOf(TPlacementRegRoot root) {
     switch (root) {
-        case prCurrentUser: return HKEY_CURRENT_USER;
-        case prLocalMachine: return HKEY_LOCAL_MACHINE;
-        case prCurrentConfig: return HKEY_CURRENT_CONFIG;
-        case prClassesRoot: return HKEY_CLASSES_ROOT;
-        case prUsers: return HKEY_USERS;
-        case prDynData: return HKEY_DYN_DATA;
+        case prCurrentUser:
+            return HKEY_CURRENT_USER;
+        case prLocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case prCurrentConfig:
+            return HKEY_CURRENT_CONFIG;
+        case prClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case prUsers:
+            return HKEY_USERS;
+        case prDynData:
+            return HKEY_DYN_DATA;
     }
     return HKEY_CURRENT_USER;
 }
@@ -66,14 +72,14 @@ public:
 
     void WriteString(const std::string& section, const std::string& name, const std::string& value) override {
         HKEY opened = nullptr;
-        if (!key_ || RegCreateKeyExW(key_.get(), win::Wide(section).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                     nullptr, &opened, nullptr) != ERROR_SUCCESS)
+        if (!key_ || RegCreateKeyExW(key_.get(), win::Wide(section).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     &opened, nullptr) != ERROR_SUCCESS)
             Raise("Failed to create key %s", section);
         win::RegKey sub(opened);
         std::wstring wide = win::Wide(value);
         auto bytes = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));
-        if (RegSetValueExW(sub.get(), win::Wide(name).c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(wide.c_str()), bytes) != ERROR_SUCCESS)
+        if (RegSetValueExW(sub.get(), win::Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                           bytes) != ERROR_SUCCESS)
             Raise("Failed to set data for '%s'", name);
     }
 

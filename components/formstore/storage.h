@@ -11,8 +11,7 @@ namespace quillan {
 
 // Opens key below the root: under HKEY_CURRENT_USER always with full access and
 // created when missing; under another root created only when forWriting.
-std::unique_ptr<TPlacementStorage> MakeRegistryStorage(TPlacementRegRoot root, const std::string& key,
-                                                       bool forWriting);
+std::unique_ptr<TPlacementStorage> MakeRegistryStorage(TPlacementRegRoot root, const std::string& key, bool forWriting);
 std::unique_ptr<TPlacementStorage> MakeIniStorage(const std::string& fileName);
 
 }  // namespace quillan

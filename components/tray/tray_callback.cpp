@@ -15,7 +15,7 @@ TTrayIcon::TShiftState CurrentShiftState() {
         TTrayIcon::TShiftState bit;
     };
     static constexpr KeyBit kKeys[] = {
-        {VK_SHIFT, TTrayIcon::ssShift}, {VK_MENU, TTrayIcon::ssAlt},     {VK_CONTROL, TTrayIcon::ssCtrl},
+        {VK_SHIFT, TTrayIcon::ssShift},  {VK_MENU, TTrayIcon::ssAlt},      {VK_CONTROL, TTrayIcon::ssCtrl},
         {VK_LBUTTON, TTrayIcon::ssLeft}, {VK_RBUTTON, TTrayIcon::ssRight}, {VK_MBUTTON, TTrayIcon::ssMiddle},
     };
     TTrayIcon::TShiftState shift = 0;
@@ -173,8 +173,7 @@ void TTrayIcon::HandleMouseEvent(UINT event) {
 void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (mouseDownSeen_) {
         mouseDownSeen_ = false;
-        bool leftActs = DropDownMenu || visibility_.Contains(tvRestoreClick) ||
-                        visibility_.Contains(tvMinimizeClick);
+        bool leftActs = DropDownMenu || visibility_.Contains(tvRestoreClick) || visibility_.Contains(tvMinimizeClick);
         bool qualifies = OnClick || (button == mbLeft && leftActs);
         if (qualifies) {
             pending_ = {button, shift, x, y};

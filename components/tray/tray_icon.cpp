@@ -41,10 +41,9 @@ using RegisterServiceProcessFn = DWORD(WINAPI*)(DWORD processId, DWORD type);
 // Only Windows 9x has it; the library stays loaded until the process ends.
 RegisterServiceProcessFn RegisterServiceProcessAddress() {
     static win::ModuleHandle kernel(LoadLibraryW(L"kernel32.dll"));
-    static RegisterServiceProcessFn fn =
-        kernel ? reinterpret_cast<RegisterServiceProcessFn>(
-                     reinterpret_cast<void*>(GetProcAddress(kernel.get(), "RegisterServiceProcess")))
-               : nullptr;
+    static RegisterServiceProcessFn fn = kernel ? reinterpret_cast<RegisterServiceProcessFn>(reinterpret_cast<void*>(
+                                                      GetProcAddress(kernel.get(), "RegisterServiceProcess")))
+                                                : nullptr;
     return fn;
 }
 
@@ -233,9 +232,7 @@ void TTrayIcon::MakeCurrent(HICON icon) {
 
 // ---- application window ----
 
-bool TTrayIcon::ApplicationVisible() const {
-    return !hiddenAtLoad_ && !IsIconic(win::Application().Handle());
-}
+bool TTrayIcon::ApplicationVisible() const { return !hiddenAtLoad_ && !IsIconic(win::Application().Handle()); }
 
 void TTrayIcon::HideApplication() {
     win::TApplication& app = win::Application();
@@ -269,8 +266,7 @@ void TTrayIcon::ShowApplication() {
 void TTrayIcon::HookApplication() {
     if (appHook_) return;
     appHook_ = win::Application().HookMainWindow([this](UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-        if (msg != WM_SYSCOMMAND || (wParam & 0xFFF0) != SC_MINIMIZE || !visibility_.Contains(tvAutoHide) ||
-            !active_)
+        if (msg != WM_SYSCOMMAND || (wParam & 0xFFF0) != SC_MINIMIZE || !visibility_.Contains(tvAutoHide) || !active_)
             return false;
         HideApplication();
         // HideApplication has minimised the window already; the default handling
@@ -290,8 +286,7 @@ void TTrayIcon::SetTaskListVisible(bool value) {
     if (value == taskListVisible_) return;
     taskListVisible_ = value;
     if (Designing()) return;
-    if (RegisterServiceProcessFn fn = RegisterServiceProcessAddress())
-        fn(GetCurrentProcessId(), value ? 0 : 1);
+    if (RegisterServiceProcessFn fn = RegisterServiceProcessAddress()) fn(GetCurrentProcessId(), value ? 0 : 1);
 }
 
 void TTrayIcon::SetVisibility(TTrayVisibilities value) {
@@ -343,8 +338,8 @@ void TTrayIcon::AnimateStep() {
 
 // ---- balloons ----
 
-void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, TBalloonType kind,
-                            unsigned delayMs, bool cancelPrevious) {
+void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, TBalloonType kind, unsigned delayMs,
+                            bool cancelPrevious) {
     if (!NewShell()) return;
     // Cancel first: the empty balloons that clear the old one would overwrite the timing.
     if (cancelPrevious) HideBalloon();

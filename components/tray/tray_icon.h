@@ -71,8 +71,7 @@ public:
     enum TBalloonType { btNone, btError, btInfo, btWarning };
 
     using TAnimateEvent = std::function<void(TTrayIcon& sender, int imageIndex)>;
-    using TMouseEvent =
-        std::function<void(TTrayIcon& sender, TMouseButton button, TShiftState shift, int x, int y)>;
+    using TMouseEvent = std::function<void(TTrayIcon& sender, TMouseButton button, TShiftState shift, int x, int y)>;
     using TMouseMoveEvent = std::function<void(TTrayIcon& sender, TShiftState shift, int x, int y)>;
     using TNotifyEvent = std::function<void(TTrayIcon& sender)>;
     using TContextPopupEvent = std::function<void(TTrayIcon& sender, POINT mousePos, bool& handled)>;

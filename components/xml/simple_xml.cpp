@@ -23,8 +23,7 @@ int FindNamed(const Items& items, xml_detail::TNameIndex& index, std::string_vie
         return -1;
     }
     if (index.empty())
-        for (size_t i = 0; i < items.size(); ++i)
-            index.emplace(AsciiLowerCase(items[i]->Name()), static_cast<int>(i));
+        for (size_t i = 0; i < items.size(); ++i) index.emplace(AsciiLowerCase(items[i]->Name()), static_cast<int>(i));
     return index.find(AsciiLowerCase(name));
 }
 
@@ -192,9 +191,7 @@ TSimpleXMLElemHeader::TSimpleXMLElemHeader(TSimpleXMLElem* parent) : TSimpleXMLE
 
 // ---- document ----
 
-TSimpleXML::TSimpleXML() : root_(std::make_unique<TSimpleXMLElemClassic>(nullptr)) {
-    root_->document_ = this;
-}
+TSimpleXML::TSimpleXML() : root_(std::make_unique<TSimpleXMLElemClassic>(nullptr)) { root_->document_ = this; }
 
 TSimpleXML::~TSimpleXML() = default;
 

@@ -33,8 +33,7 @@ inline constexpr const char* kSXCDataEnd = "Invalid CDATA: Unexpected end of dat
 inline constexpr const char* kSXTagStart = "Invalid XML Element: Expected beginning of tag but \"%s\" found";
 inline constexpr const char* kSXTagEnd = "Invalid XML Element: Expected end of tag but \"%s\" found";
 inline constexpr const char* kSXNoName = "Invalid XML Element: malformed tag found (no valid name)";
-inline constexpr const char* kSXEndTag =
-    "Invalid XML Element: Erroneous end of tag, expecting </%s> but </%s> found";
+inline constexpr const char* kSXEndTag = "Invalid XML Element: Erroneous end of tag, expecting </%s> but </%s> found";
 inline constexpr const char* kSXPropChar =
     "Invalid XML Element: Unexpected character in property declaration (\"%s\" found)";
 inline constexpr const char* kSXPropQuote =
@@ -147,8 +146,7 @@ private:
     friend class xml_detail::TXmlParser;
     int IndexOf(std::string_view name);
     TSimpleXMLElem* parent_;
-    std::vector<std::unique_ptr<TSimpleXMLProp>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLProp>>>
-        items_;
+    std::vector<std::unique_ptr<TSimpleXMLProp>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLProp>>> items_;
     xml_detail::TNameIndex index_;  // built on the first by-name lookup of a long list
 };
 
@@ -184,8 +182,7 @@ private:
     friend class TSimpleXMLElem;
     void FreeItems();
     TSimpleXMLElem* parent_;
-    std::vector<std::unique_ptr<TSimpleXMLElem>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLElem>>>
-        items_;
+    std::vector<std::unique_ptr<TSimpleXMLElem>, xml_detail::TPoolAllocator<std::unique_ptr<TSimpleXMLElem>>> items_;
     xml_detail::TNameIndex index_;  // built on the first by-name lookup of a long list
 };
 
@@ -225,9 +222,7 @@ public:
     // leaves the stream just after it; raises ESimpleXMLError on malformed input.
     virtual void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) = 0;
     // Writes the node at the given indent prefix, every line ending in CR LF.
-    virtual void SaveToStream(TStream& stream,
-                              const std::string& level = {},
-                              TSimpleXML* progress = nullptr) = 0;
+    virtual void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) = 0;
     std::string SaveToString();
 
 protected:
@@ -250,9 +245,7 @@ class TSimpleXMLElemClassic : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // A run of character data (no name).
@@ -260,9 +253,7 @@ class TSimpleXMLElemText : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // A comment; value = its text.
@@ -270,9 +261,7 @@ class TSimpleXMLElemComment : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // A CDATA section; value = its content, not decoded.
@@ -280,9 +269,7 @@ class TSimpleXMLElemCData : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // The XML declaration (or the "<?mso-application" / "<?fr-application" instructions).
@@ -290,9 +277,7 @@ class TSimpleXMLElemHeader : public TSimpleXMLElem {
 public:
     explicit TSimpleXMLElemHeader(TSimpleXMLElem* parent = nullptr);
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 
     const std::string& Version() const { return version_; }
     void SetVersion(std::string v) { version_ = std::move(v); }
@@ -319,9 +304,7 @@ class TSimpleXMLElemDocType : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // A stylesheet processing instruction; pseudo-attributes in Properties().
@@ -329,9 +312,7 @@ class TSimpleXMLElemSheet : public TSimpleXMLElem {
 public:
     using TSimpleXMLElem::TSimpleXMLElem;
     void LoadFromStream(TStream& stream, TSimpleXML* document = nullptr) override;
-    void SaveToStream(TStream& stream,
-                      const std::string& level = {},
-                      TSimpleXML* progress = nullptr) override;
+    void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 };
 
 // Ordered list of prolog items; owns them.

@@ -32,9 +32,7 @@ void LoadNode(TStream& stream, TSimpleXML* document, TSimpleXML* decoder, Parse 
     stream.SetPosition(start + static_cast<int64_t>(parser.Offset()));
 }
 
-TSimpleXML* DocumentOf(const TSimpleXMLElem& elem, TSimpleXML* given) {
-    return given ? given : elem.SimpleXML();
-}
+TSimpleXML* DocumentOf(const TSimpleXMLElem& elem, TSimpleXML* given) { return given ? given : elem.SimpleXML(); }
 
 // Encodes with the document's codec; a free-standing node uses the default options' one.
 std::string Encoded(const std::string& value, TSimpleXML* document) {
@@ -63,8 +61,7 @@ void TSimpleXMLElemClassic::LoadFromStream(TStream& stream, TSimpleXML* document
 }
 
 void TSimpleXMLElemText::LoadFromStream(TStream& stream, TSimpleXML* document) {
-    LoadNode(stream, document, DocumentOf(*this, document),
-             [this](xml_detail::TXmlParser& p) { p.ParseText(*this); });
+    LoadNode(stream, document, DocumentOf(*this, document), [this](xml_detail::TXmlParser& p) { p.ParseText(*this); });
 }
 
 void TSimpleXMLElemComment::LoadFromStream(TStream& stream, TSimpleXML* document) {
@@ -73,8 +70,7 @@ void TSimpleXMLElemComment::LoadFromStream(TStream& stream, TSimpleXML* document
 }
 
 void TSimpleXMLElemCData::LoadFromStream(TStream& stream, TSimpleXML* document) {
-    LoadNode(stream, document, DocumentOf(*this, document),
-             [this](xml_detail::TXmlParser& p) { p.ParseCData(*this); });
+    LoadNode(stream, document, DocumentOf(*this, document), [this](xml_detail::TXmlParser& p) { p.ParseCData(*this); });
 }
 
 void TSimpleXMLElemHeader::LoadFromStream(TStream& stream, TSimpleXML* document) {
@@ -89,8 +85,7 @@ void TSimpleXMLElemDocType::LoadFromStream(TStream& stream, TSimpleXML* document
 
 void TSimpleXMLElemSheet::LoadFromStream(TStream& stream, TSimpleXML* document) {
     Clear();
-    LoadNode(stream, document, DocumentOf(*this, document),
-             [this](xml_detail::TXmlParser& p) { p.ParseSheet(*this); });
+    LoadNode(stream, document, DocumentOf(*this, document), [this](xml_detail::TXmlParser& p) { p.ParseSheet(*this); });
 }
 
 void TSimpleXMLElemsProlog::LoadFromStream(TStream& stream, TSimpleXML* document) {
@@ -271,16 +266,25 @@ size_t EntityRef(const char* ref, const char* end, char& out) {
         size_t length;     // of the whole reference
         char ch;
     };
-    static const Entity kAmp{"amp;", 5, '&'}, kApos{"apos;", 6, '\''}, kLt{"lt;", 4, '<'},
-        kGt{"gt;", 4, '>'}, kQuot{"quot;", 6, '"'};
+    static const Entity kAmp{"amp;", 5, '&'}, kApos{"apos;", 6, '\''}, kLt{"lt;", 4, '<'}, kGt{"gt;", 4, '>'},
+        kQuot{"quot;", 6, '"'};
     if (ref + 1 == end) return 0;
     const Entity* candidates[2] = {nullptr, nullptr};
     switch (ref[1] | 0x20) {
-        case 'a': candidates[0] = &kAmp, candidates[1] = &kApos; break;
-        case 'l': candidates[0] = &kLt; break;
-        case 'g': candidates[0] = &kGt; break;
-        case 'q': candidates[0] = &kQuot; break;
-        default: return 0;
+        case 'a':
+            candidates[0] = &kAmp, candidates[1] = &kApos;
+            break;
+        case 'l':
+            candidates[0] = &kLt;
+            break;
+        case 'g':
+            candidates[0] = &kGt;
+            break;
+        case 'q':
+            candidates[0] = &kQuot;
+            break;
+        default:
+            return 0;
     }
     for (const Entity* e : candidates) {
         if (e && SameAsciiPrefix(ref + 1, end, e->word)) {

@@ -57,10 +57,8 @@ std::unique_ptr<TSimpleXMLElem> PrologItemAt(const char* start, const char* end)
         size_t len = static_cast<size_t>(q - start);
         if (len == 9 && Is(start, q, "<![CDATA[")) return nullptr;
         if (len == 4 && Is(start, q, "<!--")) return std::make_unique<TSimpleXMLElemComment>(nullptr);
-        if (len == 16 && Is(start, q, "<?xml-stylesheet"))
-            return std::make_unique<TSimpleXMLElemSheet>(nullptr);
-        if ((len == 6 && Is(start, q, "<?xml ")) ||
-            (len == 5 && (Is(start, q, "<?fr-") || Is(start, q, "<?mso"))))
+        if (len == 16 && Is(start, q, "<?xml-stylesheet")) return std::make_unique<TSimpleXMLElemSheet>(nullptr);
+        if ((len == 6 && Is(start, q, "<?xml ")) || (len == 5 && (Is(start, q, "<?fr-") || Is(start, q, "<?mso"))))
             return std::make_unique<TSimpleXMLElemHeader>(nullptr);
         if (len == 9 && Is(start, q, "<!DOCTYPE")) return std::make_unique<TSimpleXMLElemDocType>(nullptr);
         if (start[1] != '!' && start[1] != '?') return nullptr;

@@ -33,6 +33,4 @@ struct TPoolAllocator {
 // Class-level operators that route a class's objects through the pool.
 #define QUILLAN_XML_POOLED                                                                       \
     static void* operator new(size_t size) { return ::quillan::xml_detail::PoolAllocate(size); } \
-    static void operator delete(void* block, size_t size) noexcept {                             \
-        ::quillan::xml_detail::PoolFree(block, size);                                            \
-    }
+    static void operator delete(void* block, size_t size) noexcept { ::quillan::xml_detail::PoolFree(block, size); }

@@ -70,9 +70,9 @@ TAbout_Form::~TAbout_Form() {
 
 HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h,
                              int id) {
-    HWND control = CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!control) win::RaiseLastOSError("CreateWindowEx");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return control;
@@ -80,8 +80,7 @@ HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD 
 
 void TAbout_Form::CreateControls() {
     font_.reset(CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
-    descriptionFont_.reset(
-        CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
+    descriptionFont_.reset(CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
     // Design-time texts: replaced from the version resource when there is one.
     AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 12, 56, 48, 48, idImage1);
     AddControl(L"STATIC", "1", SS_CENTER | SS_NOPREFIX, 72, 12, 209, 32, idProductName);

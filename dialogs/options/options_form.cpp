@@ -50,8 +50,8 @@ TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayH
     GetWindowRect(hwnd_, &r);
     int w = r.right - r.left;
     int h = r.bottom - r.top;
-    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w,
-                 h, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
     FormCreate();
     // Before any file is read the tree holds the common group alone.

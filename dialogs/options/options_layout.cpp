@@ -47,12 +47,24 @@ void TOptionForm::CreateControls() {
         const char* name;
     };
     const Named names[] = {
-        {TreeView1.get(), "TreeView1"}, {SpeedButton1.get(), "SpeedButton1"}, {SpeedButton2.get(), "SpeedButton2"},
-        {bDelete.get(), "bDelete"},     {pnApp.get(), "pnApp"},               {eApp.get(), "eApp"},
-        {pnOpt.get(), "pnOpt"},         {leCaption.get(), "leCaption"},       {mTemple.get(), "mTemple"},
-        {seRow.get(), "seRow"},         {seCol.get(), "seCol"},               {gbHotPoint.get(), "GroupBox1"},
-        {deIDE.get(), "deIDE"},         {cbHot.get(), "cbHot"},               {cbRestoreClpbrd.get(), "cbRestoreClpbrd"},
-        {Button1.get(), "Button1"},     {bOK.get(), "bOK"},                   {bCancel.get(), "bCancel"},
+        {TreeView1.get(), "TreeView1"},
+        {SpeedButton1.get(), "SpeedButton1"},
+        {SpeedButton2.get(), "SpeedButton2"},
+        {bDelete.get(), "bDelete"},
+        {pnApp.get(), "pnApp"},
+        {eApp.get(), "eApp"},
+        {pnOpt.get(), "pnOpt"},
+        {leCaption.get(), "leCaption"},
+        {mTemple.get(), "mTemple"},
+        {seRow.get(), "seRow"},
+        {seCol.get(), "seCol"},
+        {gbHotPoint.get(), "GroupBox1"},
+        {deIDE.get(), "deIDE"},
+        {cbHot.get(), "cbHot"},
+        {cbRestoreClpbrd.get(), "cbRestoreClpbrd"},
+        {Button1.get(), "Button1"},
+        {bOK.get(), "bOK"},
+        {bCancel.get(), "bCancel"},
         {Panel1.get(), "Panel1"},
     };
     for (const Named& n : names) {

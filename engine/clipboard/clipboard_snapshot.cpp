@@ -15,10 +15,9 @@ namespace quillan {
 namespace {
 
 constexpr size_t kValueBufferSize = 4096;
-constexpr int kFormatNameBuffer = 129;  // a registered name has at most 128 characters
+constexpr int kFormatNameBuffer = 129;         // a registered name has at most 128 characters
 constexpr UINT kClipboardAllocFlags = 0x2042;  // GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE
-constexpr const char* kSCouldNotLock =
-    "CopyStreamFromClipboard: could not lock global handle obtained from clipboard!";
+constexpr const char* kSCouldNotLock = "CopyStreamFromClipboard: could not lock global handle obtained from clipboard!";
 
 // The registered name of format; empty for predefined formats.
 std::wstring ClipboardFormatName(uint16_t format) {
@@ -30,11 +29,9 @@ std::wstring ClipboardFormatName(uint16_t format) {
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
@@ -192,8 +189,7 @@ void ReadClipboardFormat(TValueReader& reader) {
     data.SetSize(size);
     reader.Read(data.Memory(), static_cast<size_t>(size));
     // Registered formats are numbered anew by each session: their name is what counts.
-    UINT format = name.empty() ? static_cast<UINT>(stored)
-                               : RegisterClipboardFormatW(name.c_str());
+    UINT format = name.empty() ? static_cast<UINT>(stored) : RegisterClipboardFormatW(name.c_str());
     if (format == 0 || format > 0xFFFF || size == 0) return;
     if (IsHandleOnlyClipboardFormat(static_cast<uint16_t>(format))) return;
     if (format == CF_ENHMETAFILE) {

@@ -11,9 +11,8 @@ namespace quillan {
 
 // Writes every format of the clipboard into stream (appending at its position).
 // An enhanced metafile is kept as its bits; other formats whose data are not plain
-// global memory (bitmaps, palettes, old metafiles) are skipped. On failure the stream keeps the list start and the complete
-// entries written so far (no list end), the clipboard is closed, and the error
-// propagates.
+// global memory (bitmaps, palettes, old metafiles) are skipped. On failure the stream keeps the list start and the
+// complete entries written so far (no list end), the clipboard is closed, and the error propagates.
 void SaveClipboardToStream(TMemoryStream& stream);
 
 // Empties the clipboard and fills it from stream (read from its start). Formats

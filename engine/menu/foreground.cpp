@@ -76,8 +76,7 @@ std::string GetProcessExeName(uint32_t threadId) {
     if (!snapshot) return {};
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL ok = help.ProcessFirst(snapshot.get(), &entry); ok;
-         ok = help.ProcessNext(snapshot.get(), &entry)) {
+    for (BOOL ok = help.ProcessFirst(snapshot.get(), &entry); ok; ok = help.ProcessNext(snapshot.get(), &entry)) {
         if (entry.th32ProcessID != processId) continue;
         std::wstring_view name(entry.szExeFile, MAX_PATH);
         return win::Narrow(name.substr(0, name.find(L'\0')));

@@ -38,9 +38,7 @@ void TapCursorKey(uint8_t vk) {
     keybd_event(vk, ScanCode(vk), KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
 }
 
-bool PasteModifiersDown() {
-    return KeyDown(VK_LWIN) || KeyDown(VK_RWIN) || KeyDown(VK_MENU) || KeyDown(VK_SHIFT);
-}
+bool PasteModifiersDown() { return KeyDown(VK_LWIN) || KeyDown(VK_RWIN) || KeyDown(VK_MENU) || KeyDown(VK_SHIFT); }
 
 bool WaitForModifiersReleased(uint32_t maxMs) {
     const DWORD start = GetTickCount();

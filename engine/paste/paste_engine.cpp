@@ -84,8 +84,8 @@ std::unique_ptr<win::TRichEdit> PlaceTemplate(const TTmpl& tmpl, HWND owner, HFO
 }
 
 void SendCaretPresses(const TTmpl& tmpl) {
-    int64_t presses = std::min(CountCaretPresses(tmpl.TemplateText, tmpl.PointX, tmpl.PointY),
-                               CaretPressLimit(tmpl.TemplateText));
+    int64_t presses =
+        std::min(CountCaretPresses(tmpl.TemplateText, tmpl.PointX, tmpl.PointY), CaretPressLimit(tmpl.TemplateText));
     for (int64_t i = 0; i < presses; ++i) TapCursorKey(VK_LEFT);
 }
 

@@ -16,8 +16,6 @@ void RegisterAppHotKey(HWND window, int& hotkeyId, const TSetTrayHint& setTrayHi
 void UnregisterAppHotKey(HWND window, int hotkeyId);
 
 // True when a WM_HOTKEY's wParam carries our id.
-inline bool IsOurHotKey(WPARAM wParam, int hotkeyId) {
-    return wParam == static_cast<WPARAM>(hotkeyId);
-}
+inline bool IsOurHotKey(WPARAM wParam, int hotkeyId) { return wParam == static_cast<WPARAM>(hotkeyId); }
 
 }  // namespace quillan

@@ -16,8 +16,7 @@ inline constexpr const char* kHotKeyAtomName = "Hotkey1";
 inline constexpr const char* kProductName = "Quillan";
 
 // Indexed by the stored hotkey choice 0..2; the options dialog lists the same.
-inline constexpr std::array<const char*, 3> HotKeyNames = {"Ctrl + Win + H", "Shift + Win + H",
-                                                           "Alt + Win + H"};
+inline constexpr std::array<const char*, 3> HotKeyNames = {"Ctrl + Win + H", "Shift + Win + H", "Alt + Win + H"};
 // RegisterHotKey modifiers of each choice: Ctrl|Win, Shift|Win, Alt|Win; key H.
 inline constexpr std::array<uint32_t, 3> HotKeyModifiers = {0x0A, 0x0C, 0x09};
 inline constexpr uint32_t kHotKeyVirtualKey = 0x48;

@@ -15,12 +15,13 @@ void AddLine(std::string& out, std::string_view line) {
 }
 
 // One element on one line (or several, when the value holds line breaks).
-void AddElement(std::string& out, std::string_view indent, std::string_view name, std::string_view value,
-                bool escape) {
+void AddElement(std::string& out, std::string_view indent, std::string_view name, std::string_view value, bool escape) {
     out.append(indent);
     out.append("<").append(name).append(">");
-    if (escape) out.append(EscapeXmlText(value));
-    else out.append(value);
+    if (escape)
+        out.append(EscapeXmlText(value));
+    else
+        out.append(value);
     out.append("</").append(name).append(">");
     out.append(kEol);
 }
@@ -61,12 +62,23 @@ std::string EscapeXmlText(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char* entity = nullptr;
         switch (text[i]) {
-            case '&': entity = "&amp;"; break;
-            case '<': entity = "&lt;"; break;
-            case '>': entity = "&gt;"; break;
-            case '"': entity = "&quot;"; break;
-            case '\'': entity = "&apos;"; break;
-            default: continue;
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '"':
+                entity = "&quot;";
+                break;
+            case '\'':
+                entity = "&apos;";
+                break;
+            default:
+                continue;
         }
         out.append(text.substr(plain, i - plain));
         out.append(entity);

@@ -9,22 +9,37 @@ namespace quillan {
 namespace {
 
 enum class TName {
-    Other, Templates, Application, Template, MenuCaption, ShortCut, TemplateText, NewLine, PointX, PointY
+    Other,
+    Templates,
+    Application,
+    Template,
+    MenuCaption,
+    ShortCut,
+    TemplateText,
+    NewLine,
+    PointX,
+    PointY
 };
 
 // Exact, case-sensitive match. Dispatching on the length first lets each compare
 // be a fixed-size one the compiler inlines; the walk runs once per element.
 TName Classify(std::string_view name) {
-    auto is = [&]<size_t N>(const char (&literal)[N]) { return std::memcmp(name.data(), literal, N - 1) == 0; };
+    auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(name.data(), literal, N - 1) == 0; };
     switch (name.size()) {
-        case 6: return is("PointX") ? TName::PointX : is("PointY") ? TName::PointY : TName::Other;
-        case 7: return is("NewLine") ? TName::NewLine : TName::Other;
-        case 8: return is("Template") ? TName::Template : is("ShortCut") ? TName::ShortCut : TName::Other;
-        case 9: return is("Templates") ? TName::Templates : TName::Other;
+        case 6:
+            return is("PointX") ? TName::PointX : is("PointY") ? TName::PointY : TName::Other;
+        case 7:
+            return is("NewLine") ? TName::NewLine : TName::Other;
+        case 8:
+            return is("Template") ? TName::Template : is("ShortCut") ? TName::ShortCut : TName::Other;
+        case 9:
+            return is("Templates") ? TName::Templates : TName::Other;
         case 11:
             return is("Application") ? TName::Application : is("MenuCaption") ? TName::MenuCaption : TName::Other;
-        case 12: return is("TemplateText") ? TName::TemplateText : TName::Other;
-        default: return TName::Other;
+        case 12:
+            return is("TemplateText") ? TName::TemplateText : TName::Other;
+        default:
+            return TName::Other;
     }
 }
 
@@ -35,12 +50,23 @@ void SetField(TTmpl& record, TName name, const TSimpleXMLElem& child, const std:
             record.MenuCaption = child.Value();
             record.Application = currentApp;
             break;
-        case TName::ShortCut: record.ShortCut = child.Value(); break;
-        case TName::TemplateText: record.TemplateText = child.Value(); break;
-        case TName::NewLine: record.NewLine = child.Value() == "1"; break;
-        case TName::PointX: record.PointX = child.IntValue(); break;
-        case TName::PointY: record.PointY = child.IntValue(); break;
-        default: break;
+        case TName::ShortCut:
+            record.ShortCut = child.Value();
+            break;
+        case TName::TemplateText:
+            record.TemplateText = child.Value();
+            break;
+        case TName::NewLine:
+            record.NewLine = child.Value() == "1";
+            break;
+        case TName::PointX:
+            record.PointX = child.IntValue();
+            break;
+        case TName::PointY:
+            record.PointY = child.IntValue();
+            break;
+        default:
+            break;
     }
 }
 

@@ -43,8 +43,7 @@ HWND TClipboard::Owner() {
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kOwnerClass;
         RegisterClassExW(&wc);  // fails harmlessly when already registered
-        ownWindow_ = CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     wc.hInstance, nullptr);
+        ownWindow_ = CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         if (!ownWindow_) RaiseLastOSError("CreateWindowEx (clipboard owner)");
     }
     return ownWindow_;

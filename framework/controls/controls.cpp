@@ -21,10 +21,8 @@ TControl* TControl::FromHandle(HWND hwnd) {
     return hwnd ? static_cast<TControl*>(GetPropW(hwnd, kControlProp)) : nullptr;
 }
 
-void TControl::Create(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle,
-                      HWND parent) {
-    CreateControl(exStyle, className, caption, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                  parent, 0);
+void TControl::Create(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle, HWND parent) {
+    CreateControl(exStyle, className, caption, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent, 0);
     SetPropW(hwnd_, kControlProp, this);
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0));
     if (font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -162,8 +160,8 @@ void TLabeledEdit::SetVisible(bool visible) {
 }
 
 TMemo::TMemo(HWND parent) {
-    Create(L"EDIT", "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
-           WS_EX_CLIENTEDGE, parent);
+    Create(L"EDIT", "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+           parent);
 }
 
 POINT TMemo::CaretPos() const {
@@ -212,9 +210,7 @@ LRESULT TMemo::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return TEdit::HandleMessage(msg, wParam, lParam);
 }
 
-TComboBox::TComboBox(HWND parent) {
-    Create(L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, parent);
-}
+TComboBox::TComboBox(HWND parent) { Create(L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, parent); }
 
 void TComboBox::ClearItems() { SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0); }
 void TComboBox::AddItem(const std::string& text) {
@@ -280,9 +276,7 @@ TToolButton::TToolButton(HWND parent, const std::string& caption) : TButton(pare
 TCheckBox::TCheckBox(HWND parent, const std::string& caption) : TButton(parent, caption, BS_AUTOCHECKBOX) {}
 
 bool TCheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-void TCheckBox::SetChecked(bool checked) {
-    SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+void TCheckBox::SetChecked(bool checked) { SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0); }
 
 std::vector<TPropInfo> TCheckBox::PublishedProps() const {
     auto props = TControl::PublishedProps();

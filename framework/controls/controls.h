@@ -60,8 +60,7 @@ public:
 
 protected:
     // Makes the window (child of parent, font of the parent) and subclasses it.
-    void Create(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle,
-                HWND parent);
+    void Create(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle, HWND parent);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 

@@ -24,12 +24,10 @@ TForm::~TForm() {
     if (font_) DeleteObject(font_);
 }
 
-TForm* TForm::FromHandle(HWND hwnd) {
-    return hwnd ? static_cast<TForm*>(GetPropW(hwnd, kFormProp)) : nullptr;
-}
+TForm* TForm::FromHandle(HWND hwnd) { return hwnd ? static_cast<TForm*>(GetPropW(hwnd, kFormProp)) : nullptr; }
 
-void TForm::CreateForm(const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle,
-                       int width, int height, HWND owner) {
+void TForm::CreateForm(const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle, int width,
+                       int height, HWND owner) {
     dpi_ = ScreenDpi();
     // "Tahoma" 8 points: readable, with Cyrillic, at every DPI.
     LOGFONTW lf = {};
@@ -56,8 +54,7 @@ TButton* TForm::FindButton(bool defaultButton) const {
     for (TControl* control : components_) {
         auto* button = dynamic_cast<TButton*>(control);
         if (button && (defaultButton ? button->Default : button->Cancel) &&
-            (GetWindowLongPtrW(button->Handle(), GWL_STYLE) & WS_VISIBLE) &&
-            button->Enabled())
+            (GetWindowLongPtrW(button->Handle(), GWL_STYLE) & WS_VISIBLE) && button->Enabled())
             return button;
     }
     return nullptr;
@@ -72,8 +69,7 @@ bool TForm::DialogKeyFilter(MSG& msg) {
     TControl* focused = TControl::FromHandle(msg.hwnd);
     if (focused && focused->WantsKey(key)) return false;
     // A dropped-down list closes with Enter / Esc itself.
-    if (focused && dynamic_cast<TComboBox*>(focused) && SendMessageW(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0))
-        return false;
+    if (focused && dynamic_cast<TComboBox*>(focused) && SendMessageW(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0)) return false;
     if (key == VK_TAB) {
         HWND next = GetNextDlgTabItem(hwnd_, msg.hwnd, GetKeyState(VK_SHIFT) < 0);
         if (next) ::SetFocus(next);

@@ -61,8 +61,8 @@ public:
 protected:
     TForm() = default;
     // Makes the window; width and height are in 96-DPI units and scaled here.
-    void CreateForm(const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle,
-                    int width, int height, HWND owner);
+    void CreateForm(const wchar_t* windowClass, const std::string& caption, DWORD style, DWORD exStyle, int width,
+                    int height, HWND owner);
     virtual void FormShow() {}
     virtual void FormClose() {}
     virtual void FormResize() {}

@@ -37,8 +37,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     // in the ANSI code page Cyrillic text would not survive on every system.
     std::wstring wideName = Wide(fileName_);
     if (GetFileAttributesW(wideName.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             static const unsigned char bom[] = {0xFF, 0xFE};
             DWORD written = 0;

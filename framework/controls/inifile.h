@@ -11,8 +11,7 @@ public:
     const std::string& FileName() const { return fileName_; }
 
     // The value, or defaultValue when the key is absent.
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& defaultValue) const;
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
     // Raises EIniFileException "Unable to write to %s" when the file cannot be written.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool ValueExists(const std::string& section, const std::string& key) const;

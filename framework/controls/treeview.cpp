@@ -76,8 +76,12 @@ void TTreeNode::MoveTo(TTreeNode* destination, TNodeAttachMode mode) {
     TTreeNode* parent = destination->parent_;
     size_t position = 0;
     switch (mode) {
-        case TNodeAttachMode::naAdd: position = tree.SiblingsOf(parent).size(); break;
-        case TNodeAttachMode::naAddFirst: position = 0; break;
+        case TNodeAttachMode::naAdd:
+            position = tree.SiblingsOf(parent).size();
+            break;
+        case TNodeAttachMode::naAddFirst:
+            position = 0;
+            break;
         case TNodeAttachMode::naAddChild:
             parent = destination;
             position = destination->children_.size();
@@ -86,7 +90,9 @@ void TTreeNode::MoveTo(TTreeNode* destination, TNodeAttachMode mode) {
             parent = destination;
             position = 0;
             break;
-        case TNodeAttachMode::naInsert: position = static_cast<size_t>(destination->Index()); break;
+        case TNodeAttachMode::naInsert:
+            position = static_cast<size_t>(destination->Index());
+            break;
     }
     TTreeNode* moved = tree.Place(std::move(self), parent, position);
     if (wasSelected) tree.SetSelected(moved);
@@ -198,7 +204,7 @@ TTreeNode* TTreeView::Item(int absoluteIndex) const {
     std::vector<TTreeNode*> all;
     Flatten(roots_, all);
     return absoluteIndex >= 0 && absoluteIndex < static_cast<int>(all.size()) ? all[static_cast<size_t>(absoluteIndex)]
-                                                                               : nullptr;
+                                                                              : nullptr;
 }
 
 void TTreeView::Clear() {

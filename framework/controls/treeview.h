@@ -30,7 +30,9 @@ public:
     // The node's data object; freed with the node (or when replaced).
     std::shared_ptr<void> Data;
     template <typename T>
-    T* DataAs() const { return static_cast<T*>(Data.get()); }
+    T* DataAs() const {
+        return static_cast<T*>(Data.get());
+    }
 
     TTreeNode* Parent() const { return parent_; }
     int Level() const { return parent_ ? parent_->Level() + 1 : 0; }

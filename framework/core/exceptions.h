@@ -26,20 +26,20 @@ private:
 };
 
 // Declares an exception class NAME derived from BASE with the base's constructors.
-#define QUILLAN_EXCEPTION(NAME, BASE)                                                 \
-    class NAME : public BASE {                                                        \
-    public:                                                                           \
-        using BASE::BASE;                                                             \
-        const char* ClassName() const noexcept override { return #NAME; }             \
-        std::vector<std::string> ClassNames() const override {                        \
-            std::vector<std::string> names;                                           \
-            AppendClassNames(names);                                                  \
-            return names;                                                             \
-        }                                                                             \
-        static void AppendClassNames(std::vector<std::string>& out) {                 \
-            out.push_back(#NAME);                                                     \
-            BASE::AppendClassNames(out);                                              \
-        }                                                                             \
+#define QUILLAN_EXCEPTION(NAME, BASE)                                     \
+    class NAME : public BASE {                                            \
+    public:                                                               \
+        using BASE::BASE;                                                 \
+        const char* ClassName() const noexcept override { return #NAME; } \
+        std::vector<std::string> ClassNames() const override {            \
+            std::vector<std::string> names;                               \
+            AppendClassNames(names);                                      \
+            return names;                                                 \
+        }                                                                 \
+        static void AppendClassNames(std::vector<std::string>& out) {     \
+            out.push_back(#NAME);                                         \
+            BASE::AppendClassNames(out);                                  \
+        }                                                                 \
     }
 
 QUILLAN_EXCEPTION(EConvertError, Exception);

@@ -77,8 +77,10 @@ void AtomicWriteFile(const std::string& path, const std::string& bytes) {
         size_t done = 0;
         while (ok && done < bytes.size()) {
             int64_t n = fileio::Write(handle, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) ok = false;
-            else done += static_cast<size_t>(n);
+            if (n <= 0)
+                ok = false;
+            else
+                done += static_cast<size_t>(n);
         }
         int error = ok ? 0 : LastOSError();
         if (ok && !fileio::Flush(handle)) {

@@ -61,9 +61,7 @@ intptr_t Open(const std::string& path, bool write, bool create) {
 
 void Close(intptr_t handle) { ::close(static_cast<int>(handle)); }
 
-int64_t Read(intptr_t handle, void* buffer, size_t count) {
-    return ::read(static_cast<int>(handle), buffer, count);
-}
+int64_t Read(intptr_t handle, void* buffer, size_t count) { return ::read(static_cast<int>(handle), buffer, count); }
 
 int64_t Write(intptr_t handle, const void* buffer, size_t count) {
     return ::write(static_cast<int>(handle), buffer, count);
@@ -78,9 +76,7 @@ bool Truncate(intptr_t handle, int64_t size) { return ::ftruncate(static_cast<in
 
 bool Flush(intptr_t handle) { return ::fsync(static_cast<int>(handle)) == 0; }
 
-bool MoveReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
+bool MoveReplacing(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
 }  // namespace fileio
 }  // namespace quillan

@@ -21,8 +21,7 @@ std::string SysErrorMessage(int code) {
     wchar_t* buffer = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                             nullptr, static_cast<DWORD>(code), 0,
-                             reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                             nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text;
     if (n != 0 && buffer) {
         text = Utf16ToCp1251(std::u16string(buffer, buffer + n));
@@ -53,8 +52,8 @@ namespace fileio {
 intptr_t Open(const std::string& path, bool write, bool create) {
     DWORD access = GENERIC_READ | (write ? GENERIC_WRITE : 0);
     DWORD share = write ? FILE_SHARE_READ : (FILE_SHARE_READ | FILE_SHARE_WRITE);
-    HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr,
-                           create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 
@@ -89,8 +88,7 @@ bool Truncate(intptr_t handle, int64_t size) {
 bool Flush(intptr_t handle) { return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0; }
 
 bool MoveReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace fileio

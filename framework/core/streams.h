@@ -68,8 +68,7 @@ private:
 // A read-only stream over bytes owned by someone else.
 class TReadOnlyMemoryStream : public TStream {
 public:
-    TReadOnlyMemoryStream(const void* data, size_t size)
-        : data_(static_cast<const uint8_t*>(data)), size_(size) {}
+    TReadOnlyMemoryStream(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void*, size_t) override { return 0; }
     int64_t Seek(int64_t offset, SeekOrigin origin) override;

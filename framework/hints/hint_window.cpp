@@ -20,8 +20,7 @@ public:
             font_.reset(CreateFontIndirectW(&metrics.lfStatusFont));
         RegisterWindowClass(kHintClass, CS_SAVEBITS, nullptr, LoadCursorW(nullptr, IDC_ARROW),
                             reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1));
-        CreateHandle(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kHintClass, "", WS_POPUP | WS_BORDER, 0, 0, 0, 0,
-                     nullptr);
+        CreateHandle(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kHintClass, "", WS_POPUP | WS_BORDER, 0, 0, 0, 0, nullptr);
     }
 
     RECT CalcHintRect(int maxWidth, const std::string& hint) override {
@@ -77,8 +76,7 @@ private:
         {
             SelectObjectScope scope(dc, Font());
             std::wstring text = Wide(text_);
-            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
-                      DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
         }
         EndPaint(hwnd_, &ps);
     }

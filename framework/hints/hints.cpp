@@ -72,8 +72,7 @@ void CALLBACK TrackTimerProc(HWND, UINT, UINT_PTR, DWORD) {
         GetCursorPos(&pt);
         HWND under = WindowFromPoint(pt);
         if (!m.control || !IsWindow(m.control) ||
-            (under != m.control && !IsChild(m.control, under) &&
-             (!m.window || under != m.window->Handle())))
+            (under != m.control && !IsChild(m.control, under) && (!m.window || under != m.window->Handle())))
             HideCurrent();
     });
 }
@@ -90,8 +89,7 @@ RECT KeepHintOnMonitor(RECT rect) {
     // Shifted left to stay on the screen, and above the cursor when it would fall off the bottom.
     if (rect.right > area.right) OffsetRect(&rect, area.right - rect.right, 0);
     if (rect.left < area.left) OffsetRect(&rect, area.left - rect.left, 0);
-    if (rect.bottom > area.bottom)
-        OffsetRect(&rect, 0, -(rect.bottom - rect.top) - GetSystemMetrics(SM_CYCURSOR));
+    if (rect.bottom > area.bottom) OffsetRect(&rect, 0, -(rect.bottom - rect.top) - GetSystemMetrics(SM_CYCURSOR));
     if (rect.top < area.top) OffsetRect(&rect, 0, area.top - rect.top);
     return rect;
 }

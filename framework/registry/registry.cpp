@@ -37,8 +37,8 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     HKEY opened = nullptr;
     LONG rc;
     if (canCreate) {
-        rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr,
-                             &opened, nullptr);
+        rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr, &opened,
+                             nullptr);
     } else {
         rc = RegOpenKeyExW(base, relative.c_str(), 0, Access, &opened);
     }
@@ -63,8 +63,8 @@ void TRegistry::CreateKey(const std::string& key) {
     std::wstring relative;
     HKEY base = BaseKeyFor(key, relative);
     HKEY created = nullptr;
-    LONG rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr,
-                              &created, nullptr);
+    LONG rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr, &created,
+                              nullptr);
     if (rc != ERROR_SUCCESS) Raise("Failed to create key %s", key);
     RegCloseKey(created);
 }
@@ -121,8 +121,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
     std::wstring text = Wide(value);
     DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
     HKEY key = current_ ? current_ : root_;
-    LONG rc = RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             bytes);
+    LONG rc = RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
     if (rc != ERROR_SUCCESS) Raise("Failed to set data for '%s'", name);
 }
 

@@ -13,7 +13,7 @@ namespace quillan::win {
 const wchar_t* TRichEdit::LoadLibraryAndClass() {
     // Loaded once and kept for the process: unloading while a control of its
     // class may still exist (a nested paste) would pull the code from under it.
-    static const wchar_t* className = [] () -> const wchar_t* {
+    static const wchar_t* className = []() -> const wchar_t* {
         if (LoadLibraryW(L"Msftedit.dll")) return L"RICHEDIT50W";
         if (LoadLibraryW(L"riched20.dll")) return L"RichEdit20W";
         return nullptr;
@@ -25,12 +25,12 @@ const wchar_t* TRichEdit::LoadLibraryAndClass() {
 TRichEdit::TRichEdit(HWND parent, HFONT font) {
     const wchar_t* className = LoadLibraryAndClass();
     // No WS_VISIBLE and no scroll bars: never shown, and it wraps at its own width.
-    CreateControl(WS_EX_CLIENTEDGE, className, "", WS_CHILD | ES_MULTILINE | ES_WANTRETURN, 0, 0,
-                  kDefaultWidth, kDefaultHeight, parent, 0);
+    CreateControl(WS_EX_CLIENTEDGE, className, "", WS_CHILD | ES_MULTILINE | ES_WANTRETURN, 0, 0, kDefaultWidth,
+                  kDefaultHeight, parent, 0);
     if (!font) {
-        ownFont_.reset(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+        ownFont_.reset(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                   L"MS Sans Serif"));
         font = static_cast<HFONT>(ownFont_.get());
     }
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -14,15 +14,15 @@ namespace quillan {
 
 // Tag bytes that precede every value.
 enum class TValueType : uint8_t {
-    Null = 0,          // list end
-    List = 1,          // list start
-    Int8 = 2,          // 1 byte
-    Int16 = 3,         // 2 bytes
-    Int32 = 4,         // 4 bytes
-    String = 6,        // 1-byte length + bytes
-    LString = 12,      // 4-byte length + bytes
-    Int64 = 19,        // 8 bytes
-    Utf8String = 20,   // 4-byte length + UTF-8 bytes
+    Null = 0,         // list end
+    List = 1,         // list start
+    Int8 = 2,         // 1 byte
+    Int16 = 3,        // 2 bytes
+    Int32 = 4,        // 4 bytes
+    String = 6,       // 1-byte length + bytes
+    LString = 12,     // 4-byte length + bytes
+    Int64 = 19,       // 8 bytes
+    Utf8String = 20,  // 4-byte length + UTF-8 bytes
 };
 
 // Writes values into a stream through a buffer of bufferSize bytes. The stream

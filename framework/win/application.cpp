@@ -137,8 +137,8 @@ HWND TApplication::Handle() {
         RegisterClassW(&wc);
         // Zero size, never activated: it exists for the taskbar button and as owner.
         handle_ = CreateWindowExW(0, L"TApplication", Wide(Title()).c_str(),
-                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  0, 0, 0, 0, nullptr, nullptr, HInstance(), nullptr);
+                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                                  nullptr, nullptr, HInstance(), nullptr);
     }
     return handle_;
 }

@@ -32,8 +32,7 @@ void TWindow::DestroyHandle() {
     }
 }
 
-void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HICON icon, HCURSOR cursor,
-                                  HBRUSH background) {
+void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HICON icon, HCURSOR cursor, HBRUSH background) {
     WNDCLASSEXW existing = {};
     existing.cbSize = sizeof(existing);
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -53,17 +52,15 @@ void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HICON ic
     if (!RegisterClassExW(&wc)) RaiseLastOSError("RegisterClass");
 }
 
-void TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style,
-                           int x, int y, int width, int height, HWND parent, HMENU menuOrId) {
-    HWND h = CreateWindowExW(exStyle, className, Wide(caption).c_str(), style, x, y, width, height, parent,
-                             menuOrId, GetModuleHandleW(nullptr), this);
+void TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style, int x,
+                           int y, int width, int height, HWND parent, HMENU menuOrId) {
+    HWND h = CreateWindowExW(exStyle, className, Wide(caption).c_str(), style, x, y, width, height, parent, menuOrId,
+                             GetModuleHandleW(nullptr), this);
     if (!h) RaiseLastOSError("CreateWindowEx");
     hwnd_ = h;
 }
 
-LRESULT TWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefaultHandler(msg, wParam, lParam);
-}
+LRESULT TWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultHandler(msg, wParam, lParam); }
 
 LRESULT TWindow::GuardedHandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
@@ -99,11 +96,10 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return result;
 }
 
-void TSubclassedWindow::CreateControl(DWORD exStyle, const wchar_t* className, const std::string& caption,
-                                      DWORD style, int x, int y, int width, int height, HWND parent, int id) {
+void TSubclassedWindow::CreateControl(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style,
+                                      int x, int y, int width, int height, HWND parent, int id) {
     HWND h = CreateWindowExW(exStyle, className, Wide(caption).c_str(), style, x, y, width, height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                             nullptr);
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!h) RaiseLastOSError("CreateWindowEx");
     Attach(h);
 }
@@ -111,8 +107,8 @@ void TSubclassedWindow::CreateControl(DWORD exStyle, const wchar_t* className, c
 void TSubclassedWindow::Attach(HWND hwnd) {
     hwnd_ = hwnd;
     SetPropW(hwnd, kObjectProp, this);
-    original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc)));
+    original_ =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc)));
 }
 
 LRESULT TSubclassedWindow::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {

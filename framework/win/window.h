@@ -27,8 +27,8 @@ public:
 protected:
     // Creates the window of a class registered with RegisterWindowClass; raises
     // EOSError when the system refuses.
-    void CreateHandle(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style,
-                      int x, int y, int width, int height, HWND parent, HMENU menuOrId = nullptr);
+    void CreateHandle(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style, int x, int y,
+                      int width, int height, HWND parent, HMENU menuOrId = nullptr);
 
     // Every message of the window; the default passes it on to DefaultHandler.
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -47,8 +47,8 @@ protected:
 // through HandleMessage by subclassing; unhandled ones go to the original procedure.
 class TSubclassedWindow : public TWindow {
 protected:
-    void CreateControl(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style,
-                       int x, int y, int width, int height, HWND parent, int id);
+    void CreateControl(DWORD exStyle, const wchar_t* className, const std::string& caption, DWORD style, int x, int y,
+                       int width, int height, HWND parent, int id);
     // Takes over an existing window (a control of a dialog template, for instance).
     void Attach(HWND hwnd);
     LRESULT DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -13,13 +13,10 @@ TEST(VersionLabel, FirstThreePartsOfTheFileVersion) {
         const char* label;
     };
     const Case cases[] = {
-        {"1.0.0.0", "1.0.0"},
-        {"2.5", "2.5."},        // the missing third part still gets its "."
-        {"7", "7.."},
-        {"", ".."},
+        {"1.0.0.0", "1.0.0"},  {"2.5", "2.5."},  // the missing third part still gets its "."
+        {"7", "7.."},          {"", ".."},
         {"1..2.3.4", "1.2.3"},  // empty pieces are not counted
-        {".3.4.5.", "3.4.5"},
-        {"10.20.30", "10.20.30"},
+        {".3.4.5.", "3.4.5"},  {"10.20.30", "10.20.30"},
     };
     for (const Case& c : cases) EXPECT_EQ(VersionLabel(c.version), prefix + c.label) << c.version;
 }

@@ -31,8 +31,8 @@ class TTestForm : public win::TWindow {
 public:
     TTestForm() {
         RegisterWindowClass(L"QuillanBalloonTestForm");
-        CreateHandle(0, L"QuillanBalloonTestForm", "Balloon test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
-                     300, nullptr);
+        CreateHandle(0, L"QuillanBalloonTestForm", "Balloon test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 300,
+                     nullptr);
         button = CreateWindowExW(0, L"BUTTON", L"Hinted", WS_CHILD | WS_VISIBLE, 20, 20, 150, 40, hwnd_, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(hwnd_);
@@ -92,9 +92,9 @@ TEST(BalloonHint, SoundNamesComeFromTheUsersSchemeExpanded) {
     // The user's registry is redirected to a scratch key for this test.
     const std::wstring scratch = L"Software\\QuillanTest\\balloon-" + std::to_wstring(GetCurrentProcessId());
     HKEY root = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
     SetEnvironmentVariableW(L"QUILLAN_SOUND_DIR", L"C:\\media");
     SetSchemeSound(L"SystemAsterisk", REG_EXPAND_SZ, L"%QUILLAN_SOUND_DIR%\\ding.wav");

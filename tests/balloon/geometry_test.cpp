@@ -10,9 +10,7 @@ void PrintTo(const Rect& r, std::ostream* os) {
     *os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
 }
 void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
-void PrintTo(const StemGeometry& s, std::ostream* os) {
-    *os << s.height << "/" << s.width << "/" << s.offset;
-}
+void PrintTo(const StemGeometry& s, std::ostream* os) { *os << s.height << "/" << s.width << "/" << s.offset; }
 
 namespace {
 

@@ -70,8 +70,7 @@ TEST_F(ClipboardObject, TextIsWindows1251) {
     std::map<UINT, std::string> raw = ReadRaw(owner_);
     EXPECT_EQ(raw[CF_TEXT], text + '\0');
     std::wstring wide = L"\u041E\u0431\u0449\u0438\u0435 templates";
-    EXPECT_EQ(raw[CF_UNICODETEXT],
-              std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
+    EXPECT_EQ(raw[CF_UNICODETEXT], std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
     EXPECT_TRUE(Clipboard().HasFormat(CF_LOCALE));
 
     // Placing inside an open session empties the clipboard only once.

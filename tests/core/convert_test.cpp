@@ -12,7 +12,13 @@ TEST(Convert, DecimalAndHexadecimalWithLow32BitsKept) {
         const char* text;
         int32_t expected;
     } cases[] = {
-        {"0", 0}, {"42", 42}, {"-17", -17}, {"+5", 5}, {"  7", 7}, {"$1F", 31}, {"$ff", 255},
+        {"0", 0},
+        {"42", 42},
+        {"-17", -17},
+        {"+5", 5},
+        {"  7", 7},
+        {"$1F", 31},
+        {"$ff", 255},
         {"4294967297", 1},            // 2^32 + 1: only the low 32 bits stay
         {"-2147483649", 2147483647},  // wraps like the 64-bit value's low half
         {"$FFFFFFFFFFFFFFFF", -1},    // hexadecimal takes all 64 bits
@@ -22,7 +28,8 @@ TEST(Convert, DecimalAndHexadecimalWithLow32BitsKept) {
 }
 
 TEST(Convert, NotANumberGivesDefaultOrEConvertError) {
-    for (const char* text : {"", " ", "-", "$", "12a", "1 2", "0x10", "9223372036854775808", "$10000000000000000", "7 "}) {
+    for (const char* text :
+         {"", " ", "-", "$", "12a", "1 2", "0x10", "9223372036854775808", "$10000000000000000", "7 "}) {
         EXPECT_EQ(StrToIntDef(text, -1), -1) << text;
     }
     try {

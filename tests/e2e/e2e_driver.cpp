@@ -20,9 +20,7 @@ namespace {
 
 int g_failures = 0;
 
-std::string N(const std::wstring& w) {
-    return quillan::Utf16ToCp1251(std::u16string(w.begin(), w.end()));
-}
+std::string N(const std::wstring& w) { return quillan::Utf16ToCp1251(std::u16string(w.begin(), w.end())); }
 
 void Check(bool ok, const std::string& what) {
     std::printf("%s %s\n", ok ? "ok  " : "FAIL", quillan::Cp1251ToUtf8(what).c_str());
@@ -188,21 +186,20 @@ HWND CreateTarget(HWND* edit) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"QuillanE2ETarget";
     RegisterClassW(&wc);
-    HWND frame = CreateWindowExW(0, L"QuillanE2ETarget", L"E2E target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
-                                 100, 500, 300, nullptr, nullptr, wc.hInstance, nullptr);
-    *edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 480,
-                            250, frame, nullptr, wc.hInstance, nullptr);
+    HWND frame = CreateWindowExW(0, L"QuillanE2ETarget", L"E2E target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500,
+                                 300, nullptr, nullptr, wc.hInstance, nullptr);
+    *edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN, 0, 0, 480, 250,
+                            frame, nullptr, wc.hInstance, nullptr);
     return frame;
 }
 
 void PrepareRegistry() {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillan");
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillan\\TOptionForm", 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quillan\\TOptionForm", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
     const wchar_t value[] = L"True";
-    RegSetValueExW(key, L"cbRestoreClpbrd_Checked", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                   sizeof(value));
+    RegSetValueExW(key, L"cbRestoreClpbrd_Checked", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
     RegCloseKey(key);
 }
 
@@ -261,10 +258,11 @@ int Measure(const std::wstring& folder, int count, int offeredEvery) {
     }
     std::sort(times.begin(), times.end());
     if (!times.empty()) {
-        std::printf("hotkey to menu on screen, %d templates, %d offered: median %.1f ms, best %.1f ms, "
-                    "worst %.1f ms (%zu runs)\n",
-                    count, (count + offeredEvery - 1) / offeredEvery, times[times.size() / 2], times.front(),
-                    times.back(), times.size());
+        std::printf(
+            "hotkey to menu on screen, %d templates, %d offered: median %.1f ms, best %.1f ms, "
+            "worst %.1f ms (%zu runs)\n",
+            count, (count + offeredEvery - 1) / offeredEvery, times[times.size() / 2], times.front(), times.back(),
+            times.size());
     }
     TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hThread);
@@ -296,9 +294,9 @@ int wmain(int argc, wchar_t** argv) {
     Check(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi),
           "Quillan.exe started");
     HWND tray = nullptr;
-    Check(WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; },
-                  20000),
-          "tray callback window exists");
+    Check(
+        WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; }, 20000),
+        "tray callback window exists");
     // The start-up paste empties the clipboard for a second and puts it back.
     Sleep(1500);
     Pump();
@@ -337,19 +335,20 @@ int wmain(int argc, wchar_t** argv) {
         Check(notepadEdit != nullptr, "notepad window found");
         if (notepadEdit) {
             PutUserClipboard(target);
-            WaitFor([&] {
-                SetForegroundWindow(notepad);
-                return GetForegroundWindow() == notepad;
-            }, 5000);
+            WaitFor(
+                [&] {
+                    SetForegroundWindow(notepad);
+                    return GetForegroundWindow() == notepad;
+                },
+                5000);
             Check(PickTemplate(2), "template menu in notepad");
             const std::string text = "Notepad line <1>\r\nline 2";
             std::string seenNotepad;
-            bool inNotepad =
-                WaitFor([&] { return (seenNotepad = EditText(notepadEdit)).rfind(text, 0) == 0; }, 5000);
+            bool inNotepad = WaitFor([&] { return (seenNotepad = EditText(notepadEdit)).rfind(text, 0) == 0; }, 5000);
             Check(inNotepad, "template pasted into notepad: '" + seenNotepad + "'");
             WaitFor([&] { return Caret(notepadEdit) == 18; }, 3000);
-            Check(Caret(notepadEdit) == 18, "notepad caret on the hot point (18): " +
-                                                std::to_string(Caret(notepadEdit)));
+            Check(Caret(notepadEdit) == 18,
+                  "notepad caret on the hot point (18): " + std::to_string(Caret(notepadEdit)));
             Check(WaitFor(UserClipboardIsBack, 5000), "clipboard restored after the notepad paste");
         }
         TerminateProcess(npi.hProcess, 0);

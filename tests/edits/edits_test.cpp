@@ -22,8 +22,7 @@ public:
         cancel = std::make_unique<win::TButton>(hwnd_, "Cancel");
         cancel->Cancel = true;
         cancel->OnClick = [this](win::TControl&) { ++cancelClicks; };
-        for (win::TControl* c : std::initializer_list<win::TControl*>{folder.get(), spin.get(), ok.get(),
-                                                                       cancel.get()})
+        for (win::TControl* c : std::initializer_list<win::TControl*>{folder.get(), spin.get(), ok.get(), cancel.get()})
             RegisterComponent(*c);
         spin->OnChange = [this](win::TControl&) { ++changes; };
     }

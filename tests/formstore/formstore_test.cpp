@@ -18,8 +18,8 @@ using test::ScratchRegistry;
 class TTestForm : public win::TForm {
 public:
     TTestForm() {
-        CreateForm(L"TTestStoreForm", "Test", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
-                   WS_EX_TOOLWINDOW, 400, 300, nullptr);
+        CreateForm(L"TTestStoreForm", "Test", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, WS_EX_TOOLWINDOW,
+                   400, 300, nullptr);
         deIDE = std::make_unique<win::TEdit>(hwnd_);
         cbHot = std::make_unique<win::TComboBox>(hwnd_);
         cbRestoreClpbrd = std::make_unique<win::TCheckBox>(hwnd_, "Restore");
@@ -29,8 +29,7 @@ public:
         for (const char* item : HotKeyNames) cbHot->AddItem(item);
         cbHot->SetItemIndex(0);
         cbRestoreClpbrd->SetChecked(true);
-        for (win::TControl* c : std::initializer_list<win::TControl*>{deIDE.get(), cbHot.get(),
-                                                                       cbRestoreClpbrd.get()})
+        for (win::TControl* c : std::initializer_list<win::TControl*>{deIDE.get(), cbHot.get(), cbRestoreClpbrd.get()})
             RegisterComponent(*c);
         SetWindowPos(hwnd_, nullptr, 100, 120, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -125,10 +124,18 @@ TEST(FormStore, SaveWritesEveryValueInItsTextForm) {
     std::vector<std::string> names;
     TRecordingStore recorder(form, names);
     recorder.SaveFormState();
-    std::vector<std::string> expected = {"FormVersion", "Flags",    "ShowCmd",  "PixelsPerInch",
-                                         "MinMaxPos" + ResolutionSuffix(), "MinMaxPos",
-                                         "NormPos" + ResolutionSuffix(), "NormPos", "Visible", "deIDE_Text",
-                                         "cbHot_ItemIndex", "cbRestoreClpbrd_Checked"};
+    std::vector<std::string> expected = {"FormVersion",
+                                         "Flags",
+                                         "ShowCmd",
+                                         "PixelsPerInch",
+                                         "MinMaxPos" + ResolutionSuffix(),
+                                         "MinMaxPos",
+                                         "NormPos" + ResolutionSuffix(),
+                                         "NormPos",
+                                         "Visible",
+                                         "deIDE_Text",
+                                         "cbHot_ItemIndex",
+                                         "cbRestoreClpbrd_Checked"};
     EXPECT_EQ(names, expected);
 }
 
@@ -177,10 +184,10 @@ TEST(FormStore, StoredTextsThatNameNoMemberOrNumber) {
         int wantHot;
     };
     const Case cases[] = {
-        {L"1", L"2", true, 2},          // "1" names no member: the box keeps its state
-        {L"false", L" 1 ", false, 1},   // member names match in any case; text is trimmed
-        {L"FALSE", L"abc", false, 0},   // invalid integer text gives 0
-        {L"0", L"", true, 0},           // empty integer text gives 0 too
+        {L"1", L"2", true, 2},         // "1" names no member: the box keeps its state
+        {L"false", L" 1 ", false, 1},  // member names match in any case; text is trimmed
+        {L"FALSE", L"abc", false, 0},  // invalid integer text gives 0
+        {L"0", L"", true, 0},          // empty integer text gives 0 too
     };
     for (const Case& c : cases) {
         test::SetRegString(SectionKey(), L"cbRestoreClpbrd_Checked", c.checked);

@@ -106,8 +106,8 @@ TEST(ForegroundApp, NamesTheExecutableOfTheWindowsThread) {
     EXPECT_EQ(GetProcessExeName(0xFFFFFFF0u), "");
     EXPECT_EQ(GetProcessExeName(GetCurrentThreadId()), exe);
 
-    HWND window = CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
     SetForegroundWindow(window);
     EXPECT_EQ(GetWindowAppName(window), exe);

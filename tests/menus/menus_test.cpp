@@ -145,7 +145,7 @@ TEST(PopupMenu, ItemImageBecomesPremultipliedBitmap) {
     EXPECT_EQ(size, GetSystemMetrics(SM_CXSMICON));
     const auto* bits = static_cast<const uint32_t*>(dib.dsBm.bmBits);
     size_t middleRow = static_cast<size_t>(size / 2) * static_cast<size_t>(size);
-    EXPECT_EQ(bits[middleRow + 1], 0x00000000u);                                 // masked: transparent
+    EXPECT_EQ(bits[middleRow + 1], 0x00000000u);                              // masked: transparent
     EXPECT_EQ(bits[middleRow + static_cast<size_t>(size) - 2], 0xFFFF0000u);  // opaque red
     ImageList_Destroy(images);
 }
@@ -158,8 +158,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"QuillanMenuTest";
         RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, L"QuillanMenuTest", L"menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
-                               300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd = CreateWindowExW(0, L"QuillanMenuTest", L"menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300,
+                               200, nullptr, nullptr, wc.hInstance, nullptr);
     }
     ~TTestWindow() { DestroyWindow(hwnd); }
     HWND hwnd;

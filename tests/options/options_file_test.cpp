@@ -21,7 +21,8 @@ TEST_F(OptionsTest, FirstUseReportsTheMissingFileAndOkCreatesIt) {
 }
 
 TEST_F(OptionsTest, MarkerIsShownButNeverSaved) {
-    const std::string original = HotFile(AppBlock("Общие", {}) + AppBlock("notepad.exe", {{"cap", "ab\r\ncdef", 3, 2}}));
+    const std::string original =
+        HotFile(AppBlock("Общие", {}) + AppBlock("notepad.exe", {{"cap", "ab\r\ncdef", 3, 2}}));
     WriteHot(original);
     Open();
     EXPECT_TRUE(errors.empty());
@@ -79,8 +80,8 @@ TEST_F(OptionsTest, SecondOkKeepsTheFirstBackup) {
     form->SpeedButton1Click();
     PressOK();
     EXPECT_EQ(ReadFileBytes(HotPath() + ".backup"), first);
-    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("first.exe", {}) +
-                                 AppBlock("Приложение 1", {}) + AppBlock("Приложение 1", {})));
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("first.exe", {}) + AppBlock("Приложение 1", {}) +
+                                 AppBlock("Приложение 1", {})));
 }
 
 TEST_F(OptionsTest, EscapedTextsRoundTrip) {

@@ -16,15 +16,16 @@ int main(int argc, char** argv) {
     bool appNode = argc > 2 && std::string(argv[2]) == "app";
     test::ScratchRegistry registry;
     test::TempDir dir;
-    AtomicWriteFile(dir.Path() + "hot.ini",
-                    "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <Templates>\r\n"
-                    "  <Application>Общие</Application>\r\n   <Template>\r\n"
-                    "    <MenuCaption>С уважением</MenuCaption>\r\n"
-                    "    <TemplateText>С уважением,\r\nИван Петров</TemplateText>\r\n"
-                    "    <PointX>12</PointX>\r\n    <PointY>1</PointY>\r\n   </Template>\r\n </Templates>\r\n"
-                    " <Templates>\r\n  <Application>notepad.exe</Application>\r\n   <Template>\r\n"
-                    "    <MenuCaption>Дата</MenuCaption>\r\n    <TemplateText>Дата: </TemplateText>\r\n"
-                    "    <PointX>0</PointX>\r\n    <PointY>0</PointY>\r\n   </Template>\r\n </Templates>\r\n</HOT>\r\n");
+    AtomicWriteFile(
+        dir.Path() + "hot.ini",
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <Templates>\r\n"
+        "  <Application>Общие</Application>\r\n   <Template>\r\n"
+        "    <MenuCaption>С уважением</MenuCaption>\r\n"
+        "    <TemplateText>С уважением,\r\nИван Петров</TemplateText>\r\n"
+        "    <PointX>12</PointX>\r\n    <PointY>1</PointY>\r\n   </Template>\r\n </Templates>\r\n"
+        " <Templates>\r\n  <Application>notepad.exe</Application>\r\n   <Template>\r\n"
+        "    <MenuCaption>Дата</MenuCaption>\r\n    <TemplateText>Дата: </TemplateText>\r\n"
+        "    <PointX>0</PointX>\r\n    <PointY>0</PointY>\r\n   </Template>\r\n </Templates>\r\n</HOT>\r\n");
     test::SetRegString(L"Software\\options_preview\\TOptionForm", L"deIDE_Text", win::Wide(dir.Path()));
     TOptionForm form(true, appNode ? "notepad.exe" : "", nullptr);
     form.Show();

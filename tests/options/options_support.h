@@ -48,9 +48,7 @@ protected:
     }
 
     std::wstring SettingsKey() const { return win::Wide(GetSettingsKeyPath().substr(1)); }
-    void SetFolderSetting(const std::string& folder) {
-        SetRegString(SettingsKey(), L"deIDE_Text", win::Wide(folder));
-    }
+    void SetFolderSetting(const std::string& folder) { SetRegString(SettingsKey(), L"deIDE_Text", win::Wide(folder)); }
     std::string Setting(const wchar_t* name) const {
         std::wstring value;
         return RegValue(SettingsKey(), name, value) ? win::Narrow(value) : "<absent>";

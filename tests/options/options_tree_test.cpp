@@ -294,8 +294,7 @@ private:
 
 TEST_F(OptionsTest, ReplacementHintWindowShowsTheShortHint) {
     std::vector<std::string> log;
-    win::HintWindowFactory previous =
-        win::SetHintWindowClass([&log] { return std::make_unique<TRecordingHint>(log); });
+    win::HintWindowFactory previous = win::SetHintWindowClass([&log] { return std::make_unique<TRecordingHint>(log); });
     ASSERT_TRUE(previous);
     Open();
     win::SetControlHint(form->bOK->Handle(), "Сохранить|и закрыть");

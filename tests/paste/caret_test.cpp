@@ -39,18 +39,18 @@ struct PressCase {
 
 TEST(CountCaretPresses, FollowsTheHotPointFormula) {
     const PressCase cases[] = {
-        {"abcde", 6, 1, 1},                 // just after the text
-        {"abcde", 1, 1, 6},                 // before its first character
-        {"abcde\r\nfghij", 1, 1, 12},       // first column of the first of two lines
-        {"abcde\r\nfghij", 3, 2, 4},        // inside the last line
-        {"abcde\r\nfghij", 6, 1, 7},        // end of the first line
-        {"abcde\r\nfghij\r\nk", 2, 2, 7},   // a middle row counts the rows below it
-        {"abcde\r\nfghij", 1, 0, 13},       // row 0: all lines plus the empty line(-1)
+        {"abcde", 6, 1, 1},                // just after the text
+        {"abcde", 1, 1, 6},                // before its first character
+        {"abcde\r\nfghij", 1, 1, 12},      // first column of the first of two lines
+        {"abcde\r\nfghij", 3, 2, 4},       // inside the last line
+        {"abcde\r\nfghij", 6, 1, 7},       // end of the first line
+        {"abcde\r\nfghij\r\nk", 2, 2, 7},  // a middle row counts the rows below it
+        {"abcde\r\nfghij", 1, 0, 13},      // row 0: all lines plus the empty line(-1)
         {"abcde\r\nfghij", 3, 0, 11},
-        {"abcde", 1, 2, 0},                 // the row after the last line: zero
-        {"abcde", 1, 5, 0},                 // rows beyond it: negative, so none
-        {"abcde", 100, 1, 0},               // column far past the end
-        {"", 1, 0, 1},                      // empty text, its default hot point
+        {"abcde", 1, 2, 0},    // the row after the last line: zero
+        {"abcde", 1, 5, 0},    // rows beyond it: negative, so none
+        {"abcde", 100, 1, 0},  // column far past the end
+        {"", 1, 0, 1},         // empty text, its default hot point
         {"", 1, 1, 0},
     };
     for (const PressCase& c : cases) {
@@ -60,8 +60,8 @@ TEST(CountCaretPresses, FollowsTheHotPointFormula) {
 }
 
 TEST(CountCaretPresses, LineEndsDoNotChangeTheCount) {
-    for (const char* text : {"abcde\r\nfghij", "abcde\nfghij", "abcde\rfghij", "abcde\r\nfghij\r\n",
-                             "abcde\nfghij\n"}) {
+    for (const char* text :
+         {"abcde\r\nfghij", "abcde\nfghij", "abcde\rfghij", "abcde\r\nfghij\r\n", "abcde\nfghij\n"}) {
         EXPECT_EQ(CountCaretPresses(text, 1, 1), 12) << text;
         EXPECT_EQ(CountCaretPresses(text, 6, 2), 1) << text;
     }

@@ -36,8 +36,7 @@ std::string Normalized(const std::string& text) {
 
 ScratchRegistry::ScratchRegistry() {
     path_ = L"Software\\QuillanTests\\paste-" + std::to_wstring(GetCurrentProcessId());
-    RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch_,
-                    nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch_, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, scratch_);
 }
 
@@ -51,8 +50,7 @@ void ScratchRegistry::SetRestore(const char* value) {
     std::string path = GetSettingsKeyPath();
     if (!path.empty() && path[0] == '\\') path.erase(0, 1);
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, win::Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, win::Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     std::wstring data = win::Wide(value);
     RegSetValueExW(key, L"cbRestoreClpbrd_Checked", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
@@ -66,19 +64,19 @@ TargetWindow::TargetWindow(Kind kind) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kFrameClass;
     RegisterClassExW(&wc);  // already registered by an earlier window: fine
-    frame = CreateWindowExW(0, kFrameClass, L"Quillan paste target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
-                            500, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    frame = CreateWindowExW(0, kFrameClass, L"Quillan paste target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 500, 300,
+                            nullptr, nullptr, wc.hInstance, nullptr);
     const wchar_t* className = L"EDIT";
     if (kind == Kind::RichEdit) {
         LoadLibraryW(L"riched20.dll");
         className = L"RichEdit20W";
     }
     control = CreateWindowExW(WS_EX_CLIENTEDGE, className, L"",
-                              WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL, 5, 5, 480, 250,
-                              frame, nullptr, wc.hInstance, nullptr);
+                              WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL, 5, 5, 480, 250, frame,
+                              nullptr, wc.hInstance, nullptr);
     SetPropW(control, L"QuillanTarget", this);
-    original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
+    original_ =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
 }
 
 TargetWindow::~TargetWindow() {

@@ -124,8 +124,7 @@ const HotPointCase kHotPoints[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(EditAndRichEdit, HotPointTest,
-                         ::testing::Combine(::testing::Values(TargetWindow::Kind::Edit,
-                                                              TargetWindow::Kind::RichEdit),
+                         ::testing::Combine(::testing::Values(TargetWindow::Kind::Edit, TargetWindow::Kind::RichEdit),
                                             ::testing::ValuesIn(kHotPoints)));
 
 TEST_F(PasteTest, WithRestoreOffTheTemplateStaysMarkedPrivate) {
@@ -287,8 +286,8 @@ TEST(Elevation, PeersOfTheSameTokenAreReachable) {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                               nullptr, &si, &pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(IsProcessElevated(pi.dwProcessId), IsCurrentProcessElevated());
     TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hThread);

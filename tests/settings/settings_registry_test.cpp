@@ -48,12 +48,8 @@ TEST_F(SettingsTest, FolderFollowsThePathRule) {
         const char* stored;
         std::string expected;
     } cases[] = {
-        {"D", "D:\\hot.ini"},
-        {"C:\\Data", "C:\\Data\\hot.ini"},
-        {"C:\\Data\\", "C:\\Data\\hot.ini"},
-        {"C:", "C:hot.ini"},
-        {"", ExeFolder() + "hot.ini"},
-        {"D:\\Шаблоны", "D:\\Шаблоны\\hot.ini"},
+        {"D", "D:\\hot.ini"}, {"C:\\Data", "C:\\Data\\hot.ini"}, {"C:\\Data\\", "C:\\Data\\hot.ini"},
+        {"C:", "C:hot.ini"},  {"", ExeFolder() + "hot.ini"},     {"D:\\Шаблоны", "D:\\Шаблоны\\hot.ini"},
     };
     for (const auto& c : cases) {
         SetText("deIDE_Text", c.stored);
@@ -78,9 +74,12 @@ TEST_F(SettingsTest, HotKeyChoiceAndHint) {
         int index;
         const char* hint;
     } cases[] = {
-        {"", 0, "Quillan (Ctrl + Win + H)"},     {"abc", 0, "Quillan (Ctrl + Win + H)"},
-        {"1", 1, "Quillan (Shift + Win + H)"},   {"2", 2, "Quillan (Alt + Win + H)"},
-        {"7", 7, "Quillan"},                     {"-1", -1, "Quillan"},
+        {"", 0, "Quillan (Ctrl + Win + H)"},
+        {"abc", 0, "Quillan (Ctrl + Win + H)"},
+        {"1", 1, "Quillan (Shift + Win + H)"},
+        {"2", 2, "Quillan (Alt + Win + H)"},
+        {"7", 7, "Quillan"},
+        {"-1", -1, "Quillan"},
     };
     for (const auto& c : cases) {
         SetText("cbHot_ItemIndex", c.stored);
@@ -144,8 +143,7 @@ TEST_F(RegistryTest, ExpandTextAndTextWithoutZeroAreRead) {
     RegSetValueExW(registry.CurrentKey(), L"bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare), sizeof(bare));
     EXPECT_EQ(registry.ReadString("bare"), "ab");
     const wchar_t inner[] = L"ab\0cd";
-    RegSetValueExW(registry.CurrentKey(), L"inner", 0, REG_SZ, reinterpret_cast<const BYTE*>(inner),
-                   sizeof(inner));
+    RegSetValueExW(registry.CurrentKey(), L"inner", 0, REG_SZ, reinterpret_cast<const BYTE*>(inner), sizeof(inner));
     EXPECT_EQ(registry.ReadString("inner"), "ab");
 }
 

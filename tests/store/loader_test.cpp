@@ -39,14 +39,14 @@ std::string SamplePath() {
 }
 
 TEST(TemplateReader, FieldsTheirOrderAndTheCurrentApplication) {
-    TTemplateList list = Walk(Doc(
-        "<Templates><Application>a.exe</Application>"
-        "<Template><TemplateText>t1</TemplateText><MenuCaption>c1</MenuCaption>"
-        "<ShortCut>Ctrl+1</ShortCut><PointX>3</PointX><PointY>-2</PointY></Template>"
-        "<Template><TemplateText>t2</TemplateText></Template></Templates>"
-        "<Templates><Application>b.exe</Application>"
-        "<Template><MenuCaption>c3</MenuCaption>"
-        "<PointX>abc</PointX><PointY>4294967297</PointY></Template></Templates>"));
+    TTemplateList list =
+        Walk(Doc("<Templates><Application>a.exe</Application>"
+                 "<Template><TemplateText>t1</TemplateText><MenuCaption>c1</MenuCaption>"
+                 "<ShortCut>Ctrl+1</ShortCut><PointX>3</PointX><PointY>-2</PointY></Template>"
+                 "<Template><TemplateText>t2</TemplateText></Template></Templates>"
+                 "<Templates><Application>b.exe</Application>"
+                 "<Template><MenuCaption>c3</MenuCaption>"
+                 "<PointX>abc</PointX><PointY>4294967297</PointY></Template></Templates>"));
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0]->MenuCaption, "c1");
     EXPECT_EQ(list[0]->TemplateText, "t1");  // caption after text still gets both
@@ -63,12 +63,12 @@ TEST(TemplateReader, FieldsTheirOrderAndTheCurrentApplication) {
 }
 
 TEST(TemplateReader, UnknownElementsAreSkippedWithEverythingInside) {
-    TTemplateList list = Walk(Doc(
-        "<Templates><Application>a.exe</Application>"
-        "<Group><Template><MenuCaption>hidden</MenuCaption></Template></Group>"
-        "<templates><Template/></templates>"  // names are case-sensitive
-        "<Template><Template><MenuCaption>inner</MenuCaption></Template>"
-        "<Extra><PointX>9</PointX></Extra></Template></Templates>"));
+    TTemplateList list =
+        Walk(Doc("<Templates><Application>a.exe</Application>"
+                 "<Group><Template><MenuCaption>hidden</MenuCaption></Template></Group>"
+                 "<templates><Template/></templates>"  // names are case-sensitive
+                 "<Template><Template><MenuCaption>inner</MenuCaption></Template>"
+                 "<Extra><PointX>9</PointX></Extra></Template></Templates>"));
     ASSERT_EQ(list.size(), 2u);  // the outer and the nested Template
     EXPECT_EQ(list[0]->MenuCaption, "//Шаблон");
     EXPECT_EQ(list[1]->MenuCaption, "inner");
@@ -80,8 +80,10 @@ TEST(TemplateReader, NewLineIsTrueOnlyForOne) {
         std::string element;
         bool expected;
     } cases[] = {
-        {"<NewLine>1</NewLine>", true}, {"<NewLine>0</NewLine>", false},
-        {"<NewLine>true</NewLine>", false}, {"<NewLine></NewLine>", false},
+        {"<NewLine>1</NewLine>", true},
+        {"<NewLine>0</NewLine>", false},
+        {"<NewLine>true</NewLine>", false},
+        {"<NewLine></NewLine>", false},
         {"<NewLine>  1</NewLine>", true},  // leading blanks are not part of a value
         {"", true},
     };
@@ -138,13 +140,13 @@ TEST(TemplateReader, FailedLoadKeepsThePreviousRecords) {
 }
 
 TEST(TreeReader, DialogRulesDifferFromTheMainForm) {
-    TDialogTree tree = WalkTree(Doc(
-        "<Template><MenuCaption>orphan</MenuCaption></Template>"
-        "<Templates><Application>a.exe</Application>"
-        "<Template><ShortCut>x</ShortCut><NewLine>0</NewLine><PointY>zz</PointY></Template>"
-        "<Template><MenuCaption>c</MenuCaption><Templates><Application>b</Application></Templates>"
-        "</Template></Templates>"
-        "<TemplateText>late</TemplateText>"));
+    TDialogTree tree =
+        WalkTree(Doc("<Template><MenuCaption>orphan</MenuCaption></Template>"
+                     "<Templates><Application>a.exe</Application>"
+                     "<Template><ShortCut>x</ShortCut><NewLine>0</NewLine><PointY>zz</PointY></Template>"
+                     "<Template><MenuCaption>c</MenuCaption><Templates><Application>b</Application></Templates>"
+                     "</Template></Templates>"
+                     "<TemplateText>late</TemplateText>"));
     ASSERT_EQ(tree.size(), 3u);
     EXPECT_EQ(tree[0].Name, "");  // unnamed group for the Template before any Application
     ASSERT_EQ(tree[0].Templates.size(), 1u);

@@ -93,8 +93,8 @@ TEST_F(TemplateSave, ReadOnlyFolderKeepsTheOldFile) {
     GTEST_SKIP() << "the read-only attribute does not stop writes into a folder on Windows";
 #else
     AtomicWriteFile(path_, "old content");
-    std::filesystem::permissions(dir_.Native(), std::filesystem::perms::owner_read |
-                                                    std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir_.Native(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (access(dir_.Native().c_str(), W_OK) == 0) {
         GTEST_SKIP() << "running as root: folder permissions do not stop writes";
     }

@@ -56,8 +56,7 @@ TEST(TemplateWriter, EmptyApplicationsEscapesAndExplicitPoints) {
               "   </Template>\r\n"
               " </Templates>\r\n"
               "</HOT>\r\n");
-    EXPECT_EQ(BuildTemplateFile({}),
-              "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n</HOT>\r\n");
+    EXPECT_EQ(BuildTemplateFile({}), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n</HOT>\r\n");
 }
 
 TEST(TemplateWriter, HighBytesAndControlsAreWrittenAsTheyAre) {
@@ -78,9 +77,9 @@ TEST(TemplateWriter, DefaultHotPoint) {
         {"line1\r\n\r\nline3", 6, 2},
         {"\r\n\r\n", 1, 0},
         {"one", 4, 1},
-        {"ab\ncdef\rg", 2, 3},            // lone LF and lone CR split lines too
-        {"abc\r\n\r\n  ", 3, 2},          // blanks make a non-empty line
-        {"Привет\r\nмир", 4, 2},          // one byte per Cyrillic letter
+        {"ab\ncdef\rg", 2, 3},    // lone LF and lone CR split lines too
+        {"abc\r\n\r\n  ", 3, 2},  // blanks make a non-empty line
+        {"Привет\r\nмир", 4, 2},  // one byte per Cyrillic letter
     };
     for (const Case& c : cases) {
         THotPoint p = DefaultHotPoint(c.text);

@@ -55,7 +55,7 @@ TEST_F(TrayTest, RightButtonAndKeyboardDoNothingInProgramConfiguration) {
     auto tray = MakeProgramTray();
     calls.clear();
     for (UINT event : std::initializer_list<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU, NIN_KEYSELECT,
-                                                 WM_RBUTTONDBLCLK, WM_MBUTTONDOWN, WM_MBUTTONUP})
+                                                  WM_RBUTTONDBLCLK, WM_MBUTTONDOWN, WM_MBUTTONUP})
         EXPECT_EQ(Callback(*tray, event), 0);
     PumpPastDoubleClickTime();
     EXPECT_TRUE(popups.empty());
@@ -134,9 +134,7 @@ TEST_F(TrayTest, ClickEventsReportButtonAndRightClickQualifiesWithOnClick) {
 
 TEST_F(TrayTest, ExceptionsFromHandlersReachApplicationAndMessagesReturn) {
     auto tray = MakeProgramTray();
-    tray->OnMouseMove = [](TTrayIcon&, TTrayIcon::TShiftState, int, int) {
-        throw std::runtime_error("move failed");
-    };
+    tray->OnMouseMove = [](TTrayIcon&, TTrayIcon::TShiftState, int, int) { throw std::runtime_error("move failed"); };
     EXPECT_EQ(Callback(*tray, WM_MOUSEMOVE), 0);
     ASSERT_EQ(exceptions.size(), 1u);
     EXPECT_EQ(exceptions[0], "move failed");

@@ -148,8 +148,7 @@ TEST_F(TrayTest, BalloonsAreCountedAndHiddenByTimerAndShell) {
     int shown = 0;
     tray->OnBalloonShow = [&](TTrayIcon&) { ++shown; };
     calls.clear();
-    tray->ShowBalloon("Заголовок " + std::string(80, 't'), std::string(300, 'b'), TTrayIcon::btWarning, 20000,
-                      false);
+    tray->ShowBalloon("Заголовок " + std::string(80, 't'), std::string(300, 'b'), TTrayIcon::btWarning, 20000, false);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].message, DWORD{NIM_MODIFY});
     EXPECT_EQ(calls[0].flags, UINT{NIF_INFO});

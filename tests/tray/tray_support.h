@@ -54,8 +54,8 @@ protected:
     std::unique_ptr<TTrayIcon> MakeTray(DWORD shellVersion = kNewShell) {
         auto tray = std::make_unique<TTrayIcon>(shellVersion);
         tray->ShellNotifyIcon = [this](DWORD message, NOTIFYICONDATAW& d) {
-            calls.push_back({message, d.uFlags, d.cbSize, d.hWnd, d.uID, d.uCallbackMessage, d.uVersion,
-                             d.hIcon, d.szTip, d.szInfoTitle, d.szInfo, d.dwInfoFlags});
+            calls.push_back({message, d.uFlags, d.cbSize, d.hWnd, d.uID, d.uCallbackMessage, d.uVersion, d.hIcon,
+                             d.szTip, d.szInfoTitle, d.szInfo, d.dwInfoFlags});
             return TRUE;
         };
         tray->MenuPopup = [this](TPopupMenu& menu, int x, int y, HWND owner) {

@@ -77,8 +77,7 @@ TEST(ValueWriter, IntegersTakeTheSmallestForm) {
 
 TEST(ValueWriter, StringsPickTheirForm) {
     EXPECT_EQ(Written([](TValueWriter& w) { w.WriteString(""); }), Bytes({6, 0}));
-    EXPECT_EQ(Written([](TValueWriter& w) { w.WriteString("Rich Text Format"); }),
-              Bytes({6, 16}) + "Rich Text Format");
+    EXPECT_EQ(Written([](TValueWriter& w) { w.WriteString("Rich Text Format"); }), Bytes({6, 16}) + "Rich Text Format");
     std::string s255(255, 'a');
     EXPECT_EQ(Written([&](TValueWriter& w) { w.WriteString(s255); }), Bytes({6, 255}) + s255);
     std::string s256(256, 'b');
@@ -125,8 +124,7 @@ TEST(ValueReader, ErrorsNameTheFault) {
     ExpectReadError(Bytes({4, 1, 2}), kSReadError, [](TValueReader& r) { r.ReadInteger(); });
     ExpectReadError(Bytes({6, 10}) + "abc", kSReadError, [](TValueReader& r) { r.ReadString(); });
     // A damaged 4-byte length fails as missing data instead of allocating 4 GB.
-    ExpectReadError(Bytes({12, 0xFF, 0xFF, 0xFF, 0xFF}) + "abc", kSReadError,
-                    [](TValueReader& r) { r.ReadString(); });
+    ExpectReadError(Bytes({12, 0xFF, 0xFF, 0xFF, 0xFF}) + "abc", kSReadError, [](TValueReader& r) { r.ReadString(); });
     ExpectReadError(Bytes({1}), kSInvalidPropertyValue, [](TValueReader& r) { r.ReadInteger(); });
     ExpectReadError(Bytes({19, 0, 0, 0, 0, 1, 0, 0, 0}), kSInvalidPropertyValue,
                     [](TValueReader& r) { r.ReadInteger(); });

@@ -48,10 +48,8 @@ TEST(SimpleXmlErrors, DocumentMessages) {
         {"<HOT><a>text", "Invalid XML Element: Erroneous end of tag, expecting </a> but </> found"},
         {"<HOT><a b=\"1\" $/></HOT>",
          "Invalid XML Element: Unexpected character in property declaration (\"$\" found)"},
-        {"<HOT b c=\"1\"/>",
-         "Invalid XML Element: Unexpected character in property declaration (\"c\" found)"},
-        {"<HOT b.c=\"1\"/>",
-         "Invalid XML Element: Unexpected character in property declaration (\".\" found)"},
+        {"<HOT b c=\"1\"/>", "Invalid XML Element: Unexpected character in property declaration (\"c\" found)"},
+        {"<HOT b.c=\"1\"/>", "Invalid XML Element: Unexpected character in property declaration (\".\" found)"},
         {"<HOT b=1/>",
          "Invalid XML Element: Unexpected character in property declaration. Expecting \" or ' but \"1\"  "
          "found"},
@@ -122,8 +120,7 @@ TEST(SimpleXmlFile, FileIsLoadedWhole) {
     std::string body(20000, 'x');
     {
         std::ofstream out(dir.Native() / "hot.ini", std::ios::binary);
-        out << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <v>" << body
-            << "</v>\r\n</HOT>\r\n";
+        out << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <v>" << body << "</v>\r\n</HOT>\r\n";
     }
     TSimpleXML xml;
     xml.SetFileName(name);

@@ -52,3 +52,16 @@ function(quillan_library name)
     add_library(${name} STATIC ${A_SOURCES})
     target_link_libraries(${name} PUBLIC quillan_flags ${A_DEPS})
 endfunction()
+
+# Adds every immediate subfolder of the current source folder that has a CMakeLists.txt
+# (for grouping folders such as tests/crash).
+function(quillan_add_children)
+    file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()

@@ -10,7 +10,7 @@ scripts/build.sh host || exit 1
 ctest --preset host || status=1
 
 echo "== fuzz corpus replay (clang, libFuzzer) =="
-if scripts/build.sh fuzz xml_fuzzer; then
+if scripts/build.sh fuzz; then
     for f in build/fuzz/tests/fuzz/*_fuzzer; do
         [ -x "$f" ] || continue
         name=$(basename "$f" _fuzzer)

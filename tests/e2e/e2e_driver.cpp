@@ -67,42 +67,44 @@ void PressHotkey() {
     Key(VK_CONTROL, true);
 }
 
+BOOL CALLBACK FindMenuProc(HWND hwnd, LPARAM param) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindVisibleMenu() {
     HWND menu = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            wchar_t cls[64] = {};
-            GetClassNameW(hwnd, cls, 64);
-            if (lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(hwnd)) {
-                *reinterpret_cast<HWND*>(param) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&menu));
+    EnumWindows(&FindMenuProc, reinterpret_cast<LPARAM>(&menu));
     return menu;
 }
 
+struct WindowSearch {
+    const wchar_t* cls;
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND hwnd, LPARAM param) {
+    auto* s = reinterpret_cast<WindowSearch*>(param);
+    wchar_t cls[128] = {};
+    GetClassNameW(hwnd, cls, 128);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (lstrcmpW(cls, s->cls) == 0 && (s->pid == 0 || owner == s->pid)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindWindowOfProcess(const wchar_t* className, DWORD pid) {
-    struct Search {
-        const wchar_t* cls;
-        DWORD pid;
-        HWND found;
-    } search = {className, pid, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[128] = {};
-            GetClassNameW(hwnd, cls, 128);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (lstrcmpW(cls, s->cls) == 0 && (s->pid == 0 || owner == s->pid)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {className, pid, nullptr};
+    EnumWindows(&FindWindowProc, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -172,17 +174,19 @@ bool PickTemplate(int downs) {
     return WaitFor([] { return FindVisibleMenu() == nullptr; }, 5000);
 }
 
+// Like any editor, the frame hands the focus to its edit when it is activated.
+LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETFOCUS) {
+        HWND child = GetWindow(hwnd, GW_CHILD);
+        if (child) SetFocus(child);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
 HWND CreateTarget(HWND* edit) {
     WNDCLASSW wc = {};
-    // Like any editor, the frame hands the focus to its edit when it is activated.
-    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-        if (msg == WM_SETFOCUS) {
-            HWND child = GetWindow(hwnd, GW_CHILD);
-            if (child) SetFocus(child);
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    };
+    wc.lpfnWndProc = &TargetProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"QuillanE2ETarget";
     RegisterClassW(&wc);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # End to end under Wine + Xvfb: the built Quillan.exe with a test hot.ini in a
 # scratch folder, driven by tests/e2e/e2e_driver.exe with real key events.
-# Usage: scripts/e2e.sh build/<win32|win64>   (wine-env.sh must be set up: X and prefix)
+# Usage: scripts/e2e.sh [build/<win32|win64>]; by default the build that this
+# machine's Wine runs: the 32-bit program wherever 32-bit Wine starts.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-dir=${1:-build/win64}
 source scripts/wine-env.sh
+dir=${1:-build/$QUILLAN_WIN_ARCH}
 quillan_start_x || exit 1
 quillan_start_wine
 work="$dir/e2e"

@@ -59,6 +59,22 @@ quillan_start_wine() {
     "$QUILLAN_WINE" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
+# Whether a Wine server runs for $WINEPREFIX: a server works in a folder named after
+# the prefix's device and inode numbers.
+quillan_wineserver_running() {
+    [ -d "$WINEPREFIX" ] || return 1
+    local tag p
+    tag=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+    for p in /proc/[0-9]*; do
+        case "$(readlink "$p/exe" 2>/dev/null)" in
+            */wineserver*) ;;
+            *) continue ;;
+        esac
+        [ "$(basename "$(readlink "$p/cwd" 2>/dev/null)")" = "$tag" ] && return 0
+    done
+    return 1
+}
+
 quillan_stop_all() {
     wineserver -k >/dev/null 2>&1 || true
     [ -n "${QUILLAN_XVFB_PID:-}" ] && kill "$QUILLAN_XVFB_PID" 2>/dev/null || true

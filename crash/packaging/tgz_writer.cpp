@@ -115,15 +115,19 @@ std::string FormatStamp(double dateTime) {
 }
 
 std::string StampFileName(const std::string& name, double dateTime) {
-    const std::string stamp = "_" + FormatStamp(dateTime);
-    size_t dot = ExtensionStart(name);
-    if (dot == std::string::npos) return name + stamp;
-    return name.substr(0, dot) + stamp + name.substr(dot);
+    // Built by appending: GCC 12 at -O3 misreads a chain of + on substrings as overlapping copies.
+    const size_t dot = std::min(ExtensionStart(name), name.size());
+    std::string stamped(name, 0, dot);
+    stamped += '_';
+    stamped += FormatStamp(dateTime);
+    stamped.append(name, dot, std::string::npos);
+    return stamped;
 }
 
 std::string ChangeFileExt(const std::string& name, const std::string& ext) {
-    size_t dot = ExtensionStart(name);
-    return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
+    std::string changed(name, 0, std::min(ExtensionStart(name), name.size()));
+    changed += ext;
+    return changed;
 }
 
 TTGZWriter::TTGZWriter(std::string archivePath, bool stampNames, double reportTime)

@@ -1,0 +1,38 @@
+// The shared options block as a named section of the paging file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "crash/options/options_ex.h"
+#include "framework/win/handle.h"
+
+namespace quillan::crash {
+
+// The block of one module of this process; publishes every change of the options it is
+// attached to. Starts empty (flag 0). When the section cannot be created, publishing does nothing.
+class TSharedOptionsBlock : public IOptionsPublisher {
+public:
+    explicit TSharedOptionsBlock(HMODULE module);
+    ~TSharedOptionsBlock() override;
+    TSharedOptionsBlock(const TSharedOptionsBlock&) = delete;
+    TSharedOptionsBlock& operator=(const TSharedOptionsBlock&) = delete;
+
+    void Publish(const std::string& stream) noexcept override;
+    // Marks the block as holding no options.
+    void Clear() noexcept;
+    bool Valid() const { return view_ != nullptr; }
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    win::KernelHandle mapping_;
+    unsigned char* view_ = nullptr;
+};
+
+// Overlays options with the module's shared block of the given process when that block exists
+// and holds options. Returns false, options untouched, otherwise (also for a damaged stream).
+bool LoadSharedOptions(HMODULE module, TMishapModuleOptions& options, DWORD processId = GetCurrentProcessId());
+
+}  // namespace quillan::crash

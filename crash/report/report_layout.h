@@ -11,16 +11,18 @@
 
 namespace quillan::crash {
 
+// The registers a report shows.
+enum TRegister { rgAx, rgBx, rgCx, rgDx, rgDi, rgSi, rgSp, rgIp, kRegisterCount };
+
 struct TReportLayout {
     int HexDigits;  // addresses, handles, register values
     int SlotSize;   // bytes per stack slot
-    // Register names in the CPU section's order: accumulator, destination index, base, source
-    // index, counter, stack pointer, data, instruction pointer.
+    // Register names, indexed by TRegister.
     std::array<const char*, 8> Registers;
 };
 
-inline constexpr TReportLayout kLayout32 = {8, 4, {"EAX", "EDI", "EBX", "ESI", "ECX", "ESP", "EDX", "EIP"}};
-inline constexpr TReportLayout kLayout64 = {16, 8, {"RAX", "RDI", "RBX", "RSI", "RCX", "RSP", "RDX", "RIP"}};
+inline constexpr TReportLayout kLayout32 = {8, 4, {"EAX", "EBX", "ECX", "EDX", "EDI", "ESI", "ESP", "EIP"}};
+inline constexpr TReportLayout kLayout64 = {16, 8, {"RAX", "RBX", "RCX", "RDX", "RDI", "RSI", "RSP", "RIP"}};
 
 // The layout of the build that is running.
 inline constexpr const TReportLayout& NativeLayout() { return sizeof(void*) == 8 ? kLayout64 : kLayout32; }

@@ -1,0 +1,64 @@
+#include "crash/report/report_text.h"
+
+#include "crash/options/options.h"
+#include "crash/report/log_item.h"
+#include "crash/report/tables.h"
+
+namespace quillan::crash {
+
+namespace {
+
+// Title text of sections 1 to 6 and the label text of their first item; the labels of a
+// section follow each other in Texts.
+struct SectionTexts {
+    TMishapText title;
+    TMishapText firstLabel;
+};
+constexpr SectionTexts kSections[6] = {
+    {TMishapText::Application, TMishapText::StartDate},    {TMishapText::Exception, TMishapText::ExceptionDate},
+    {TMishapText::ActiveControls, TMishapText::FormClass}, {TMishapText::Computer, TMishapText::ComputerName},
+    {TMishapText::OperatingSystem, TMishapText::OsType},   {TMishapText::Network, TMishapText::IpAddress},
+};
+
+}  // namespace
+
+TItemNumber ItemNumber(TReportItem item) {
+    int index = static_cast<int>(item);
+    for (int section = 1; section <= 6; ++section) {
+        int count = kDetailSectionItems[static_cast<size_t>(section - 1)];
+        if (index < count) return {section, index + 1};
+        index -= count;
+    }
+    return {0, 0};
+}
+
+std::string InformationSections(const TReportContext& context) {
+    const TMishapModuleOptions& options = *context.Options;
+    TLogItem log(options);
+    size_t value = 0;
+    for (int section = 0; section < 6; ++section) {
+        log.BeginSection(options.Text(kSections[section].title));
+        int first = static_cast<int>(kSections[section].firstLabel);
+        for (int item = 0; item < kDetailSectionItems[static_cast<size_t>(section)]; ++item)
+            log.AddItem(options.Text(first + item), context.Values.Values[value++]);
+    }
+    if (!context.CustomData.empty()) {
+        log.BeginSection(options.Text(TMishapText::OtherHeader));
+        log.AddItem("", context.CustomData);
+    }
+    return log.Text();
+}
+
+std::string BuildReportText(const TReportContext& context) {
+    const TMishapModuleOptions& options = *context.Options;
+    std::string text = "MishapLog ";
+    text += kMishapLogVersion;
+    text += "\r\n\r\n";
+    text += InformationSections(context);
+    text += CallStackTable(options, context.Stack, context.Threads, *context.Layout);
+    if (!context.Modules.empty()) text += ModulesTable(options, context.Modules, *context.Layout);
+    text += CpuSection(options, context.Cpu, *context.Layout);
+    return text;
+}
+
+}  // namespace quillan::crash

@@ -1,0 +1,21 @@
+// The whole text of one report. Platform-free.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "crash/report/report_context.h"
+
+namespace quillan::crash {
+
+// The library version a report names in its first line.
+inline constexpr std::string_view kMishapLogVersion = "5.0.6 RC 6";
+
+// The information sections 1 to 6 (and 7 when CustomData is given).
+std::string InformationSections(const TReportContext& context);
+
+// Header line and empty line, information sections, call-stack table, modules table (when any
+// module is given), CPU section. Ends with a line break.
+std::string BuildReportText(const TReportContext& context);
+
+}  // namespace quillan::crash

@@ -17,6 +17,8 @@ bool DirectoryExists(const std::string& path);
 // Renames; fails (returns false) when newPath already exists.
 bool RenameFile(const std::string& oldPath, const std::string& newPath);
 bool RemoveFile(const std::string& path);
+// Creates one folder (its parent must exist); false when it cannot.
+bool CreateDir(const std::string& path);
 
 // Whole-file read; raises EFOpenError "Cannot open file "%s". %s" on failure.
 std::string ReadFileBytes(const std::string& path);

@@ -42,6 +42,8 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
+bool CreateDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
 namespace fileio {
 
 intptr_t Open(const std::string& path, bool write, bool create) {

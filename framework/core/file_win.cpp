@@ -47,6 +47,8 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
 
+bool CreateDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
+
 namespace fileio {
 
 intptr_t Open(const std::string& path, bool write, bool create) {

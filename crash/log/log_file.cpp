@@ -1,0 +1,269 @@
+#include "crash/log/log_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "crash/log/log_path.h"
+#include "crash/log/log_xml.h"
+#include "crash/report/log_item.h"
+#include "framework/core/exceptions.h"
+#include "framework/core/file_io.h"
+#include "framework/core/streams.h"
+
+namespace quillan::crash {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kBoundary = "\r\n\r\n\r\n\r\n";
+constexpr std::string_view kStoredTail = "\r\n\r\n\r\n";
+constexpr std::string_view kTableLine = "-\r\n|";
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+struct Piece {
+    size_t start, length;
+};
+
+// The pieces of normalised text. A run of line breaks that ends a piece holds the report's own
+// line breaks and, when text follows, one more that joins it to the next.
+std::vector<Piece> CutPieces(std::string_view text, bool dropFirst) {
+    std::vector<Piece> pieces;
+    size_t pos = 0;
+    for (;;) {
+        size_t hit = text.find(kBoundary, pos);
+        if (hit == std::string_view::npos) break;
+        size_t end = hit + kBoundary.size();
+        while (text.substr(end, 2) == kCrLf) end += 2;
+        size_t pieceEnd = end == text.size() ? end : end - 2;
+        std::string_view piece = text.substr(pos, pieceEnd - pos);
+        if (!dropFirst && piece.find(kTableLine) != std::string_view::npos) pieces.push_back({pos, pieceEnd - pos});
+        dropFirst = false;
+        pos = end;
+    }
+    return pieces;
+}
+
+std::vector<std::string> SplitText(std::string_view bytes, size_t keepNewest, bool dropFirst) {
+    std::string text = NormaliseLineEnds(bytes);
+    if (!EndsWith(text, kStoredTail)) text += kStoredTail;
+    std::vector<Piece> pieces = CutPieces(text, dropFirst);
+    size_t first = keepNewest > 0 && pieces.size() > keepNewest ? pieces.size() - keepNewest : 0;
+    std::vector<std::string> reports;
+    reports.reserve(pieces.size() - first);
+    for (size_t i = first; i < pieces.size(); ++i) reports.emplace_back(text, pieces[i].start, pieces[i].length);
+    return reports;
+}
+
+bool IsItemLine(std::string_view line) {
+    return line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line[2] >= '0' && line[2] <= '9';
+}
+
+// Whether a file can be written in place: the file opens for reading and writing, and the folder
+// takes the temporary file that a save replaces it with.
+bool CanWrite(const std::string& path) {
+    if (FileExists(path)) {
+        intptr_t handle = fileio::Open(path, true, false);
+        if (handle == -1) return false;
+        fileio::Close(handle);
+    } else if (DirectoryExists(path)) {
+        return false;
+    }
+    std::string probe = path + ".~probe.tmp";
+    intptr_t handle = fileio::Open(probe, true, true);
+    if (handle == -1) return false;
+    fileio::Close(handle);
+    RemoveFile(probe);
+    return true;
+}
+
+}  // namespace
+
+std::string NormaliseLineEnds(std::string_view text) {
+    size_t extra = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            else
+                ++extra;
+        } else if (text[i] == '\n') {
+            ++extra;
+        }
+    }
+    if (extra == 0) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + extra);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            out += kCrLf;
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += kCrLf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLogText(std::string_view bytes, size_t keepNewest) {
+    return SplitText(bytes, keepNewest, false);
+}
+
+std::optional<std::string> FindItemValue(std::string_view report, std::string_view item) {
+    std::string key = "\r\n  ";
+    key += item;
+    key += ' ';
+    size_t hit = report.find(key);
+    if (hit == std::string_view::npos) return std::nullopt;
+    size_t lineStart = hit + 2;
+    size_t lineEnd = std::min(report.find(kCrLf, lineStart), report.size());
+    size_t separator = report.find(": ", lineStart);
+    std::string value;
+    if (separator != std::string_view::npos && separator < lineEnd)
+        value.assign(report.substr(separator + 2, lineEnd - separator - 2));
+    // Continuation lines start with one blank; an empty line or the next item ends the value.
+    while (lineEnd < report.size()) {
+        size_t next = lineEnd + 2;
+        size_t end = std::min(report.find(kCrLf, next), report.size());
+        std::string_view line = report.substr(next, end - next);
+        if (line.empty() || line[0] != ' ' || IsItemLine(line)) break;
+        value += kCrLf;
+        value += line;
+        lineEnd = end;
+    }
+    return value;
+}
+
+bool TLogFile::Open(const std::string& path, const TLogFallback& fallback, size_t keepNewest) {
+    reports_.clear();
+    path_.clear();
+    if (TryUse(path, keepNewest)) return true;
+    if (fallback.ProfileFolder.empty()) return false;
+    std::string folder = ProfileLogFolder(fallback.ProfileFolder, fallback.ExecutableFile, fallback.Subfolder);
+    // Two levels at most: "MishapLog" and the executable's subfolder.
+    std::string parent = ExtractFilePath(folder.substr(0, folder.size() - 1));
+    if (!DirectoryExists(parent)) CreateDir(parent);
+    if (!DirectoryExists(folder)) CreateDir(folder);
+    return TryUse(folder + ExtractFileName(path), keepNewest);
+}
+
+bool TLogFile::TryUse(const std::string& path, size_t keepNewest) {
+    if (path.empty() || !CanWrite(path)) return false;
+    if (FileExists(path)) {
+        try {
+            TFileStream file(path, FileMode::OpenRead);
+            int64_t size = file.Size();
+            bool tail = size > static_cast<int64_t>(kMaxLogReadBytes);
+            // Reports are appended, so the newest ones are at the end: read only that part, and
+            // drop the report it starts in.
+            if (tail) file.SetPosition(size - static_cast<int64_t>(kMaxLogReadBytes));
+            std::string bytes(static_cast<size_t>(tail ? kMaxLogReadBytes : size), '\0');
+            file.ReadBuffer(bytes.data(), bytes.size());
+            reports_ = SplitText(bytes, keepNewest, tail);
+        } catch (const Exception&) {
+            // A log that cannot be read must not be overwritten by a save.
+            reports_.clear();
+            return false;
+        }
+    }
+    path_ = path;
+    return true;
+}
+
+void TLogFile::LoadFromBytes(std::string_view bytes, size_t keepNewest) {
+    reports_ = SplitLogText(bytes.size() > kMaxLogReadBytes ? bytes.substr(bytes.size() - kMaxLogReadBytes) : bytes,
+                            keepNewest);
+}
+
+void TLogFile::Add(std::string_view reportText, uint32_t maxReports) {
+    size_t limit = std::max<uint32_t>(maxReports, 1);
+    if (reports_.size() >= limit) reports_.erase(reports_.begin(), reports_.begin() + (reports_.size() - limit + 1));
+    std::string entry = NormaliseLineEnds(reportText);
+    if (!EndsWith(entry, kCrLf)) entry += kCrLf;
+    entry += kStoredTail;
+    reports_.push_back(std::move(entry));
+}
+
+std::string TLogFile::Bytes() const {
+    size_t size = 0;
+    for (const std::string& r : reports_) size += r.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < reports_.size(); ++i) {
+        if (i > 0) out += kCrLf;
+        out += reports_[i];
+    }
+    return out;
+}
+
+void TLogFile::Save() const { AtomicWriteFile(path_, Bytes()); }
+
+std::optional<std::string> TLogFile::ItemValue(int report, std::string_view item) const {
+    return FindItemValue(Report(report), item);
+}
+
+bool TLogFile::IsDuplicate(const std::vector<std::string>& items, const std::vector<std::string>& values) const {
+    std::vector<std::string> wanted;
+    for (const std::string& value : values) wanted.push_back(FormatLogValue(value));
+    for (const std::string& report : reports_) {
+        bool same = true;
+        for (size_t i = 0; i < items.size() && same; ++i) {
+            same = FindItemValue(report, items[i]).value_or(std::string()) == (i < wanted.size() ? wanted[i] : "");
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+bool TLogFile::IsDuplicateOf(std::string_view reportText) const {
+    std::string text = NormaliseLineEnds(reportText);
+    std::vector<std::string> values;
+    bool any = false;
+    for (const std::string& item : kDuplicateItems) {
+        std::optional<std::string> value = FindItemValue(text, item);
+        any = any || value.has_value();
+        values.push_back(value.value_or(std::string()));
+    }
+    if (!any) return false;
+    for (const std::string& report : reports_) {
+        bool same = true;
+        for (size_t i = 0; i < kDuplicateItems.size() && same; ++i)
+            same = FindItemValue(report, kDuplicateItems[i]).value_or(std::string()) == values[i];
+        if (same) return true;
+    }
+    return false;
+}
+
+bool TLogFile::DeleteIfVersionChanged(std::string_view runningVersion) {
+    if (reports_.empty()) return false;
+    std::optional<std::string> stored = FindItemValue(reports_.back(), "1.3");
+    // A report that does not show its version says nothing about a change.
+    if (!stored || *stored == FormatLogValue(runningVersion)) return false;
+    if (!path_.empty()) RemoveFile(path_);
+    reports_.clear();
+    return true;
+}
+
+void TLogFile::SaveAsXml(const std::string& path, const TMishapModuleOptions& options,
+                         std::string_view reproduction) const {
+    AtomicWriteFile(path, LogToXml(reports_, options, reproduction));
+}
+
+std::optional<std::string> AppendReportToLog(TLogFile& log, std::string_view reportText, uint32_t maxReports) noexcept {
+    try {
+        log.Add(reportText, maxReports);
+        log.Save();
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        return "[Log] " + std::string(e.what());
+    } catch (...) {
+        return "General 'Log' error.";
+    }
+}
+
+}  // namespace quillan::crash

@@ -28,7 +28,8 @@ struct Piece {
 };
 
 // The pieces of normalised text. A run of line breaks that ends a piece holds the report's own
-// line breaks and, when text follows, one more that joins it to the next.
+// line breaks and, when text follows, one more that joins it to the next (none after a run of
+// exactly four, which only a foreign writer leaves).
 std::vector<Piece> CutPieces(std::string_view text, bool dropFirst) {
     std::vector<Piece> pieces;
     size_t pos = 0;
@@ -37,7 +38,9 @@ std::vector<Piece> CutPieces(std::string_view text, bool dropFirst) {
         if (hit == std::string_view::npos) break;
         size_t end = hit + kBoundary.size();
         while (text.substr(end, 2) == kCrLf) end += 2;
-        size_t pieceEnd = end == text.size() ? end : end - 2;
+        // Every piece keeps at least four line breaks, so it is cut in the same place when it is
+        // read back, even as the last one of a file.
+        size_t pieceEnd = end == text.size() ? end : std::max(end - 2, hit + kBoundary.size());
         std::string_view piece = text.substr(pos, pieceEnd - pos);
         if (!dropFirst && piece.find(kTableLine) != std::string_view::npos) pieces.push_back({pos, pieceEnd - pos});
         dropFirst = false;
@@ -183,7 +186,10 @@ void TLogFile::LoadFromBytes(std::string_view bytes, size_t keepNewest) {
 void TLogFile::Add(std::string_view reportText, uint32_t maxReports) {
     size_t limit = std::max<uint32_t>(maxReports, 1);
     if (reports_.size() >= limit) reports_.erase(reports_.begin(), reports_.begin() + (reports_.size() - limit + 1));
-    std::string entry = NormaliseLineEnds(reportText);
+    // Leading line breaks would merge with the previous report's when the log is read back.
+    size_t start = reportText.find_first_not_of("\r\n");
+    std::string entry =
+        NormaliseLineEnds(reportText.substr(start == std::string_view::npos ? reportText.size() : start));
     if (!EndsWith(entry, kCrLf)) entry += kCrLf;
     entry += kStoredTail;
     reports_.push_back(std::move(entry));

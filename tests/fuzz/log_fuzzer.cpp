@@ -1,0 +1,30 @@
+// Feeds arbitrary bytes to the error-log reader and to what works on its reports: item lookup,
+// the duplicate check and the XML copy. Reports read from a log must read back unchanged from
+// the bytes a save would write.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "crash/log/log_file.h"
+#include "crash/log/log_xml.h"
+#include "crash/options/options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    quillan::crash::TLogFile log;
+    log.LoadFromBytes(bytes, size % 7);
+    static const quillan::crash::TMishapModuleOptions options;
+    std::vector<std::string> reports;
+    for (int i = 0; i < log.Count(); ++i) {
+        reports.push_back(log.Report(i));
+        for (const char* item : {"1.3", "2.2", "2.5", "7.1"}) (void)log.ItemValue(i, item);
+        (void)log.IsDuplicateOf(log.Report(i));
+    }
+    std::string xml = quillan::crash::LogToXml(reports, options, bytes.substr(0, 16));
+    if (xml.rfind("<Doc>\r\n", 0) != 0) std::abort();
+    if (quillan::crash::SplitLogText(log.Bytes()) != reports) std::abort();
+    log.Add(bytes, 3);
+    (void)log.Bytes();
+    return 0;
+}

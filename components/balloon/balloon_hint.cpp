@@ -83,8 +83,8 @@ TGlobalCtrl& TGlobalCtrl::Instance() {
 TGlobalCtrl::TGlobalCtrl() {
     fixIconBackground_ = IsWindowsXPOrLater() && ComCtlVersion() < MAKELONG(0, 6);
     UINT flags = IsWindowsXPOrLater() ? (ILC_COLOR32 | ILC_MASK) : ILC_COLOR;
-    stdIcons_ = ImageList_Create(16, 16, flags, 5, 0);
-    if (stdIcons_) ImageList_SetBkColor(stdIcons_, fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
+    stdIcons_.reset(ImageList_Create(16, 16, flags, 5, 0));
+    if (stdIcons_) ImageList_SetBkColor(stdIcons_.get(), fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
     LoadStdIcons();
     LoadSounds();
 }
@@ -93,7 +93,6 @@ TGlobalCtrl::~TGlobalCtrl() {
     // At exit the hint machinery may already be gone: leave its window class alone.
     finalizing_ = true;
     ownHint_.reset();
-    if (stdIcons_) ImageList_Destroy(stdIcons_);
 }
 
 void TGlobalCtrl::Register(TBalloonHint* hint) { hints_.push_back(hint); }
@@ -142,7 +141,7 @@ void TGlobalCtrl::LoadStdIcons() {
         // A module without the resource falls back to the shared system icon,
         // so that the list keeps its five entries in order.
         HICON icon = own ? own.get() : LoadSystemIcon(source.system);
-        ImageList_AddIcon(stdIcons_, icon);
+        ImageList_AddIcon(stdIcons_.get(), icon);
     }
 }
 
@@ -187,13 +186,13 @@ void TGlobalCtrl::DrawIcon(HDC dc, TIconKind kind, int x, int y, COLORREF window
         index = ikInformation - 2;
     }
     if (!stdIcons_) return;
-    if (fixIconBackground_ && ImageList_GetBkColor(stdIcons_) != windowColor) {
+    if (fixIconBackground_ && ImageList_GetBkColor(stdIcons_.get()) != windowColor) {
         // Old common controls draw the mask badly: give the icons the window's colour.
-        ImageList_RemoveAll(stdIcons_);
-        ImageList_SetBkColor(stdIcons_, windowColor);
+        ImageList_RemoveAll(stdIcons_.get());
+        ImageList_SetBkColor(stdIcons_.get(), windowColor);
         LoadStdIcons();
     }
-    ImageList_Draw(stdIcons_, index, dc, x, y, fixIconBackground_ ? ILD_NORMAL : ILD_TRANSPARENT);
+    ImageList_Draw(stdIcons_.get(), index, dc, x, y, fixIconBackground_ ? ILD_NORMAL : ILD_TRANSPARENT);
 }
 
 }  // namespace quillan::balloon

@@ -14,6 +14,7 @@
 
 #include "components/balloon/balloon_geometry.h"
 #include "framework/hints/hints.h"
+#include "framework/win/handle.h"
 
 namespace quillan::balloon {
 
@@ -95,7 +96,7 @@ public:
     const win::HintWindowFactory& SavedHintWindowClass() const { return savedHintWindowClass_; }
     bool Designing() const { return designing_; }
 
-    HIMAGELIST StdIcons() const { return stdIcons_; }
+    HIMAGELIST StdIcons() const { return stdIcons_.get(); }
     bool FixIconBackground() const { return fixIconBackground_; }
     // Sound file name of an icon kind; empty when the scheme has none.
     const std::string& Sound(TIconKind kind) const;
@@ -115,7 +116,7 @@ private:
     bool designing_ = false;
     bool finalizing_ = false;
     win::HintWindowFactory savedHintWindowClass_;
-    HIMAGELIST stdIcons_ = nullptr;
+    win::ImageListHandle stdIcons_;
     bool fixIconBackground_ = false;
     std::array<std::string, 7> sounds_;
 };

@@ -9,7 +9,7 @@ namespace {
 constexpr UINT kTextFlags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 
 // The screen's hint font, optionally bold; the caller owns the font.
-win::GdiObject CreateHintFont(bool bold) {
+win::FontHandle CreateHintFont(bool bold) {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
     LOGFONTW font = {};
@@ -18,13 +18,13 @@ win::GdiObject CreateHintFont(bool bold) {
     else
         GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
     if (bold) font.lfWeight = FW_BOLD;
-    return win::GdiObject(CreateFontIndirectW(&font));
+    return win::FontHandle(CreateFontIndirectW(&font));
 }
 
 // Text measured from (0, 0, maxWidth, 0) with DT_CALCRECT.
 Rect MeasureString(const std::string& text, int maxWidth, bool bold, UINT flags) {
     win::WindowDC dc(nullptr);
-    win::GdiObject font = CreateHintFont(bold);
+    win::FontHandle font = CreateHintFont(bold);
     win::SelectObjectScope select(dc.get(), font.get());
     RECT r = {0, 0, maxWidth, 0};
     std::wstring wide = win::Wide(text);
@@ -137,16 +137,16 @@ HRGN TBalloonWindow::CreateBalloonRegion() const {
     POINT points[3];
     for (int i = 0; i < 3; ++i) points[i] = POINT{shape.triangle[i].x, shape.triangle[i].y};
     win::RegionHandle stem(CreatePolygonRgn(points, 3, WINDING));
-    HRGN body = CreateRoundRectRgn(shape.body.left, shape.body.top, shape.body.right, shape.body.bottom, kCornerEllipse,
-                                   kCornerEllipse);
-    if (body && stem) CombineRgn(body, body, stem.get(), RGN_OR);
-    return body;
+    win::RegionHandle body(CreateRoundRectRgn(shape.body.left, shape.body.top, shape.body.right, shape.body.bottom,
+                                              kCornerEllipse, kCornerEllipse));
+    if (body && stem) CombineRgn(body.get(), body.get(), stem.get(), RGN_OR);
+    return body.release();
 }
 
 void TBalloonWindow::ApplyRegion() {
-    HRGN region = CreateBalloonRegion();
+    win::RegionHandle region(CreateBalloonRegion());
     // On success the system owns the region; a refused one is ours to free.
-    if (region && !SetWindowRgn(hwnd_, region, FALSE)) DeleteObject(region);
+    if (region && SetWindowRgn(hwnd_, region.get(), FALSE)) region.release();
 }
 
 void TBalloonWindow::OnEraseBackground(HDC dc) {
@@ -154,21 +154,21 @@ void TBalloonWindow::OnEraseBackground(HDC dc) {
     if (!region) return;
     // The window region clips the outer pixel row: draw the outline one pixel in.
     OffsetRgn(region.get(), -1, -1);
-    win::GdiObject fill(CreateSolidBrush(color_));
-    FillRgn(dc, region.get(), static_cast<HBRUSH>(fill.get()));
+    win::BrushHandle fill(CreateSolidBrush(color_));
+    FillRgn(dc, region.get(), fill.get());
     FrameRgn(dc, region.get(), static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 1, 1);
 }
 
 void TBalloonWindow::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    win::PaintDC paint(hwnd_);
+    HDC dc = paint.get();
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     RECT client = {};
     GetClientRect(hwnd_, &client);
     if (showIcon_) TGlobalCtrl::Instance().DrawIcon(dc, iconKind_, 12, layout_.stemTop + 8, color_);
     if (!hintText_.empty()) {
-        win::GdiObject font = CreateHintFont(false);
+        win::FontHandle font = CreateHintFont(false);
         win::SelectObjectScope select(dc, font.get());
         RECT r = client;
         r.left += 12;
@@ -177,7 +177,7 @@ void TBalloonWindow::OnPaint() {
         DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, TextFlags());
     }
     if (showHeader_) {
-        win::GdiObject font = CreateHintFont(true);
+        win::FontHandle font = CreateHintFont(true);
         win::SelectObjectScope select(dc, font.get());
         RECT r = client;
         r.left += showIcon_ ? iconWidth_ + 20 : 12;
@@ -185,7 +185,6 @@ void TBalloonWindow::OnPaint() {
         std::wstring wide = win::Wide(headerText_);
         DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, TextFlags());
     }
-    EndPaint(hwnd_, &ps);
 }
 
 LRESULT TBalloonWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "components/formstore/storage.h"
-#include "engine/settings/settings.h"
 #include "framework/core/convert.h"
 #include "framework/core/exceptions.h"
+#include "framework/core/file_io.h"
 #include "framework/win/application.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"

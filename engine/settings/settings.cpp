@@ -19,13 +19,6 @@ std::string TrayHintText(int index) {
 
 bool ParseRestoreFlag(const std::string& text) { return text == "True"; }
 
-std::string ExecutableStem(const std::string& exePath) {
-    size_t slash = exePath.find_last_of("\\/:");
-    std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 std::string MakeSettingsKeyPath(const std::string& stem) {
     return std::string("\\Software\\") + stem + "\\" + kSettingsSection;
 }

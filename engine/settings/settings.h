@@ -34,10 +34,6 @@ std::string TrayHintText(int index);
 // The restore flag from its stored text: on only for the checked-box text "True".
 bool ParseRestoreFlag(const std::string& text);
 
-// The executable's file name without folder and without its last extension
-// ("C:\x\a.b.exe" -> "a.b"); shared with the form storage so both use one key.
-std::string ExecutableStem(const std::string& exePath);
-
 // "\Software\" + stem + "\TOptionForm".
 std::string MakeSettingsKeyPath(const std::string& stem);
 

@@ -19,10 +19,11 @@ constexpr wchar_t kOwnerClass[] = L"TQuillanClipboardOwner";
 GlobalHandle GlobalCopy(const void* data, size_t size) {
     GlobalHandle block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size));
     if (!block) ThrowOutOfMemory();
-    void* p = GlobalLock(block.get());
-    if (!p) ThrowOutOfMemory();
-    std::memcpy(p, data, size);
-    GlobalUnlock(block.get());
+    {
+        GlobalLockScope lock(block.get());
+        if (!lock) ThrowOutOfMemory();
+        std::memcpy(lock.get(), data, size);
+    }
     return block;
 }
 
@@ -30,7 +31,6 @@ GlobalHandle GlobalCopy(const void* data, size_t size) {
 
 TClipboard::~TClipboard() {
     if (openCount_ > 0) CloseClipboard();
-    if (ownWindow_) DestroyWindow(ownWindow_);
 }
 
 HWND TClipboard::Owner() {
@@ -43,10 +43,11 @@ HWND TClipboard::Owner() {
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kOwnerClass;
         RegisterClassExW(&wc);  // fails harmlessly when already registered
-        ownWindow_ = CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ownWindow_.reset(
+            CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
         if (!ownWindow_) RaiseLastOSError("CreateWindowEx (clipboard owner)");
     }
-    return ownWindow_;
+    return ownWindow_.get();
 }
 
 void TClipboard::Open() {
@@ -140,14 +141,13 @@ std::string TClipboard::AsText() {
     TClipboardScope scope(*this);
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (!data) return {};
-    const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(data));
+    GlobalLockScope lock(data);
+    const auto* p = static_cast<const wchar_t*>(lock.get());
     if (!p) return {};
     size_t limit = GlobalSize(data) / sizeof(wchar_t);
     size_t length = 0;
     while (length < limit && p[length] != 0) ++length;
-    std::wstring text(p, length);
-    GlobalUnlock(data);
-    return Narrow(text);
+    return Narrow(std::wstring_view(p, length));
 }
 
 TClipboard& Clipboard() {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/win/handle.h"
+
 namespace quillan::win {
 
 class TClipboard {
@@ -52,7 +54,7 @@ private:
     int openCount_ = 0;
     bool emptied_ = false;
     HWND owner_ = nullptr;
-    HWND ownWindow_ = nullptr;
+    WindowHandle ownWindow_;
 };
 
 // Open for one scope: Open in the constructor, the matching Close on every way out.

@@ -20,8 +20,7 @@ int ScreenDpi() {
 
 TForm::~TForm() {
     if (filterId_) Application().RemoveMessageFilter(filterId_);
-    DestroyHandle();
-    if (font_) DeleteObject(font_);
+    DestroyHandle();  // before the font goes: the controls use it to the end
 }
 
 TForm* TForm::FromHandle(HWND hwnd) { return hwnd ? static_cast<TForm*>(GetPropW(hwnd, kFormProp)) : nullptr; }
@@ -35,12 +34,12 @@ void TForm::CreateForm(const wchar_t* windowClass, const std::string& caption, D
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
     wcscpy(lf.lfFaceName, L"Tahoma");
-    font_ = CreateFontIndirectW(&lf);
+    font_.reset(CreateFontIndirectW(&lf));
     RegisterWindowClass(windowClass);
     CreateHandle(exStyle | WS_EX_CONTROLPARENT, windowClass, caption, style | WS_CLIPCHILDREN, CW_USEDEFAULT,
                  CW_USEDEFAULT, Scale(width), Scale(height), owner);
     SetPropW(hwnd_, kFormProp, this);
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     filterId_ = Application().AddMessageFilter([this](MSG& msg) { return DialogKeyFilter(msg); });
 }
 
@@ -146,7 +145,7 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETFONT:
             return 0;
         case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(font_);
+            return reinterpret_cast<LRESULT>(font_.get());
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             if (MinWidth > 0) info->ptMinTrackSize.x = MinWidth;

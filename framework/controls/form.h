@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/controls/controls.h"
+#include "framework/win/handle.h"
 
 namespace quillan::win {
 
@@ -40,7 +41,7 @@ public:
 
     int PixelsPerInch() const { return dpi_; }
     int Scale(int value) const { return MulDiv(value, dpi_, 96); }
-    HFONT Font() const { return font_; }
+    HFONT Font() const { return font_.get(); }
     // Is the border sizeable (normal or tool window)?
     bool Sizeable() const { return (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_THICKFRAME) != 0; }
 
@@ -82,7 +83,7 @@ private:
     };
     std::vector<THook> hooks_;
     int nextHookId_ = 1;
-    HFONT font_ = nullptr;
+    FontHandle font_;
     int dpi_ = 96;
     int filterId_ = 0;
     bool modal_ = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/core/exceptions.h"
+#include "framework/win/handle.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {
@@ -37,13 +38,12 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     // in the ANSI code page Cyrillic text would not survive on every system.
     std::wstring wideName = Wide(fileName_);
     if (GetFileAttributesW(wideName.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        HANDLE file =
-            CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        FileHandle file(
+            CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             static const unsigned char bom[] = {0xFF, 0xFE};
             DWORD written = 0;
-            WriteFile(file, bom, sizeof(bom), &written, nullptr);
-            CloseHandle(file);
+            WriteFile(file.get(), bom, sizeof(bom), &written, nullptr);
         }
     }
     if (!WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),

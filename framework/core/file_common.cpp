@@ -15,6 +15,12 @@ std::string ExtractFileName(const std::string& path) {
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
+std::string ExecutableStem(const std::string& exePath) {
+    std::string name = ExtractFileName(exePath);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
 TFileStream::TFileStream(const std::string& fileName, FileMode mode) : fileName_(fileName) {
     bool create = mode == FileMode::Create;
     handle_ = fileio::Open(fileName, mode != FileMode::OpenRead, create);

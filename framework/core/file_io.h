@@ -32,6 +32,9 @@ void AtomicWriteFile(const std::string& path, const std::string& bytes);
 // Folder part of a path including its last separator ("\", "/" or ":").
 std::string ExtractFilePath(const std::string& path);
 std::string ExtractFileName(const std::string& path);
+// The file name without its folder and its last extension ("C:\x\a.b.exe" -> "a.b"):
+// the program's settings key and the form storage's default key and INI name.
+std::string ExecutableStem(const std::string& exePath);
 
 // Low-level handle operations used by TFileStream; -1 is no handle.
 namespace fileio {

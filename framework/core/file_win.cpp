@@ -4,6 +4,7 @@
 
 #include "framework/core/codepage.h"
 #include "framework/core/file_io.h"
+#include "framework/win/handle.h"
 
 namespace quillan {
 namespace {
@@ -59,7 +60,8 @@ intptr_t Open(const std::string& path, bool write, bool create) {
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 
-void Close(intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+// The stream hands its handle back here; the one handle owner lets it go.
+void Close(intptr_t handle) { win::FileHandle(reinterpret_cast<HANDLE>(handle)).reset(); }
 
 int64_t Read(intptr_t handle, void* buffer, size_t count) {
     DWORD done = 0;

@@ -65,8 +65,8 @@ private:
     }
 
     void OnPaint() {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
+        PaintDC paint(hwnd_);
+        HDC dc = paint.get();
         RECT rect;
         GetClientRect(hwnd_, &rect);
         FillRect(dc, &rect, GetSysColorBrush(COLOR_INFOBK));
@@ -78,10 +78,9 @@ private:
             std::wstring text = Wide(text_);
             DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
         }
-        EndPaint(hwnd_, &ps);
     }
 
-    GdiObject font_;
+    FontHandle font_;
     std::string text_;
 };
 

@@ -65,7 +65,7 @@ private:
 struct TBuiltMenu {
     win::MenuHandle Menu;
     std::vector<TMenuItem*> Commands;
-    std::vector<win::GdiObject> Bitmaps;
+    std::vector<win::BitmapHandle> Bitmaps;
     TMenuItem* ItemOfCommand(UINT_PTR id) const;
 };
 

@@ -11,7 +11,7 @@ namespace quillan {
 namespace {
 
 // A top-down 32-bit DIB section of size x size; bits receives its pixels.
-HBITMAP CreateDib32(HDC dc, int size, uint32_t*& bits) {
+win::BitmapHandle CreateDib32(HDC dc, int size, uint32_t*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = size;
@@ -20,7 +20,7 @@ HBITMAP CreateDib32(HDC dc, int size, uint32_t*& bits) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* raw = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+    win::BitmapHandle bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0));
     bits = static_cast<uint32_t*>(raw);
     return bitmap;
 }
@@ -28,7 +28,7 @@ HBITMAP CreateDib32(HDC dc, int size, uint32_t*& bits) {
 // Draws the icon over a background of one byte value and returns the pixels.
 std::vector<uint32_t> DrawOver(HDC dc, HICON icon, int size, unsigned char background) {
     uint32_t* bits = nullptr;
-    win::GdiObject dib(CreateDib32(dc, size, bits));
+    win::BitmapHandle dib = CreateDib32(dc, size, bits);
     std::vector<uint32_t> pixels;
     if (!dib) return pixels;
     std::memset(bits, background, static_cast<size_t>(size) * static_cast<size_t>(size) * 4);
@@ -46,21 +46,19 @@ std::vector<uint32_t> DrawOver(HDC dc, HICON icon, int size, unsigned char backg
 // (masked or alpha) the list holds: over black a pixel is colour * alpha, and
 // white minus black is 255 - alpha. The icon is drawn at the small-icon size so
 // it grows with the screen's DPI.
-HBITMAP MakeItemBitmap(HIMAGELIST images, int index) {
+win::BitmapHandle MakeItemBitmap(HIMAGELIST images, int index) {
     win::IconHandle icon(ImageList_GetIcon(images, index, ILD_NORMAL));
-    if (!icon) return nullptr;
+    if (!icon) return {};
     int size = GetSystemMetrics(SM_CXSMICON);
     if (size <= 0) size = 16;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
-    if (!dc) return nullptr;
-    std::vector<uint32_t> black = DrawOver(dc, icon.get(), size, 0x00);
-    std::vector<uint32_t> white = DrawOver(dc, icon.get(), size, 0xFF);
+    win::MemoryDC dc(CreateCompatibleDC(win::WindowDC(nullptr).get()));
+    if (!dc) return {};
+    std::vector<uint32_t> black = DrawOver(dc.get(), icon.get(), size, 0x00);
+    std::vector<uint32_t> white = DrawOver(dc.get(), icon.get(), size, 0xFF);
+    if (black.empty() || white.empty()) return {};
     uint32_t* bits = nullptr;
-    HBITMAP result = black.empty() || white.empty() ? nullptr : CreateDib32(dc, size, bits);
-    DeleteDC(dc);
-    if (!result) return nullptr;
+    win::BitmapHandle result = CreateDib32(dc.get(), size, bits);
+    if (!result) return {};
     for (size_t i = 0; i < black.size(); ++i) {
         int alpha = 255;
         for (int shift = 0; shift < 24; shift += 8) {
@@ -82,6 +80,7 @@ void AppendItems(const TMenuItem& parent, HMENU menu, HIMAGELIST images, TBuiltM
 void AppendItem(TMenuItem& item, HMENU menu, HIMAGELIST images, TBuiltMenu& built) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
+    win::MenuHandle sub;
     std::wstring caption = win::Wide(item.Caption);
     if (item.IsSeparator()) {
         info.fMask = MIIM_FTYPE;
@@ -91,28 +90,27 @@ void AppendItem(TMenuItem& item, HMENU menu, HIMAGELIST images, TBuiltMenu& buil
         info.dwTypeData = caption.data();
         info.fState = (item.Default ? MFS_DEFAULT : 0u) | (item.Enabled ? 0u : MFS_DISABLED);
         if (item.Count() > 0) {
-            win::MenuHandle sub(CreatePopupMenu());
+            sub.reset(CreatePopupMenu());
             if (!sub) win::RaiseLastOSError("CreatePopupMenu");
             AppendItems(item, sub.get(), images, built);
             info.fMask |= MIIM_SUBMENU;
-            info.hSubMenu = sub.release();  // the parent menu destroys it from now on
+            info.hSubMenu = sub.get();
         } else {
             built.Commands.push_back(&item);
             info.fMask |= MIIM_ID;
             info.wID = static_cast<UINT>(built.Commands.size());
         }
         if (images && item.ImageIndex >= 0 && item.ImageIndex < ImageList_GetImageCount(images)) {
-            if (HBITMAP bitmap = MakeItemBitmap(images, item.ImageIndex)) {
-                built.Bitmaps.emplace_back(bitmap);
+            if (win::BitmapHandle bitmap = MakeItemBitmap(images, item.ImageIndex)) {
                 info.fMask |= MIIM_BITMAP;
-                info.hbmpItem = bitmap;
+                info.hbmpItem = bitmap.get();
+                built.Bitmaps.push_back(std::move(bitmap));
             }
         }
     }
-    if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &info)) {
-        if (info.fMask & MIIM_SUBMENU) DestroyMenu(info.hSubMenu);
-        win::RaiseLastOSError("InsertMenuItem");
-    }
+    if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &info))
+        win::RaiseLastOSError("InsertMenuItem");  // sub, still ours, goes with the failure
+    sub.release();                                // the parent menu destroys it from now on
 }
 
 void AppendItems(const TMenuItem& parent, HMENU menu, HIMAGELIST images, TBuiltMenu& built) {

@@ -28,7 +28,7 @@ HKEY TRegistry::BaseKeyFor(const std::string& key, std::wstring& relative) const
     // "\" only says "from the root".
     bool absolute = !key.empty() && key[0] == '\\';
     relative = Wide(absolute ? key.substr(1) : key);
-    return absolute || !current_ ? root_ : current_;
+    return absolute || !current_ ? root_ : current_.get();
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
@@ -45,8 +45,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     if (rc != ERROR_SUCCESS) return false;
     bool absolute = !key.empty() && key[0] == '\\';
     std::string path = absolute || !current_ ? key : path_ + "\\" + key;
-    CloseKey();
-    current_ = opened;
+    current_.reset(opened);
     path_ = path;
     return true;
 }
@@ -65,17 +64,17 @@ void TRegistry::CreateKey(const std::string& key) {
     HKEY created = nullptr;
     LONG rc = RegCreateKeyExW(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr, &created,
                               nullptr);
+    win::RegKey owned(created);
     if (rc != ERROR_SUCCESS) Raise("Failed to create key %s", key);
-    RegCloseKey(created);
 }
 
 bool TRegistry::KeyExists(const std::string& key) const {
     std::wstring relative;
     HKEY base = BaseKeyFor(key, relative);
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(base, relative.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    RegCloseKey(opened);
-    return true;
+    LONG rc = RegOpenKeyExW(base, relative.c_str(), 0, KEY_READ, &opened);
+    win::RegKey owned(opened);
+    return rc == ERROR_SUCCESS;
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {
@@ -88,14 +87,13 @@ bool TRegistry::DeleteKey(const std::string& key) {
 }
 
 void TRegistry::CloseKey() {
-    if (current_) RegCloseKey(current_);
-    current_ = nullptr;
+    current_.reset();
     path_.clear();
 }
 
 std::string TRegistry::ReadString(const std::string& name) const {
     std::wstring wname = Wide(name);
-    HKEY key = current_ ? current_ : root_;
+    HKEY key = current_ ? current_.get() : root_;
     for (;;) {
         DWORD type = 0;
         DWORD size = 0;
@@ -120,18 +118,18 @@ std::string TRegistry::ReadString(const std::string& name) const {
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
     std::wstring text = Wide(value);
     DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    HKEY key = current_ ? current_ : root_;
+    HKEY key = current_ ? current_.get() : root_;
     LONG rc = RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
     if (rc != ERROR_SUCCESS) Raise("Failed to set data for '%s'", name);
 }
 
 bool TRegistry::ValueExists(const std::string& name) const {
-    HKEY key = current_ ? current_ : root_;
+    HKEY key = current_ ? current_.get() : root_;
     return RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
-    HKEY key = current_ ? current_ : root_;
+    HKEY key = current_ ? current_.get() : root_;
     return RegDeleteValueW(key, Wide(name).c_str()) == ERROR_SUCCESS;
 }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "framework/win/handle.h"
+
 namespace quillan {
 
 // One open key at a time below RootKey. Key paths starting with "\" are taken
@@ -13,14 +15,11 @@ class TRegistry {
 public:
     // access: the rights keys are opened with (KEY_READ for reading only).
     explicit TRegistry(REGSAM access = KEY_ALL_ACCESS) : Access(access) {}
-    ~TRegistry() { CloseKey(); }
-    TRegistry(const TRegistry&) = delete;
-    TRegistry& operator=(const TRegistry&) = delete;
 
     // Changing the root closes the open key.
     void SetRootKey(HKEY root);
     HKEY RootKey() const { return root_; }
-    HKEY CurrentKey() const { return current_; }
+    HKEY CurrentKey() const { return current_.get(); }
     const std::string& CurrentPath() const { return path_; }
     REGSAM Access;
 
@@ -48,7 +47,7 @@ private:
     HKEY BaseKeyFor(const std::string& key, std::wstring& relative) const;
 
     HKEY root_ = HKEY_CURRENT_USER;
-    HKEY current_ = nullptr;
+    win::RegKey current_;
     std::string path_;
 };
 

@@ -1,7 +1,11 @@
 // One RAII owner for every kind of Win32 handle: copy deleted, move allowed.
+// A kind is a traits type with Type, Invalid() and Close(); traits that need
+// more than the handle to let it go (the window of a GetDC, the DC an object was
+// selected into) carry it as state, so scopes use the same owner.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -13,27 +17,39 @@ public:
     using Type = typename Traits::Type;
 
     UniqueHandle() noexcept : value_(Traits::Invalid()) {}
-    explicit UniqueHandle(Type value) noexcept : value_(value) {}
+    explicit UniqueHandle(Type value, Traits traits = Traits()) noexcept : value_(value), traits_(std::move(traits)) {}
     ~UniqueHandle() { reset(); }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()), traits_(std::move(other.traits_)) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
+        if (this != &other) {
+            reset();
+            traits_ = std::move(other.traits_);
+            value_ = other.release();
+        }
         return *this;
     }
 
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
     Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+    // Lets the old handle go (with the current traits) and owns value instead.
     void reset(Type value = Traits::Invalid()) noexcept {
         Type old = std::exchange(value_, value);
-        if (old != Traits::Invalid()) Traits::Close(old);
+        if (old != Traits::Invalid()) traits_.Close(old);
     }
+
+protected:
+    Traits& traits() noexcept { return traits_; }
+    const Traits& traits() const noexcept { return traits_; }
 
 private:
     Type value_;
+    [[no_unique_address]] Traits traits_;
 };
+
+// ---- handles closed by one call ----
 
 struct KernelHandleTraits {
     using Type = HANDLE;
@@ -60,15 +76,17 @@ struct IconTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { DestroyIcon(h); }
 };
-struct GdiTraits {
-    using Type = HGDIOBJ;
+// Fonts, bitmaps, brushes, regions: typed, so no cast is needed where they are used.
+template <typename T>
+struct GdiObjectTraits {
+    using Type = T;
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { DeleteObject(h); }
 };
-struct RegionTraits {
-    using Type = HRGN;
+struct MemoryDCTraits {
+    using Type = HDC;
     static Type Invalid() { return nullptr; }
-    static void Close(Type h) { DeleteObject(h); }
+    static void Close(Type h) { DeleteDC(h); }
 };
 struct GlobalTraits {
     using Type = HGLOBAL;
@@ -85,46 +103,81 @@ struct WindowTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { DestroyWindow(h); }
 };
-struct ImageListTraits;  // defined where comctl32 is used
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ImageList_Destroy(h); }
+};
 
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using MenuHandle = UniqueHandle<MenuTraits>;
 using IconHandle = UniqueHandle<IconTraits>;
-using GdiObject = UniqueHandle<GdiTraits>;
-using RegionHandle = UniqueHandle<RegionTraits>;
+using GdiObject = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
+using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;
+using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using BrushHandle = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using RegionHandle = UniqueHandle<GdiObjectTraits<HRGN>>;
+// A DC made by CreateCompatibleDC (or CreateDC), freed with DeleteDC.
+using MemoryDC = UniqueHandle<MemoryDCTraits>;
 using GlobalHandle = UniqueHandle<GlobalTraits>;
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
+using ImageListHandle = UniqueHandle<ImageListTraits>;
 
-// A DC from GetDC, released with ReleaseDC.
-class WindowDC {
+// ---- handles and scopes whose release needs more than the handle ----
+
+struct WindowDCTraits {
+    using Type = HDC;
+    HWND window = nullptr;
+    static Type Invalid() { return nullptr; }
+    void Close(Type h) const { ReleaseDC(window, h); }
+};
+// A DC from GetDC (nullptr: the screen), released with ReleaseDC.
+class WindowDC : public UniqueHandle<WindowDCTraits> {
 public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
+    explicit WindowDC(HWND window) : UniqueHandle(GetDC(window), WindowDCTraits{window}) {}
 };
 
-// Selects an object into a DC for one scope.
-class SelectObjectScope {
+struct PaintTraits {
+    using Type = HDC;
+    HWND window = nullptr;
+    PAINTSTRUCT paint = {};
+    static Type Invalid() { return nullptr; }
+    void Close(Type) const { EndPaint(window, &paint); }
+};
+// BeginPaint ... EndPaint of one WM_PAINT.
+class PaintDC : public UniqueHandle<PaintTraits> {
 public:
-    SelectObjectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    ~SelectObjectScope() { SelectObject(dc_, old_); }
-    SelectObjectScope(const SelectObjectScope&) = delete;
-    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+    explicit PaintDC(HWND window) : UniqueHandle(nullptr, PaintTraits{window, {}}) {
+        reset(BeginPaint(window, &traits().paint));
+    }
+    const PAINTSTRUCT& Paint() const { return traits().paint; }
+};
 
-private:
-    HDC dc_;
-    HGDIOBJ old_;
+struct SelectionTraits {
+    using Type = HGDIOBJ;  // the object that was selected before
+    HDC dc = nullptr;
+    static Type Invalid() { return nullptr; }
+    void Close(Type previous) const { SelectObject(dc, previous); }
+};
+// Selects an object into a DC for one scope, then puts the previous one back.
+class SelectObjectScope : public UniqueHandle<SelectionTraits> {
+public:
+    SelectObjectScope(HDC dc, HGDIOBJ object) : UniqueHandle(SelectObject(dc, object), SelectionTraits{dc}) {}
+};
+
+struct GlobalLockTraits {
+    using Type = void*;  // the locked block's first byte
+    HGLOBAL block = nullptr;
+    static Type Invalid() { return nullptr; }
+    void Close(Type) const { GlobalUnlock(block); }
+};
+// GlobalLock ... GlobalUnlock; get() is nullptr when the block could not be locked.
+class GlobalLockScope : public UniqueHandle<GlobalLockTraits> {
+public:
+    explicit GlobalLockScope(HGLOBAL block) : UniqueHandle(GlobalLock(block), GlobalLockTraits{block}) {}
 };
 
 }  // namespace quillan::win

@@ -63,5 +63,13 @@ TEST(FileIo, CyrillicFileNames) {
     EXPECT_EQ(ReadFileBytes(path), "x");
 }
 
+TEST(FilePaths, StemCutsTheFolderAndOnlyTheLastExtension) {
+    EXPECT_EQ(ExecutableStem("C:\\Program Files\\Quillan\\Quillan.exe"), "Quillan");
+    EXPECT_EQ(ExecutableStem("C:\\x.y\\a.b.exe"), "a.b");
+    EXPECT_EQ(ExecutableStem("D:noext"), "noext");
+    EXPECT_EQ(ExecutableStem("/tmp/quillan"), "quillan");
+    EXPECT_EQ(ExecutableStem("C:\\dir.d\\"), "");
+}
+
 }  // namespace
 }  // namespace quillan

@@ -3,10 +3,11 @@
 
 #include "components/formstore/formstore.h"
 #include "engine/settings/settings.h"
+#include "framework/core/file_io.h"
 #include "framework/controls/inifile.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/text.h"
-#include "tests/formstore/scratch_registry.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillan {

@@ -13,7 +13,7 @@
 #include "framework/core/file_io.h"
 #include "framework/win/application.h"
 #include "framework/win/text.h"
-#include "tests/formstore/scratch_registry.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillan::test {

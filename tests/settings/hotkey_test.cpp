@@ -6,7 +6,7 @@
 
 #include "engine/settings/hotkey.h"
 #include "framework/registry/registry.h"
-#include "tests/settings/scratch_registry.h"
+#include "tests/support/scratch_registry.h"
 
 namespace quillan {
 namespace {

@@ -7,7 +7,7 @@
 #include "framework/core/file_io.h"
 #include "framework/registry/registry.h"
 #include "framework/win/text.h"
-#include "tests/settings/scratch_registry.h"
+#include "tests/support/scratch_registry.h"
 
 namespace quillan {
 namespace {

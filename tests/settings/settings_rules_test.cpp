@@ -42,13 +42,9 @@ TEST(RestoreFlag, OnlyTheCheckedTextIsOn) {
     for (const char* off : {"", "1", "true", "TRUE", "False", "True "}) EXPECT_FALSE(ParseRestoreFlag(off)) << off;
 }
 
-TEST(SettingsKey, StemCutsOnlyTheLastExtension) {
-    EXPECT_EQ(ExecutableStem("C:\\Program Files\\Quillan\\Quillan.exe"), "Quillan");
-    EXPECT_EQ(ExecutableStem("C:\\x.y\\a.b.exe"), "a.b");
-    EXPECT_EQ(ExecutableStem("D:noext"), "noext");
-    EXPECT_EQ(ExecutableStem("/tmp/quillan"), "quillan");
+TEST(SettingsKey, KeyIsTheStemAndTheFormClass) {
     EXPECT_EQ(MakeSettingsKeyPath("Quillan"), "\\Software\\Quillan\\TOptionForm");
-    EXPECT_EQ(MakeSettingsKeyPath(ExecutableStem("a.b.exe")), "\\Software\\a.b\\TOptionForm");
+    EXPECT_EQ(MakeSettingsKeyPath("a.b"), "\\Software\\a.b\\TOptionForm");
 }
 
 }  // namespace

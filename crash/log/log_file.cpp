@@ -17,10 +17,53 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kBoundary = "\r\n\r\n\r\n\r\n";
 constexpr std::string_view kStoredTail = "\r\n\r\n\r\n";
-constexpr std::string_view kTableLine = "-\r\n|";
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool LineEndsAreNormal(std::string_view text) {
+    if (text.empty()) return true;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    size_t n = text.size();
+    // Every LF follows a CR and every CR is followed by an LF: one pass without branches, which
+    // the compiler turns into vector code, over a log of megabytes.
+    unsigned bad = (p[0] == '\n') | (p[n - 1] == '\r');
+    for (size_t i = 1; i < n; ++i) bad |= static_cast<unsigned>(p[i] == '\n') ^ static_cast<unsigned>(p[i - 1] == '\r');
+    return bad == 0;
+}
+
+// Where the next run of four line breaks starts, or npos. Looks at every eighth byte first:
+// a run of eight line-break bytes cannot pass by unseen, and text between runs is skipped fast.
+size_t FindBoundary(std::string_view text, size_t from) {
+    const size_t n = text.size();
+    size_t i = from;
+    while (i + kBoundary.size() <= n) {
+        char c = text[i + kBoundary.size() - 1];
+        if (c != '\r' && c != '\n') {
+            i += kBoundary.size();
+            continue;
+        }
+        // Back up over the line breaks before the probe: the run may start among them. It cannot
+        // start before i: the byte before i is no line break (or i is where the search began).
+        size_t start = i + kBoundary.size() - 1;
+        while (start > i && (text[start - 1] == '\r' || text[start - 1] == '\n')) --start;
+        size_t end = start;
+        while (end < n && (text[end] == '\r' || text[end] == '\n')) ++end;
+        size_t hit = text.substr(start, end - start).find(kBoundary);
+        if (hit != std::string_view::npos) return start + hit;
+        i = end;
+    }
+    return std::string_view::npos;
+}
+
+// Whether text holds "-\r\n|". Looks for the "|" first: it is rare outside tables, while dash
+// lines are long.
+bool HasTableLine(std::string_view text) {
+    for (size_t bar = text.find('|', 3); bar != std::string_view::npos; bar = text.find('|', bar + 1)) {
+        if (text.substr(bar - 3, 3) == "-\r\n") return true;
+    }
+    return false;
 }
 
 struct Piece {
@@ -34,7 +77,7 @@ std::vector<Piece> CutPieces(std::string_view text, bool dropFirst) {
     std::vector<Piece> pieces;
     size_t pos = 0;
     for (;;) {
-        size_t hit = text.find(kBoundary, pos);
+        size_t hit = FindBoundary(text, pos);
         if (hit == std::string_view::npos) break;
         size_t end = hit + kBoundary.size();
         while (text.substr(end, 2) == kCrLf) end += 2;
@@ -42,22 +85,30 @@ std::vector<Piece> CutPieces(std::string_view text, bool dropFirst) {
         // read back, even as the last one of a file.
         size_t pieceEnd = end == text.size() ? end : std::max(end - 2, hit + kBoundary.size());
         std::string_view piece = text.substr(pos, pieceEnd - pos);
-        if (!dropFirst && piece.find(kTableLine) != std::string_view::npos) pieces.push_back({pos, pieceEnd - pos});
+        if (!dropFirst && HasTableLine(piece)) pieces.push_back({pos, pieceEnd - pos});
         dropFirst = false;
         pos = end;
     }
     return pieces;
 }
 
-std::vector<std::string> SplitText(std::string_view bytes, size_t keepNewest, bool dropFirst) {
+// The text to cut: the bytes themselves when this program wrote them (they need no change),
+// else a normalised copy ending in the stored report's line breaks.
+std::string Prepared(std::string bytes) {
+    if (LineEndsAreNormal(bytes) && EndsWith(bytes, kStoredTail)) return bytes;
     std::string text = NormaliseLineEnds(bytes);
     if (!EndsWith(text, kStoredTail)) text += kStoredTail;
+    return text;
+}
+
+// Views of the newest kept pieces of a prepared text.
+std::vector<std::string_view> Views(std::string_view text, size_t keepNewest, bool dropFirst) {
     std::vector<Piece> pieces = CutPieces(text, dropFirst);
     size_t first = keepNewest > 0 && pieces.size() > keepNewest ? pieces.size() - keepNewest : 0;
-    std::vector<std::string> reports;
-    reports.reserve(pieces.size() - first);
-    for (size_t i = first; i < pieces.size(); ++i) reports.emplace_back(text, pieces[i].start, pieces[i].length);
-    return reports;
+    std::vector<std::string_view> views;
+    views.reserve(pieces.size() - first);
+    for (size_t i = first; i < pieces.size(); ++i) views.push_back(text.substr(pieces[i].start, pieces[i].length));
+    return views;
 }
 
 bool IsItemLine(std::string_view line) {
@@ -85,20 +136,9 @@ bool CanWrite(const std::string& path) {
 }  // namespace
 
 std::string NormaliseLineEnds(std::string_view text) {
-    size_t extra = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            else
-                ++extra;
-        } else if (text[i] == '\n') {
-            ++extra;
-        }
-    }
-    if (extra == 0) return std::string(text);
+    if (LineEndsAreNormal(text)) return std::string(text);
     std::string out;
-    out.reserve(text.size() + extra);
+    out.reserve(text.size() + text.size() / 16);
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\r') {
@@ -114,7 +154,10 @@ std::string NormaliseLineEnds(std::string_view text) {
 }
 
 std::vector<std::string> SplitLogText(std::string_view bytes, size_t keepNewest) {
-    return SplitText(bytes, keepNewest, false);
+    std::string text = Prepared(std::string(bytes));
+    std::vector<std::string> reports;
+    for (std::string_view view : Views(text, keepNewest, false)) reports.emplace_back(view);
+    return reports;
 }
 
 std::optional<std::string> FindItemValue(std::string_view report, std::string_view item) {
@@ -142,8 +185,16 @@ std::optional<std::string> FindItemValue(std::string_view report, std::string_vi
     return value;
 }
 
-bool TLogFile::Open(const std::string& path, const TLogFallback& fallback, size_t keepNewest) {
+void TLogFile::Adopt(std::string bytes, size_t keepNewest, bool dropFirst) {
     reports_.clear();
+    added_.clear();
+    text_ = Prepared(std::move(bytes));
+    reports_ = Views(text_, keepNewest, dropFirst);
+    loaded_ = reports_.size();
+}
+
+bool TLogFile::Open(const std::string& path, const TLogFallback& fallback, size_t keepNewest) {
+    Adopt(std::string(), 0, false);
     path_.clear();
     if (TryUse(path, keepNewest)) return true;
     if (fallback.ProfileFolder.empty()) return false;
@@ -167,10 +218,10 @@ bool TLogFile::TryUse(const std::string& path, size_t keepNewest) {
             if (tail) file.SetPosition(size - static_cast<int64_t>(kMaxLogReadBytes));
             std::string bytes(static_cast<size_t>(tail ? kMaxLogReadBytes : size), '\0');
             file.ReadBuffer(bytes.data(), bytes.size());
-            reports_ = SplitText(bytes, keepNewest, tail);
+            Adopt(std::move(bytes), keepNewest, tail);
         } catch (const Exception&) {
             // A log that cannot be read must not be overwritten by a save.
-            reports_.clear();
+            Adopt(std::string(), 0, false);
             return false;
         }
     }
@@ -179,25 +230,33 @@ bool TLogFile::TryUse(const std::string& path, size_t keepNewest) {
 }
 
 void TLogFile::LoadFromBytes(std::string_view bytes, size_t keepNewest) {
-    reports_ = SplitLogText(bytes.size() > kMaxLogReadBytes ? bytes.substr(bytes.size() - kMaxLogReadBytes) : bytes,
-                            keepNewest);
+    bool tail = bytes.size() > kMaxLogReadBytes;
+    Adopt(std::string(tail ? bytes.substr(bytes.size() - kMaxLogReadBytes) : bytes), keepNewest, tail);
 }
 
 void TLogFile::Add(std::string_view reportText, uint32_t maxReports) {
     size_t limit = std::max<uint32_t>(maxReports, 1);
-    if (reports_.size() >= limit) reports_.erase(reports_.begin(), reports_.begin() + (reports_.size() - limit + 1));
+    if (reports_.size() >= limit) {
+        size_t drop = reports_.size() - limit + 1;
+        reports_.erase(reports_.begin(), reports_.begin() + static_cast<ptrdiff_t>(drop));
+        // The oldest views are those of the file's text; added reports go after them.
+        size_t fromText = std::min(drop, loaded_);
+        loaded_ -= fromText;
+        for (size_t i = fromText; i < drop; ++i) added_.pop_front();
+    }
     // Leading line breaks would merge with the previous report's when the log is read back.
     size_t start = reportText.find_first_not_of("\r\n");
     std::string entry =
         NormaliseLineEnds(reportText.substr(start == std::string_view::npos ? reportText.size() : start));
     if (!EndsWith(entry, kCrLf)) entry += kCrLf;
     entry += kStoredTail;
-    reports_.push_back(std::move(entry));
+    added_.push_back(std::move(entry));
+    reports_.push_back(added_.back());
 }
 
 std::string TLogFile::Bytes() const {
     size_t size = 0;
-    for (const std::string& r : reports_) size += r.size() + 2;
+    for (std::string_view r : reports_) size += r.size() + 2;
     std::string out;
     out.reserve(size);
     for (size_t i = 0; i < reports_.size(); ++i) {
@@ -207,7 +266,16 @@ std::string TLogFile::Bytes() const {
     return out;
 }
 
-void TLogFile::Save() const { AtomicWriteFile(path_, Bytes()); }
+void TLogFile::Save() const {
+    // Written piece by piece: no second copy of a log of megabytes.
+    std::vector<std::string_view> pieces;
+    pieces.reserve(reports_.size() * 2);
+    for (size_t i = 0; i < reports_.size(); ++i) {
+        if (i > 0) pieces.push_back(kCrLf);
+        pieces.push_back(reports_[i]);
+    }
+    AtomicWriteFile(path_, pieces);
+}
 
 std::optional<std::string> TLogFile::ItemValue(int report, std::string_view item) const {
     return FindItemValue(Report(report), item);
@@ -216,7 +284,7 @@ std::optional<std::string> TLogFile::ItemValue(int report, std::string_view item
 bool TLogFile::IsDuplicate(const std::vector<std::string>& items, const std::vector<std::string>& values) const {
     std::vector<std::string> wanted;
     for (const std::string& value : values) wanted.push_back(FormatLogValue(value));
-    for (const std::string& report : reports_) {
+    for (std::string_view report : reports_) {
         bool same = true;
         for (size_t i = 0; i < items.size() && same; ++i) {
             same = FindItemValue(report, items[i]).value_or(std::string()) == (i < wanted.size() ? wanted[i] : "");
@@ -236,7 +304,7 @@ bool TLogFile::IsDuplicateOf(std::string_view reportText) const {
         values.push_back(value.value_or(std::string()));
     }
     if (!any) return false;
-    for (const std::string& report : reports_) {
+    for (std::string_view report : reports_) {
         bool same = true;
         for (size_t i = 0; i < kDuplicateItems.size() && same; ++i)
             same = FindItemValue(report, kDuplicateItems[i]).value_or(std::string()) == values[i];
@@ -251,7 +319,7 @@ bool TLogFile::DeleteIfVersionChanged(std::string_view runningVersion) {
     // A report that does not show its version says nothing about a change.
     if (!stored || *stored == FormatLogValue(runningVersion)) return false;
     if (!path_.empty()) RemoveFile(path_);
-    reports_.clear();
+    Adopt(std::string(), 0, false);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,8 +50,8 @@ public:
 
     const std::string& Path() const { return path_; }
     int Count() const { return static_cast<int>(reports_.size()); }
-    // A stored report with its three trailing line breaks.
-    const std::string& Report(int index) const { return reports_.at(static_cast<size_t>(index)); }
+    // A stored report with its three trailing line breaks; valid until the list changes.
+    std::string_view Report(int index) const { return reports_.at(static_cast<size_t>(index)); }
 
     // Deletes the oldest reports while maxReports (at least 1) or more are stored, then appends.
     void Add(std::string_view reportText, uint32_t maxReports);
@@ -78,9 +79,16 @@ public:
 
 private:
     bool TryUse(const std::string& path, size_t keepNewest);
+    // Takes a log's bytes as the stored reports.
+    void Adopt(std::string bytes, size_t keepNewest, bool dropFirst);
 
     std::string path_;
-    std::vector<std::string> reports_;
+    // The reports are views of the text read from the file, or of the reports added since; a
+    // log of megabytes is then held once, not twice.
+    std::string text_;
+    std::deque<std::string> added_;
+    std::vector<std::string_view> reports_;
+    size_t loaded_ = 0;  // how many of reports_ are views of text_
 };
 
 // Adds the report and saves. On failure returns the "Log" warning message "[Log] ..." and keeps

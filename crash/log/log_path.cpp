@@ -54,7 +54,12 @@ std::string LogFileName(const std::string& moduleFile, const std::string& output
         std::string name = ExtractFileName(ChangeExtension(moduleFile, ".mlf"));
         file = (outputPath.empty() ? ExtractFilePath(moduleFile) : WithDelimiter(outputPath)) + name;
     }
-    if (!computerName.empty()) file = ChangeExtension(file, "_" + SafeComputerName(computerName) + ".mlf");
+    if (!computerName.empty()) {
+        // Appended piece by piece: GCC 12 at -O3 warns falsely about "_" + name.
+        std::string suffix(1, '_');
+        suffix.append(SafeComputerName(computerName)).append(".mlf");
+        file = ChangeExtension(file, suffix);
+    }
     return file;
 }
 

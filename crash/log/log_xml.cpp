@@ -307,7 +307,7 @@ std::unique_ptr<TXMLItem> ReportToXml(std::string_view report, const TMishapModu
     return ReportParser(report, options).Parse(reproduction);
 }
 
-std::string LogToXml(const std::vector<std::string>& reports, const TMishapModuleOptions& options,
+std::string LogToXml(const std::vector<std::string_view>& reports, const TMishapModuleOptions& options,
                      std::string_view reproduction) {
     std::string out = "<Doc>\r\n";
     for (size_t i = 0; i < reports.size(); ++i)

@@ -48,7 +48,7 @@ std::unique_ptr<TXMLItem> ReportToXml(std::string_view report, const TMishapModu
                                       std::string_view reproduction = {});
 
 // "<Doc>", one "Log" element per report, "</Doc>". reproduction belongs to the last report.
-std::string LogToXml(const std::vector<std::string>& reports, const TMishapModuleOptions& options,
+std::string LogToXml(const std::vector<std::string_view>& reports, const TMishapModuleOptions& options,
                      std::string_view reproduction = {});
 
 }  // namespace quillan::crash

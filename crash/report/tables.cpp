@@ -96,7 +96,7 @@ bool Listed(const TMishapModuleOptions& options, TStackKind kind) {
 std::string LineCell(const TMishapModuleOptions& options, const TMishapStackEntry& entry) {
     if (entry.Line == 0) return {};
     std::string cell = std::to_string(entry.Line);
-    if (options.StackFlags() & skLineOffset) cell += "[" + std::to_string(entry.LineOffset) + "]";
+    if (options.StackFlags() & skLineOffset) cell.append(1, '[').append(std::to_string(entry.LineOffset)).append(1, ']');
     return cell;
 }
 

@@ -66,6 +66,11 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void AtomicWriteFile(const std::string& path, const std::string& bytes) {
+    std::string_view whole = bytes;
+    AtomicWriteFile(path, std::span<const std::string_view>(&whole, 1));
+}
+
+void AtomicWriteFile(const std::string& path, std::span<const std::string_view> pieces) {
     // The temporary lives beside the target so that the final step is a rename
     // within one volume, which the system does atomically.
     std::string temp;
@@ -80,14 +85,30 @@ void AtomicWriteFile(const std::string& path, const std::string& bytes) {
             throw EFCreateError(Format(kSFCreateErrorEx, {path, SysErrorMessage(LastOSError())}));
         }
         bool ok = true;
-        size_t done = 0;
-        while (ok && done < bytes.size()) {
-            int64_t n = fileio::Write(handle, bytes.data() + done, bytes.size() - done);
-            if (n <= 0)
-                ok = false;
+        auto writeAll = [&](std::string_view bytes) {
+            size_t done = 0;
+            while (ok && done < bytes.size()) {
+                int64_t n = fileio::Write(handle, bytes.data() + done, bytes.size() - done);
+                if (n <= 0)
+                    ok = false;
+                else
+                    done += static_cast<size_t>(n);
+            }
+        };
+        // Small pieces are gathered so that a file of many pieces costs few system calls.
+        constexpr size_t kGather = 64 * 1024;
+        std::string gathered;
+        for (std::string_view bytes : pieces) {
+            if (gathered.size() + bytes.size() > kGather && !gathered.empty()) {
+                writeAll(gathered);
+                gathered.clear();
+            }
+            if (bytes.size() >= kGather)
+                writeAll(bytes);
             else
-                done += static_cast<size_t>(n);
+                gathered.append(bytes);
         }
+        writeAll(gathered);
         int error = ok ? 0 : LastOSError();
         if (ok && !fileio::Flush(handle)) {
             ok = false;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace quillan {
 
@@ -28,6 +30,8 @@ std::string ReadFileBytes(const std::string& path);
 // old file is untouched, the temporary is removed, and EFCreateError (cannot
 // create) or EWriteError (write/flush/replace failed) is raised.
 void AtomicWriteFile(const std::string& path, const std::string& bytes);
+// The same with the file's bytes given as consecutive pieces.
+void AtomicWriteFile(const std::string& path, std::span<const std::string_view> pieces);
 
 // Folder part of a path including its last separator ("\", "/" or ":").
 std::string ExtractFilePath(const std::string& path);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
@@ -32,6 +34,16 @@ TEST(FileIo, AtomicWriteReplacesAndLeavesNoTemporary) {
     AtomicWriteFile(path, std::string("new\r\n\0x", 7));
     EXPECT_EQ(ReadFileBytes(path), std::string("new\r\n\0x", 7));
     EXPECT_EQ(dir.List(), std::vector<std::string>{"hot.ini"});
+}
+
+TEST(FileIo, AtomicWriteOfPiecesWritesTheirConcatenation) {
+    test::TempDir dir;
+    std::string path = dir.Path() + "pieces.mlf";
+    std::string big(100 * 1024, 'b'), medium(40 * 1024, 'm');
+    std::vector<std::string_view> pieces = {"a", "\r\n", medium, "", medium, big, "z"};
+    AtomicWriteFile(path, pieces);
+    EXPECT_EQ(ReadFileBytes(path), "a\r\n" + medium + medium + big + "z");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"pieces.mlf"});
 }
 
 TEST(FileIo, AtomicWriteIntoMissingFolderKeepsNothingAndRaises) {

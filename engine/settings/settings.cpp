@@ -19,6 +19,12 @@ std::string TrayHintText(int index) {
 
 bool ParseRestoreFlag(const std::string& text) { return text == "True"; }
 
+std::vector<std::string> StoredSettingEntries() {
+    std::vector<std::string> entries;
+    for (const TStoredSetting& s : kStoredSettings) entries.push_back(std::string(s.Control) + "." + s.Property);
+    return entries;
+}
+
 std::string MakeSettingsKeyPath(const std::string& stem) {
     return std::string("\\Software\\") + stem + "\\" + kSettingsSection;
 }

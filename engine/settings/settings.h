@@ -5,13 +5,50 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillan {
 
+// The one table of the stored settings. The options dialog's form storage writes
+// each as the control's property under the value name "<control>_<property>", in
+// the sub-key named after the dialog's class; the engine's readers read the same
+// names. The dialog names its controls and its storage entries from here, so a
+// renamed control cannot quietly store under a name that nobody reads.
+struct TStoredSetting {
+    const char* Control;
+    const char* Property;
+    const char* ValueName;
+};
+enum TSettingIndex { stFolder, stHotKey, stRestoreClipboard };
 inline constexpr const char* kSettingsSection = "TOptionForm";
-inline constexpr const char* kFolderValue = "deIDE_Text";
-inline constexpr const char* kHotKeyValue = "cbHot_ItemIndex";
-inline constexpr const char* kRestoreValue = "cbRestoreClpbrd_Checked";
+inline constexpr std::array<TStoredSetting, 3> kStoredSettings = {{
+    {"deIDE", "Text", "deIDE_Text"},
+    {"cbHot", "ItemIndex", "cbHot_ItemIndex"},
+    {"cbRestoreClpbrd", "Checked", "cbRestoreClpbrd_Checked"},
+}};
+inline constexpr const char* kFolderValue = kStoredSettings[stFolder].ValueName;
+inline constexpr const char* kHotKeyValue = kStoredSettings[stHotKey].ValueName;
+inline constexpr const char* kRestoreValue = kStoredSettings[stRestoreClipboard].ValueName;
+
+// Is name exactly control + "_" + property, as the form storage makes it?
+constexpr bool IsStoredValueName(const char* name, const char* control, const char* property) {
+    for (; *control; ++name, ++control)
+        if (*name != *control) return false;
+    if (*name++ != '_') return false;
+    for (; *property; ++name, ++property)
+        if (*name != *property) return false;
+    return *name == '\0';
+}
+static_assert(
+    [] {
+        for (const TStoredSetting& s : kStoredSettings)
+            if (!IsStoredValueName(s.ValueName, s.Control, s.Property)) return false;
+        return true;
+    }(),
+    "a stored setting's value name is its control and property joined by \"_\"");
+
+// The form storage's entries "<control>.<property>", in table order.
+std::vector<std::string> StoredSettingEntries();
 inline constexpr const char* kHotKeyAtomName = "Hotkey1";
 inline constexpr const char* kProductName = "Quillan";
 

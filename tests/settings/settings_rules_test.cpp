@@ -1,6 +1,9 @@
 // The platform-free settings rules: hotkey index text, tray hint, restore flag,
-// executable stem and key path.
+// the stored names and the key path.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "engine/settings/settings.h"
 
@@ -40,6 +43,21 @@ TEST(TrayHint, NamesTheHotKey) {
 TEST(RestoreFlag, OnlyTheCheckedTextIsOn) {
     EXPECT_TRUE(ParseRestoreFlag("True"));
     for (const char* off : {"", "1", "true", "TRUE", "False", "True "}) EXPECT_FALSE(ParseRestoreFlag(off)) << off;
+}
+
+// The stored names are the registry format every earlier version wrote: a control
+// renamed in the table without keeping its value name fails to build (the table's
+// own check), one that keeps it fails here.
+TEST(StoredSettings, NamesAreTheStoredFormat) {
+    EXPECT_STREQ(kSettingsSection, "TOptionForm");
+    EXPECT_STREQ(kFolderValue, "deIDE_Text");
+    EXPECT_STREQ(kHotKeyValue, "cbHot_ItemIndex");
+    EXPECT_STREQ(kRestoreValue, "cbRestoreClpbrd_Checked");
+    EXPECT_EQ(StoredSettingEntries(),
+              (std::vector<std::string>{"deIDE.Text", "cbHot.ItemIndex", "cbRestoreClpbrd.Checked"}));
+    EXPECT_TRUE(IsStoredValueName("deIDE_Text", "deIDE", "Text"));
+    for (const char* other : {"deFolder_Text", "deIDE_text", "deIDE.Text", "deIDE_Text ", "deIDE_Tex", "deIDE"})
+        EXPECT_FALSE(IsStoredValueName(other, "deIDE", "Text")) << other;
 }
 
 TEST(SettingsKey, KeyIsTheStemAndTheFormClass) {

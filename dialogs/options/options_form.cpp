@@ -1,19 +1,13 @@
 #include "dialogs/options/options_form.h"
 
-#include "dialogs/options/options_text.h"
-#include "engine/settings/settings.h"
+#include <stdexcept>
+
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template_file.h"
-#include "engine/store/template_loader.h"
-#include "framework/core/convert.h"
 #include "framework/win/application.h"
 #include "framework/win/text.h"
 
 namespace quillan {
-
-int AppCounter = 0;
-bool Refreshing = false;
-
 namespace {
 
 constexpr const char* kCaption = "Настройки";
@@ -26,6 +20,19 @@ constexpr int kMinHeight = 322;
 using win::TControl;
 using win::TTreeNode;
 
+// While the form puts the model's state into its controls, their change events
+// report the form's own writes, not the user's edits.
+class TMirrorScope {
+public:
+    explicit TMirrorScope(int& depth) : depth_(depth) { ++depth_; }
+    ~TMirrorScope() { --depth_; }
+    TMirrorScope(const TMirrorScope&) = delete;
+    TMirrorScope& operator=(const TMirrorScope&) = delete;
+
+private:
+    int& depth_;
+};
+
 }  // namespace
 
 TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayHint setTrayHint, HWND owner)
@@ -37,11 +44,7 @@ TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayH
     xml1.SetIndentString("  ");
     CreateControls();
     WireEvents();
-    FormStore1 = std::make_unique<TFormStore>(*this);
-    FormStore1->Active = false;  // the dialog's own show and close call it
-    FormStore1->UseRegistry = true;
-    FormStore1->SetStoredProps({"deIDE.Text", "cbHot.ItemIndex", "cbRestoreClpbrd.Checked"});
-    FormStore1->Loaded();
+    CreateFormStore();
     OnSaveError = [this](const std::string& message) {
         MessageBoxW(hwnd_, win::Wide(message).c_str(), win::Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
     };
@@ -54,20 +57,31 @@ TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayH
                  SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
     FormCreate();
-    // Before any file is read the tree holds the common group alone.
-    TreeView1->Add(nullptr, kCommonGroup);
-    TreeView1Change();
+    ShowTree();  // before any file is read: the common group alone
+    ShowPanels();
 }
 
 TOptionForm::~TOptionForm() {
-    // The tree's change events must not reach half-destroyed panels.
-    if (TreeView1) TreeView1->OnChange = nullptr;
+    // The controls' events must not reach half-destroyed neighbours.
+    ++mirroring_;
 }
 
 void TOptionForm::FormCreate() {
     cbHot->ClearItems();
     for (const char* name : HotKeyNames) cbHot->AddItem(name);
     cbHot->SetItemIndex(0);
+}
+
+void TOptionForm::CreateFormStore() {
+    FormStore1 = std::make_unique<TFormStore>(*this);
+    FormStore1->Active = false;  // the dialog's own show and close call it
+    FormStore1->UseRegistry = true;
+    FormStore1->SetStoredProps(StoredSettingEntries());
+    FormStore1->Loaded();
+    // Loaded drops an entry whose control it cannot find; the engine would then read
+    // a value that is never written.
+    if (FormStore1->StoredProps() != StoredSettingEntries())
+        throw std::logic_error("a stored setting of the options dialog names no control");
 }
 
 void TOptionForm::WireEvents() {
@@ -108,152 +122,159 @@ void TOptionForm::FormShow() {
 }
 
 void TOptionForm::FocusOnCurrentApp() {
-    bool found = false;
-    for (int i = 0; i < TreeView1->Count(); ++i) {
-        TTreeNode* node = TreeView1->Item(i);
-        if (node->Text() != currentApp_) continue;
-        node->Expand();
-        TreeView1->SetSelected(node);
-        TreeView1->SetFocus();
-        found = true;
-    }
-    if (found) return;
-    SpeedButton1Click();
-    TTreeNode* added = TreeView1->Item(TreeView1->Count() - 1);
-    added->SetText(currentApp_);
-    TreeView1->SetSelected(added);
+    TFocusResult focus = model_.FocusApplication(currentApp_);
+    if (focus.Added != kNoNode) ShowNode(focus.Added);
+    for (TNodeId id : focus.Expanded) NodeOf(id)->Expand();
+    ShowSelection();
+    if (!focus.Expanded.empty()) TreeView1->SetFocus();
+    ShowPanels();
 }
 
 void TOptionForm::FormClose() {
-    AppCounter = 0;
+    model_.ResetApplicationCounter();
     if (ModalResult != win::mrOk) return;
     FormStore1->SaveFormState();
     if (setTrayHint_) setTrayHint_(TrayHintText(cbHot->ItemIndex()));
 }
 
-void TOptionForm::LoadTree(const std::string& folder) {
-    std::string path = folder.empty() ? GetTemplateFilePath() : MakeTemplateFilePath(folder);
-    xml1.SetFileName(path);  // reads and parses now; a failure leaves the tree alone
-    TDialogTree loaded;
-    TTreeLoader loader(loaded);
-    loader.AddXmlChildren(xml1.Root());
-    TreeView1->Clear();
-    for (TDialogApp& app : loaded) {
-        TTreeNode* appNode = TreeView1->Add(nullptr, app.Name);
-        for (TDialogTemplate& t : app.Templates) {
-            TTreeNode* node = TreeView1->AddChild(appNode, t.NodeText);
-            node->Data = std::shared_ptr<TTmpl>(std::move(t.Record));
-        }
-    }
+// ---- mirroring the model ----
+
+TTreeNode* TOptionForm::NodeOf(TNodeId id) const {
+    auto it = nodes_.find(id);
+    return it == nodes_.end() ? nullptr : it->second;
 }
 
-void TOptionForm::SaveTree() {
-    TTemplateTree tree;
-    for (int i = 0; i < TreeView1->Count(); ++i) {
-        TTreeNode* node = TreeView1->Item(i);
-        if (node->Level() != 0) continue;
-        TTreeApp app{node->Text(), {}};
-        for (int j = 0; j < node->Count(); ++j)
-            if (const TTmpl* record = node->Item(j)->DataAs<TTmpl>()) app.Templates.push_back(record);
-        tree.push_back(std::move(app));
-    }
-    // The folder as last stored, not the text in deIDE: that is stored only after this.
-    SaveTemplateFile(GetTemplateFilePath(), tree);
+TNodeId TOptionForm::IdOf(const TTreeNode* node) const {
+    const auto* id = node ? node->DataAs<TNodeId>() : nullptr;
+    return id ? *id : kNoNode;
 }
+
+void TOptionForm::ShowTree() {
+    TMirrorScope mirror(mirroring_);
+    TreeView1->Clear();
+    nodes_.clear();
+    for (TNodeId id : model_.Nodes()) ShowNode(id);
+    ShowSelection();
+}
+
+// Puts a node the tree does not show yet at its place: before its next sibling when
+// that is shown, else last under its parent.
+TTreeNode* TOptionForm::ShowNode(TNodeId id) {
+    TMirrorScope mirror(mirroring_);
+    std::string text = model_.TextOf(id);
+    TTreeNode* before = NodeOf(model_.NextSibling(id));
+    TTreeNode* node = before ? TreeView1->Insert(before, text) : TreeView1->AddChild(NodeOf(model_.ParentOf(id)), text);
+    node->Data = std::make_shared<TNodeId>(id);
+    nodes_[id] = node;
+    return node;
+}
+
+void TOptionForm::ShowNodeText(TNodeId id) {
+    TTreeNode* node = NodeOf(id);
+    std::string text = model_.TextOf(id);
+    if (node && node->Text() != text) node->SetText(text);
+}
+
+void TOptionForm::ShowSelection() {
+    TMirrorScope mirror(mirroring_);
+    TreeView1->SetSelected(NodeOf(model_.Selected()));
+}
+
+void TOptionForm::ForgetDeletedNodes() {
+    std::erase_if(nodes_, [this](const auto& entry) { return !model_.Exists(entry.first); });
+}
+
+void TOptionForm::ShowPanels() {
+    TPanelView view = model_.ShowSelected();
+    {
+        TMirrorScope mirror(mirroring_);
+        pnApp->SetVisible(view.Kind == TPanelKind::Application);
+        if (view.Kind == TPanelKind::Application) eApp->SetText(view.AppName);
+        pnOpt->SetVisible(view.Kind == TPanelKind::Template);
+        leCaption->SetText(view.Caption);
+        mTemple->SetText(view.MemoText);
+        seRow->SetValue(view.Row);
+        seCol->SetValue(view.Column);
+        mTemple->SetSelStart(view.Caret);
+    }
+    ShowNodeText(model_.Selected());  // showing may have given a new template its caption
+    UpdateButtons();
+}
+
+void TOptionForm::ShowHotPoint() {
+    const TTmpl* record = model_.Record(model_.Selected());
+    if (!record) return;
+    TMirrorScope mirror(mirroring_);
+    seCol->SetValue(record->PointX);
+    seRow->SetValue(record->PointY);
+}
+
+// ---- the file ----
+
+void TOptionForm::LoadTree(const std::string& folder) {
+    model_.Load(xml1, folder.empty() ? GetTemplateFilePath() : MakeTemplateFilePath(folder));
+    ShowTree();
+    ShowPanels();
+}
+
+// The folder as last stored, not the text in deIDE: that is stored only after this.
+void TOptionForm::SaveTree() { model_.Save(GetTemplateFilePath()); }
+
+// ---- events ----
 
 void TOptionForm::UpdateButtons() {
-    TTreeNode* node = TreeView1->Selected();
-    bool enabled = node && node->Text() != kCommonGroup;
+    bool enabled = model_.CanDelete();
     bDelete->SetEnabled(enabled);
     eApp->SetEnabled(enabled);
 }
 
-void TOptionForm::SpeedButton1Click() {
-    ++AppCounter;
-    TreeView1->Add(nullptr, "Приложение " + IntToStr(AppCounter));
-}
+void TOptionForm::SpeedButton1Click() { ShowNode(model_.AddApplication()); }
 
 void TOptionForm::SpeedButton2Click() {
-    TTreeNode* selected = TreeView1->Selected();
-    if (!selected) return;
-    TTreeNode* parent = selected;
-    std::string name;
-    if (selected->Level() == 0) {
-        name = std::string(kDefaultTemplateCaption) + " " + IntToStr(selected->Count() + 1);
-    } else {
-        // Counts the selected template's own children: always none, so always 1.
-        parent = selected->Parent();
-        name = kDefaultTemplateCaption + IntToStr(selected->Count() + 1);
-    }
-    TTreeNode* node = TreeView1->AddChild(parent, name);
-    parent->Expand();
-    auto record = std::make_shared<TTmpl>();
-    record->TemplateText = name;
-    record->Application = parent->Text();
-    node->Data = record;
-    TreeView1Change();
+    TNodeId added = model_.AddTemplate();
+    if (added == kNoNode) return;
+    ShowNode(added);
+    NodeOf(model_.ParentOf(added))->Expand();
+    ShowPanels();
 }
 
 void TOptionForm::bDeleteClick() {
-    TTreeNode* node = TreeView1->Selected();
-    if (!node || node->Text() == kCommonGroup) return;
-    node->Delete();
-    UpdateButtons();
+    TNodeId deleted = model_.DeleteSelected();
+    if (deleted == kNoNode) return;
+    {
+        TMirrorScope mirror(mirroring_);
+        NodeOf(deleted)->Delete();
+        ForgetDeletedNodes();
+    }
+    ShowSelection();
+    ShowPanels();
 }
 
 void TOptionForm::TreeView1Change() {
-    UpdateButtons();
-    if (Refreshing) return;
-    TTreeNode* node = TreeView1->Selected();
-    bool app = node && node->Level() == 0;
-    pnApp->SetVisible(app);
-    if (app) eApp->SetText(node->Text());
-    pnOpt->SetVisible(node && node->Level() == 1);
-    Refreshing = true;
-    struct Reset {
-        ~Reset() { Refreshing = false; }
-    } reset;
-    TTmpl* record = node ? node->DataAs<TTmpl>() : nullptr;
-    if (!record) {
-        leCaption->SetText("");
-        mTemple->SetText("");
-        seRow->SetValue(0);
-        seCol->SetValue(0);
-        return;
-    }
-    // Each assignment runs its control's change handler, which writes back into the record.
-    leCaption->SetText(node->Text());
-    mTemple->SetText(record->TemplateText);
-    seRow->SetValue(record->PointY);
-    seCol->SetValue(record->PointX);
-    int offset = HotPointMarkOffset(mTemple->Text(), record->PointX, record->PointY);
-    mTemple->SetCaretPos(record->PointX - 1, record->PointY - 1);
-    if (offset >= 0) mTemple->SetSelText("*");
+    if (mirroring_) return;
+    model_.Select(IdOf(TreeView1->Selected()));
+    ShowPanels();
 }
 
 void TOptionForm::mTempleChange(TControl& sender) {
-    TTreeNode* node = TreeView1->Selected();
-    TTmpl* record = node ? node->DataAs<TTmpl>() : nullptr;
-    if (!record) return;
+    if (mirroring_) return;
+    TNodeId selected = model_.Selected();
     switch (sender.Tag) {
         case 1:
-            record->MenuCaption = leCaption->Text();
-            node->SetText(leCaption->Text());
+            if (model_.EditCaption(leCaption->Text())) ShowNodeText(selected);
             break;
-        case 3: {
-            std::string stripped = StripHotPointMark(mTemple->Text(), record->PointX, record->PointY);
-            std::string caption = leCaption->Text();
-            // The caption follows the text until the user types a caption of his own.
-            if (caption == kDefaultTemplateCaption || caption == FlattenCaption(record->TemplateText))
-                leCaption->SetText(FlattenCaption(stripped));
-            record->TemplateText = stripped;
+        case 3:
+            if (model_.EditText(mTemple->Text())) {
+                TMirrorScope mirror(mirroring_);
+                leCaption->SetText(model_.TextOf(selected));
+                ShowNodeText(selected);
+            }
             break;
-        }
         case 5:
-            record->PointX = seCol->Value();
+            model_.EditHotPointColumn(seCol->Value());
             break;
         case 6:
-            record->PointY = seRow->Value();
+            model_.EditHotPointRow(seRow->Value());
             break;
         default:
             break;
@@ -262,37 +283,32 @@ void TOptionForm::mTempleChange(TControl& sender) {
 
 void TOptionForm::mTempleClick() {
     if (GetKeyState(VK_CONTROL) >= 0) return;
-    POINT caret = mTemple->CaretPos();
-    seCol->SetValue(caret.x + 1);
-    seRow->SetValue(caret.y + 1);
+    if (model_.SetHotPointAtCaret(mTemple->SelStart())) ShowHotPoint();
 }
 
 void TOptionForm::eAppChange() {
-    if (TTreeNode* node = TreeView1->Selected()) node->SetText(eApp->Text());
+    if (!mirroring_ && model_.RenameApplication(eApp->Text())) ShowNodeText(model_.Selected());
 }
 
 void TOptionForm::eAppKeyPress(char& key) {
-    TTreeNode* node = TreeView1->Selected();
-    if (node && node->Text() == kCommonGroup) key = 0;
+    if (!model_.AcceptsApplicationKey()) key = 0;
 }
 
-void TOptionForm::TreeView1DragOver(int, int, bool& accept) {
-    TTreeNode* node = TreeView1->Selected();
-    accept = node && node->Level() == 1;
-}
+void TOptionForm::TreeView1DragOver(int, int, bool& accept) { accept = model_.CanDrag(); }
 
 void TOptionForm::TreeView1DragDrop(int x, int y) { DropOn(TreeView1->GetNodeAt(x, y)); }
 
 void TOptionForm::DropOn(TTreeNode* target) {
-    TTreeNode* source = TreeView1->Selected();
-    if (!target || !source || source->Level() != 1 || target == source) return;
-    if (target->Level() == 0) {
-        source->MoveTo(target, win::TNodeAttachMode::naAddChildFirst);
-        target->Expand();
-    } else {
-        source->MoveTo(target, win::TNodeAttachMode::naInsert);
-        target->Parent()->Expand();
-    }
+    TNodeId moved = model_.Selected();
+    TNodeId receiver = model_.Drop(IdOf(target));
+    if (receiver == kNoNode) return;
+    TMirrorScope mirror(mirroring_);
+    TTreeNode* node = NodeOf(moved);
+    if (TTreeNode* next = NodeOf(model_.NextSibling(moved)))
+        node->MoveTo(next, win::TNodeAttachMode::naInsert);
+    else
+        node->MoveTo(NodeOf(receiver), win::TNodeAttachMode::naAddChild);
+    NodeOf(receiver)->Expand();
 }
 
 void TOptionForm::Button1Click() { LoadTree(deIDE->Text()); }

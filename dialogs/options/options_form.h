@@ -1,17 +1,20 @@
 // The options dialog: the template file as a tree of applications and
 // templates, their editors, and the three settings kept by the form storage.
 // Created for one opening; on OK it writes hot.ini (after a backup rename) and
-// stores the settings.
+// stores the settings. What it edits lives in a TOptionsModel; the form shows
+// the model and hands each control event to it.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "components/edits/edits.h"
 #include "components/formstore/formstore.h"
 #include "components/xml/simple_xml.h"
-#include "engine/store/template.h"
+#include "engine/options/options_model.h"
+#include "engine/settings/settings.h"
 #include "framework/controls/form.h"
 #include "framework/controls/treeview.h"
 
@@ -19,21 +22,23 @@ namespace quillan {
 
 using TSetTrayHint = std::function<void(const std::string&)>;
 
-// Unit-level state: numbers new application nodes (0 again whenever the dialog
-// closes), and the guard that keeps a panel refresh from re-entering itself.
-extern int AppCounter;
-extern bool Refreshing;
-
 class TOptionForm : public win::TForm {
 public:
     // focusCurrentApp / currentApp: the main form's state at the opening;
     // setTrayHint receives the new tray hint after a confirmed close.
+    // Raises std::logic_error when a stored setting names no control of the form.
     TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayHint setTrayHint, HWND owner = nullptr);
     ~TOptionForm() override;
-    std::string ClassName() const override { return "TOptionForm"; }
+    std::string ClassName() const override { return kSettingsSection; }
 
     // Shows a save failure to the user (a message box by default; tests capture it).
     std::function<void(const std::string&)> OnSaveError;
+
+    // What the dialog edits.
+    TOptionsModel& Model() { return model_; }
+    // The tree node that shows a model node; nullptr when none does.
+    win::TTreeNode* NodeOf(TNodeId id) const;
+    TNodeId IdOf(const win::TTreeNode* node) const;
 
     // Reads hot.ini from folder (the stored location when empty) into the tree;
     // raises the reader's error and leaves the tree as it was on failure.
@@ -81,15 +86,31 @@ protected:
     void FormResize() override;
 
 private:
+    // options_layout.cpp
     void CreateControls();
     void CreateTemplatePanel();
     void CreateSettings();
-    void WireEvents();
-    void FormCreate();
-    void FocusOnCurrentApp();
+    void NameControls();
     void Layout();
     void LayoutTemplatePanel(int width, int height);
 
+    void WireEvents();
+    void CreateFormStore();
+    void FormCreate();
+    void FocusOnCurrentApp();
+
+    // Mirroring the model; the controls' own events are not edits meanwhile.
+    void ShowTree();
+    win::TTreeNode* ShowNode(TNodeId id);
+    void ShowNodeText(TNodeId id);
+    void ShowSelection();
+    void ShowPanels();
+    void ShowHotPoint();
+    void ForgetDeletedNodes();
+
+    TOptionsModel model_;
+    std::unordered_map<TNodeId, win::TTreeNode*> nodes_;
+    int mirroring_ = 0;
     bool focusCurrentApp_;
     std::string currentApp_;
     TSetTrayHint setTrayHint_;

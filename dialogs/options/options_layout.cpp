@@ -1,27 +1,47 @@
 // The options dialog's controls and their places. Sizes are 96-DPI pixels
-// scaled to the screen, so the dialog reads the same at any DPI.
+// scaled to the screen, and captions are measured in the dialog's font, so that
+// every control stays visible and whole from the minimum size up, at any DPI.
 #include "dialogs/options/options_form.h"
+
+#include <algorithm>
+
+#include "framework/win/handle.h"
+#include "framework/win/text.h"
 
 namespace quillan {
 namespace {
 
-constexpr int kMargin = 8;
+constexpr int kMargin = 6;
+constexpr int kGap = 4;
 constexpr int kToolHeight = 24;
-constexpr int kTreeWidth = 200;
-constexpr int kStripHeight = 41;     // Panel1
-constexpr int kSettingsHeight = 92;  // deIDE, cbHot, cbRestoreClpbrd
-constexpr int kLabelHeight = 14;
+constexpr int kToolPadding = 12;
 constexpr int kEditHeight = 21;
-constexpr int kButtonWidth = 88;
+constexpr int kCheckHeight = 17;
+constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 25;
-constexpr int kGroupHeight = 52;
+constexpr int kSpinWidth = 56;
+constexpr int kTreeMinWidth = 110;
+constexpr int kMemoMinHeight = 24;
+
+// The extent of text in the control's font.
+SIZE TextExtent(const win::TControl& control, const std::string& text) {
+    win::WindowDC dc(control.Handle());
+    auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(control.Handle(), WM_GETFONT, 0, 0));
+    win::SelectObjectScope select(dc.get(), font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    std::wstring wide = win::Wide(text);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+    return size;
+}
+
+int TextWidth(const win::TControl& control) { return TextExtent(control, control.Text()).cx; }
 
 }  // namespace
 
 void TOptionForm::CreateControls() {
     TreeView1 = std::make_unique<win::TTreeView>(hwnd_);
-    SpeedButton1 = std::make_unique<win::TToolButton>(hwnd_, "+ Прилож.");
-    SpeedButton2 = std::make_unique<win::TToolButton>(hwnd_, "+ Шаблон");
+    SpeedButton1 = std::make_unique<win::TToolButton>(hwnd_, "+ Прил.");
+    SpeedButton2 = std::make_unique<win::TToolButton>(hwnd_, "+ Шабл.");
     bDelete = std::make_unique<win::TToolButton>(hwnd_, "Удалить");
     SpeedButton1->SetHint("Добавить приложение");
     SpeedButton2->SetHint("Добавить шаблон");
@@ -41,7 +61,10 @@ void TOptionForm::CreateControls() {
     bCancel = std::make_unique<win::TButton>(Panel1->Handle(), "Отменить");
     bCancel->ModalResult = win::mrCancel;
     bCancel->Cancel = true;
+    NameControls();
+}
 
+void TOptionForm::NameControls() {
     struct Named {
         win::TControl* control;
         const char* name;
@@ -59,9 +82,10 @@ void TOptionForm::CreateControls() {
         {seRow.get(), "seRow"},
         {seCol.get(), "seCol"},
         {gbHotPoint.get(), "GroupBox1"},
-        {deIDE.get(), "deIDE"},
-        {cbHot.get(), "cbHot"},
-        {cbRestoreClpbrd.get(), "cbRestoreClpbrd"},
+        // The stored settings' controls are named by the one table the engine reads by.
+        {deIDE.get(), kStoredSettings[stFolder].Control},
+        {cbHot.get(), kStoredSettings[stHotKey].Control},
+        {cbRestoreClpbrd.get(), kStoredSettings[stRestoreClipboard].Control},
         {Button1.get(), "Button1"},
         {bOK.get(), "bOK"},
         {bCancel.get(), "bCancel"},
@@ -78,6 +102,7 @@ void TOptionForm::CreateTemplatePanel() {
     HWND panel = pnOpt->Handle();
     leCaption = std::make_unique<win::TLabeledEdit>(panel, "Описание");
     leCaption->Tag = 1;
+    leCaption->LabelSpacing = 2;
     lTemple = std::make_unique<win::TLabel>(panel, "Шаблон");
     mTemple = std::make_unique<win::TMemo>(panel);
     mTemple->Tag = 3;
@@ -103,72 +128,108 @@ void TOptionForm::CreateSettings() {
 }
 
 void TOptionForm::FormResize() {
-    if (bCancel) Layout();
+    if (!bCancel) return;
+    Layout();
+    // The memo wraps its lines anew at its new width: keep the caret in sight.
+    SendMessageW(mTemple->Handle(), EM_SCROLLCARET, 0, 0);
 }
 
+// From the bottom up: the button strip, the settings (each label beside its
+// control, the check box on a row of its own), then the tree with its tool
+// buttons on the left and the panels on the right, sharing the width.
 void TOptionForm::Layout() {
     RECT client;
     GetClientRect(hwnd_, &client);
     const int w = client.right;
     const int h = client.bottom;
     const int m = Scale(kMargin);
+    const int g = Scale(kGap);
+    const int eh = Scale(kEditHeight);
+    const int lh = TextExtent(*lFolder, "Ag").cy;
 
-    // Bottom: the button strip.
-    const int stripTop = h - Scale(kStripHeight);
-    Panel1->SetBounds(0, stripTop, w, Scale(kStripHeight));
-    const int by = Scale(8);
-    const int bw = Scale(kButtonWidth);
     const int bh = Scale(kButtonHeight);
-    Button1->SetBounds(m, by, bw, bh);
-    bCancel->SetBounds(w - m - bw, by, bw, bh);
-    bOK->SetBounds(w - 2 * m - 2 * bw + Scale(4), by, bw, bh);
+    const int stripHeight = bh + 2 * g;
+    const int stripTop = h - stripHeight;
+    Panel1->SetBounds(0, stripTop, w, stripHeight);
+    auto buttonWidth = [&](const win::TButton& b) { return std::max(Scale(kButtonWidth), TextWidth(b) + Scale(16)); };
+    Button1->SetBounds(m, g, buttonWidth(*Button1), bh);
+    const int cancelWidth = buttonWidth(*bCancel);
+    bCancel->SetBounds(w - m - cancelWidth, g, cancelWidth, bh);
+    const int okWidth = buttonWidth(*bOK);
+    bOK->SetBounds(w - m - cancelWidth - g - okWidth, g, okWidth, bh);
 
-    // Above it: the settings, across the whole width.
-    const int st = stripTop - Scale(kSettingsHeight);
-    lFolder->SetBounds(m, st + Scale(4), w - 2 * m, Scale(kLabelHeight));
-    deIDE->SetBounds(m, st + Scale(20), w - 2 * m, Scale(kEditHeight));
-    lHot->SetBounds(m, st + Scale(48), Scale(150), Scale(kLabelHeight));
-    cbHot->SetBounds(m, st + Scale(64), Scale(150), Scale(120));
-    const int checkX = m + Scale(150) + m;
-    cbRestoreClpbrd->SetBounds(checkX, st + Scale(66), w - checkX - m, Scale(18));
+    const int checkTop = stripTop - Scale(kCheckHeight) - g;
+    cbRestoreClpbrd->SetBounds(m, checkTop, w - 2 * m, Scale(kCheckHeight));
+    const int hotTop = checkTop - g - eh;
+    const int hotLabelWidth = TextWidth(*lHot);
+    lHot->SetBounds(m, hotTop + (eh - lh) / 2, hotLabelWidth, lh);
+    const int comboX = m + hotLabelWidth + g;
+    cbHot->SetBounds(comboX, hotTop, std::min(Scale(130), w - m - comboX), Scale(120));
+    const int folderTop = hotTop - g - eh;
+    const int folderLabelWidth = TextWidth(*lFolder);
+    lFolder->SetBounds(m, folderTop + (eh - lh) / 2, folderLabelWidth, lh);
+    const int folderX = m + folderLabelWidth + g;
+    deIDE->SetBounds(folderX, folderTop, w - m - folderX, eh);
+    const int areaBottom = folderTop - g;
 
-    // Top: the tree with its tool strip on the left, the panels on the right.
-    const int toolTop = m;
-    const int tw = Scale(kTreeWidth);
-    const int toolWidth = (tw - 2 * Scale(2)) / 3;
-    SpeedButton1->SetBounds(m, toolTop, toolWidth, Scale(kToolHeight));
-    SpeedButton2->SetBounds(m + toolWidth + Scale(2), toolTop, toolWidth, Scale(kToolHeight));
-    bDelete->SetBounds(m + 2 * (toolWidth + Scale(2)), toolTop, toolWidth, Scale(kToolHeight));
-    const int treeTop = toolTop + Scale(kToolHeight) + Scale(4);
-    const int areaBottom = st - Scale(2);
-    TreeView1->SetBounds(m, treeTop, tw, areaBottom - treeTop);
+    // The tree is at least as wide as its tool buttons, the panel as its hot-point
+    // group; beyond that the tree takes two fifths.
+    const int available = w - 3 * m;
+    const int toolGap = Scale(2);
+    const int toolText[3] = {TextWidth(*SpeedButton1), TextWidth(*SpeedButton2), TextWidth(*bDelete)};
+    const int toolRow = toolText[0] + toolText[1] + toolText[2] + 3 * Scale(kToolPadding) + 2 * toolGap;
+    const int treeMin = std::max(Scale(kTreeMinWidth), toolRow);
+    const int groupMin = 2 * Scale(8) + std::max(Scale(kSpinWidth), TextWidth(*lRow)) +
+                         std::max(Scale(kSpinWidth), TextWidth(*lCol)) + Scale(12);
+    const int treeWidth = std::clamp(available * 2 / 5, treeMin, std::max(treeMin, available - groupMin));
+    const int extra = (treeWidth - toolRow) / 3;
+    int toolX = m;
+    win::TToolButton* tools[3] = {SpeedButton1.get(), SpeedButton2.get(), bDelete.get()};
+    for (int i = 0; i < 3; ++i) {
+        // The last button takes what rounding left, so the row ends with the tree.
+        int width = i < 2 ? toolText[i] + Scale(kToolPadding) + extra : m + treeWidth - toolX;
+        tools[i]->SetBounds(toolX, m, width, Scale(kToolHeight));
+        toolX += width + toolGap;
+    }
+    const int treeTop = m + Scale(kToolHeight) + Scale(3);
+    TreeView1->SetBounds(m, treeTop, treeWidth, areaBottom - treeTop);
 
-    const int px = m + tw + m;
+    const int px = m + treeWidth + m;
     const int pw = w - px - m;
-    const int ph = areaBottom - toolTop;
-    pnApp->SetBounds(px, toolTop, pw, ph);
-    lApp->SetBounds(0, 0, pw, 2 * Scale(kLabelHeight));
-    eApp->SetBounds(0, 2 * Scale(kLabelHeight) + Scale(4), pw, Scale(kEditHeight));
-    pnOpt->SetBounds(px, toolTop, pw, ph);
+    const int ph = areaBottom - m;
+    pnApp->SetBounds(px, m, pw, ph);
+    lApp->SetBounds(0, 0, pw, 2 * lh);
+    eApp->SetBounds(0, 2 * lh + g, pw, eh);
+    pnOpt->SetBounds(px, m, pw, ph);
     LayoutTemplatePanel(pw, ph);
 }
 
 void TOptionForm::LayoutTemplatePanel(int width, int height) {
-    const int lh = Scale(kLabelHeight);
-    leCaption->SetBounds(0, lh + Scale(3), width, Scale(kEditHeight));
-    const int memoLabelTop = lh + Scale(3) + Scale(kEditHeight) + Scale(6);
+    const int g = Scale(kGap);
+    const int eh = Scale(kEditHeight);
+    const int lh = TextExtent(*lTemple, "Ag").cy;
+    const int captionTop = lh + leCaption->LabelSpacing;
+    leCaption->SetBounds(0, captionTop, width, eh);
+    const int memoLabelTop = captionTop + eh + g;
     lTemple->SetBounds(0, memoLabelTop, width, lh);
-    const int memoTop = memoLabelTop + lh + Scale(3);
-    const int groupTop = height - Scale(kGroupHeight);
-    mTemple->SetBounds(0, memoTop, width, groupTop - Scale(4) - memoTop);
-    gbHotPoint->SetBounds(0, groupTop, width, Scale(kGroupHeight));
-    const int rowY = Scale(20);
-    const int labelY = rowY + Scale(3);
-    const int spinW = Scale(56);
-    lRow->SetBounds(Scale(8), labelY, Scale(44), lh);
-    seRow->SetBounds(Scale(54), rowY, spinW, Scale(kEditHeight));
-    lCol->SetBounds(Scale(54) + spinW + Scale(14), labelY, Scale(44), lh);
-    seCol->SetBounds(Scale(54) + spinW + Scale(60), rowY, spinW, Scale(kEditHeight));
+    const int memoTop = memoLabelTop + lh + Scale(2);
+    const int groupHeight = Scale(15) + lh + Scale(2) + eh + Scale(7);
+    const int groupTop = std::max(height - groupHeight, memoTop + Scale(kMemoMinHeight) + g);
+    mTemple->SetBounds(0, memoTop, width, groupTop - g - memoTop);
+    gbHotPoint->SetBounds(0, groupTop, width, groupHeight);
+
+    // Each label above its spin edit: the group stays narrow enough for the panel's
+    // smallest width.
+    const int labelTop = Scale(15);
+    const int spinTop = labelTop + lh + Scale(2);
+    const int rowWidth = std::max(Scale(kSpinWidth), TextWidth(*lRow));
+    const int colWidth = std::max(Scale(kSpinWidth), TextWidth(*lCol));
+    const int rowX = Scale(8);
+    const int colX = rowX + rowWidth + Scale(12);
+    lRow->SetBounds(rowX, labelTop, rowWidth, lh);
+    seRow->SetBounds(rowX, spinTop, rowWidth, eh);
+    lCol->SetBounds(colX, labelTop, colWidth, lh);
+    seCol->SetBounds(colX, spinTop, colWidth, eh);
 }
 
 }  // namespace quillan

@@ -25,13 +25,17 @@ void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::str
 
 // The options dialog's working copy: applications in tree order, each owning its
 // template records. NodeText is what the tree shows ("999" until a MenuCaption).
+// Id names a node for as long as the dialog's model keeps it (0: not numbered yet;
+// the loader leaves it so).
 struct TDialogTemplate {
     std::string NodeText;
     std::unique_ptr<TTmpl> Record;
+    int Id = 0;
 };
 struct TDialogApp {
     std::string Name;
     std::vector<TDialogTemplate> Templates;
+    int Id = 0;
 };
 using TDialogTree = std::vector<TDialogApp>;
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "framework/controls/form.h"
 #include "framework/core/convert.h"
 #include "framework/hints/hints.h"
@@ -164,27 +166,31 @@ TMemo::TMemo(HWND parent) {
            parent);
 }
 
-POINT TMemo::CaretPos() const {
+namespace {
+
+std::wstring WideText(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+// The control counts UTF-16 units and the program Windows-1251 characters; they
+// differ only where a surrogate pair makes one "?", so the prefix is converted.
+int TMemo::SelStart() const {
     DWORD start = 0;
     SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    LRESULT line = SendMessageW(hwnd_, EM_LINEFROMCHAR, start, 0);
-    LRESULT lineStart = SendMessageW(hwnd_, EM_LINEINDEX, line, 0);
-    return POINT{static_cast<LONG>(start - lineStart), static_cast<LONG>(line)};
+    std::wstring text = WideText(hwnd_);
+    return static_cast<int>(Narrow(std::wstring_view(text).substr(0, start)).size());
 }
 
-void TMemo::SetCaretPos(int column, int line) {
-    // Clamped into the text: a line below the last goes to the end, a column
-    // right of the line's end to that end.
-    LRESULT lineStart = SendMessageW(hwnd_, EM_LINEINDEX, line > 0 ? line : 0, 0);
-    if (lineStart < 0) lineStart = GetWindowTextLengthW(hwnd_);
-    LRESULT length = SendMessageW(hwnd_, EM_LINELENGTH, static_cast<WPARAM>(lineStart), 0);
-    LRESULT pos = lineStart + (column > 0 ? (column < length ? column : length) : 0);
-    SendMessageW(hwnd_, EM_SETSEL, pos, pos);
+void TMemo::SetSelStart(int offset) {
+    std::string text = Narrow(WideText(hwnd_));
+    size_t at = std::min(static_cast<size_t>(offset > 0 ? offset : 0), text.size());
+    WPARAM pos = Wide(std::string_view(text).substr(0, at)).size();
+    SendMessageW(hwnd_, EM_SETSEL, pos, static_cast<LPARAM>(pos));
     SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
-}
-
-void TMemo::SetSelText(const std::string& text) {
-    SendMessageW(hwnd_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
 bool TMemo::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -104,11 +104,11 @@ public:
     explicit TMemo(HWND parent);
     TNotifyEvent OnClick;
     bool WantsKey(WPARAM key) const override { return key == VK_RETURN; }
-    // Caret position, 0-based line and column.
-    POINT CaretPos() const;
-    void SetCaretPos(int column, int line);
-    // Replaces the selection (inserts at the caret).
-    void SetSelText(const std::string& text);
+    // The caret as an offset into Text() (Windows-1251 characters). Lines are
+    // left to the caller: the control's own lines are its wrapped screen lines.
+    int SelStart() const;
+    // Puts the caret at an offset into Text() (clamped) and scrolls it into view.
+    void SetSelStart(int offset);
     bool Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 protected:

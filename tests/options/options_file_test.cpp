@@ -33,7 +33,7 @@ TEST_F(OptionsTest, MarkerIsShownButNeverSaved) {
     EXPECT_EQ(form->seCol->Value(), 3);
     EXPECT_EQ(form->seRow->Value(), 2);
     EXPECT_EQ(form->leCaption->Text(), "cap");
-    EXPECT_EQ(Node("cap")->DataAs<TTmpl>()->TemplateText, "ab\r\ncdef");
+    EXPECT_EQ(Record("cap")->TemplateText, "ab\r\ncdef");
     PressOK();
     EXPECT_EQ(ReadHot(), original);
     EXPECT_EQ(ReadFileBytes(HotPath() + ".backup"), original);
@@ -98,7 +98,7 @@ TEST_F(OptionsTest, EscapedTextsRoundTrip) {
         << file;
     Open();
     Select("a<b&c");
-    EXPECT_EQ(Node("a<b&c")->DataAs<TTmpl>()->TemplateText, "if (a < b && c > d) \"q\" 'z'");
+    EXPECT_EQ(Record("a<b&c")->TemplateText, "if (a < b && c > d) \"q\" 'z'");
 }
 
 TEST_F(OptionsTest, DefaultHotPointIsWrittenButNotKept) {
@@ -108,7 +108,7 @@ TEST_F(OptionsTest, DefaultHotPointIsWrittenButNotKept) {
     form->SpeedButton2Click();
     Select("//Шаблон 1");
     form->mTemple->SetText("line1\r\n\r\nline3");
-    TTmpl* record = Node("line1..line3")->DataAs<TTmpl>();
+    TTmpl* record = Record("line1..line3");
     PressOK();
     EXPECT_NE(ReadHot().find("<TemplateText>line1\r\n\r\nline3</TemplateText>\r\n    <PointX>6</PointX>\r\n"
                              "    <PointY>2</PointY>"),

@@ -14,6 +14,7 @@
 #include "framework/win/application.h"
 #include "framework/win/text.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/pump.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillan::test {
@@ -35,6 +36,25 @@ inline std::string AppBlock(const std::string& app, const std::vector<TplSpec>& 
 }
 inline std::string HotFile(const std::string& blocks) { return kHeader + blocks + "</HOT>\r\n"; }
 
+// Ctrl down or up as this thread sees it: the synthesised key first; when it does
+// not arrive (another process of the Wine server holds the input) the thread's
+// key state is set directly, which is what the click handler reads.
+inline void SetCtrl(bool down) {
+    keybd_event(VK_CONTROL, 0, down ? 0 : KEYEVENTF_KEYUP, 0);
+    // The synthesised key reaches this thread's key state through the queue.
+    if (PumpUntil([down] { return (GetKeyState(VK_CONTROL) < 0) == down; }, 1000)) return;
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+// A click at a point of the memo's client area (the caret goes there).
+inline void ClickMemo(HWND memo, int x = 2, int y = 2) {
+    SendMessageW(memo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(memo, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
 class OptionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,7 +64,6 @@ protected:
     void TearDown() override {
         form.reset();
         win::Application().OnException = nullptr;
-        AppCounter = 0;
     }
 
     std::wstring SettingsKey() const { return win::Wide(GetSettingsKeyPath().substr(1)); }
@@ -80,6 +99,8 @@ protected:
             if (form->TreeView1->Item(i)->Text() == text) return form->TreeView1->Item(i);
         return nullptr;
     }
+    // The record shown by the tree node of that text.
+    TTmpl* Record(const std::string& text) const { return form->Model().Record(form->IdOf(Node(text))); }
     // Node texts in index order, templates indented by one blank.
     std::vector<std::string> TreeTexts() const {
         std::vector<std::string> out;

@@ -1,7 +1,6 @@
 // The options dialog's tree and editors, driven through their messages and handlers.
 #include "framework/hints/hints.h"
 #include "tests/options/options_support.h"
-#include "tests/support/pump.h"
 
 namespace quillan::test {
 namespace {
@@ -19,7 +18,7 @@ TEST_F(OptionsTest, FocusCurrentAppSelectsTheMatchingNode) {
     EXPECT_TRUE(selected->Expanded());
     EXPECT_TRUE(form->pnApp->Visible());
     EXPECT_EQ(form->eApp->Text(), "b.exe");
-    EXPECT_EQ(AppCounter, 0);
+    EXPECT_EQ(form->Model().ApplicationCounter(), 0);
     EXPECT_EQ(form->TreeView1->Count(), 6);
 }
 
@@ -30,38 +29,20 @@ TEST_F(OptionsTest, FocusCurrentAppAddsAMissingNodeAndCountsIt) {
     ASSERT_NE(selected, nullptr);
     EXPECT_EQ(selected->Text(), "calc.exe");
     EXPECT_EQ(selected->AbsoluteIndex(), form->TreeView1->Count() - 1);
-    EXPECT_EQ(AppCounter, 1);
+    EXPECT_EQ(form->Model().ApplicationCounter(), 1);
     form->SpeedButton1Click();
     EXPECT_EQ(TreeTexts().back(), "Приложение 2");
     // Not selected: the new application stays unselected.
     EXPECT_EQ(form->TreeView1->Selected()->Text(), "calc.exe");
     PressCancel();
     EXPECT_EQ(form->ModalResult, win::mrCancel);
-    EXPECT_EQ(AppCounter, 0);
+    EXPECT_EQ(form->Model().ApplicationCounter(), 0);
     EXPECT_EQ(ReadHot(), kTwoApps);
     EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "<absent>");
     EXPECT_TRUE(hints.empty());
 }
 
-// Ctrl down or up as this thread sees it: the synthesised key first; when it does
-// not arrive (another process of the Wine server holds the input) the thread's
-// key state is set directly, which is what the click handler reads.
-void SetCtrl(bool down) {
-    keybd_event(VK_CONTROL, 0, down ? 0 : KEYEVENTF_KEYUP, 0);
-    // The synthesised key reaches this thread's key state through the queue.
-    if (PumpUntil([down] { return (GetKeyState(VK_CONTROL) < 0) == down; }, 1000)) return;
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
-void ClickMemo(HWND memo) {
-    SendMessageW(memo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    SendMessageW(memo, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-}
-
-TEST_F(OptionsTest, CtrlClickSetsTheHotPointAndTheOldMarkerStays) {
+TEST_F(OptionsTest, CtrlClickSetsTheHotPointAndTheOldMarkerIsNeverStored) {
     WriteHot(HotFile(AppBlock("Общие", {{"cap", "ab\r\ncdef", 3, 2}})));
     Open();
     Select("cap");
@@ -76,14 +57,15 @@ TEST_F(OptionsTest, CtrlClickSetsTheHotPointAndTheOldMarkerStays) {
     SetCtrl(false);
     EXPECT_EQ(form->seCol->Value(), 1);
     EXPECT_EQ(form->seRow->Value(), 1);
-    TTmpl* record = Node("cap")->DataAs<TTmpl>();
+    TTmpl* record = Record("cap");
     EXPECT_EQ(record->PointX, 1);
     EXPECT_EQ(record->PointY, 1);
     EXPECT_EQ(form->mTemple->Text(), "ab\r\ncd*ef");
 
-    // Editing now keeps the old marker as an ordinary character.
+    // The old marker stays in the memo where it was, and out of the text.
     SendMessageW(memo, WM_CHAR, L'x', 1);
-    EXPECT_EQ(record->TemplateText, "xab\r\ncd*ef");
+    EXPECT_EQ(form->mTemple->Text(), "xab\r\ncd*ef");
+    EXPECT_EQ(record->TemplateText, "xab\r\ncdef");
     EXPECT_EQ(form->leCaption->Text(), "cap");
 }
 
@@ -96,7 +78,7 @@ TEST_F(OptionsTest, CaptionFollowsTheTextUntilTypedOtherwise) {
     Select("t");
     form->SpeedButton2Click();  // a template selected: "//Шаблон" + its own child count + 1
     EXPECT_EQ(TreeTexts().back(), " //Шаблон1");
-    TTmpl* record = Node("//Шаблон1")->DataAs<TTmpl>();
+    TTmpl* record = Record("//Шаблон1");
     EXPECT_EQ(record->MenuCaption, "//Шаблон");
     EXPECT_EQ(record->Application, "Общие");
     EXPECT_EQ(record->TemplateText, "//Шаблон1");

@@ -1,0 +1,205 @@
+// The tree of the options dialog and its commands.
+#include "engine/options/options_model.h"
+
+#include <utility>
+
+#include "engine/store/template_file.h"
+
+namespace quillan {
+namespace {
+
+constexpr const char* kNewApplication = "Приложение ";
+
+}  // namespace
+
+TOptionsModel::TOptionsModel() { tree_.push_back({kCommonGroup, {}, nextId_++}); }
+
+// ---- the tree ----
+
+TOptionsModel::TPlace TOptionsModel::Locate(TNodeId id) const {
+    if (id == kNoNode) return {};
+    for (size_t a = 0; a < tree_.size(); ++a) {
+        if (tree_[a].Id == id) return {static_cast<int>(a), -1};
+        const auto& templates = tree_[a].Templates;
+        for (size_t t = 0; t < templates.size(); ++t)
+            if (templates[t].Id == id) return {static_cast<int>(a), static_cast<int>(t)};
+    }
+    return {};
+}
+
+TDialogTemplate* TOptionsModel::TemplateOf(TNodeId id) {
+    TPlace place = Locate(id);
+    if (place.App < 0 || place.Template < 0) return nullptr;
+    return &tree_[static_cast<size_t>(place.App)].Templates[static_cast<size_t>(place.Template)];
+}
+
+std::vector<TNodeId> TOptionsModel::Nodes() const {
+    std::vector<TNodeId> nodes;
+    for (const TDialogApp& app : tree_) {
+        nodes.push_back(app.Id);
+        for (const TDialogTemplate& t : app.Templates) nodes.push_back(t.Id);
+    }
+    return nodes;
+}
+
+bool TOptionsModel::Exists(TNodeId id) const { return Locate(id).App >= 0; }
+
+bool TOptionsModel::IsApplication(TNodeId id) const {
+    TPlace place = Locate(id);
+    return place.App >= 0 && place.Template < 0;
+}
+
+TNodeId TOptionsModel::ParentOf(TNodeId id) const {
+    TPlace place = Locate(id);
+    return place.Template >= 0 ? tree_[static_cast<size_t>(place.App)].Id : kNoNode;
+}
+
+int TOptionsModel::IndexOf(TNodeId id) const {
+    TPlace place = Locate(id);
+    return place.Template >= 0 ? place.Template : place.App;
+}
+
+TNodeId TOptionsModel::NextSibling(TNodeId id) const {
+    TPlace place = Locate(id);
+    if (place.App < 0) return kNoNode;
+    if (place.Template < 0) {
+        auto next = static_cast<size_t>(place.App) + 1;
+        return next < tree_.size() ? tree_[next].Id : kNoNode;
+    }
+    const auto& templates = tree_[static_cast<size_t>(place.App)].Templates;
+    auto next = static_cast<size_t>(place.Template) + 1;
+    return next < templates.size() ? templates[next].Id : kNoNode;
+}
+
+std::string TOptionsModel::TextOf(TNodeId id) const {
+    TPlace place = Locate(id);
+    if (place.App < 0) return {};
+    const TDialogApp& app = tree_[static_cast<size_t>(place.App)];
+    return place.Template < 0 ? app.Name : app.Templates[static_cast<size_t>(place.Template)].NodeText;
+}
+
+TTmpl* TOptionsModel::Record(TNodeId id) {
+    TDialogTemplate* t = TemplateOf(id);
+    return t ? t->Record.get() : nullptr;
+}
+
+const TTmpl* TOptionsModel::Record(TNodeId id) const { return const_cast<TOptionsModel*>(this)->Record(id); }
+
+TNodeId TOptionsModel::Find(const std::string& text) const {
+    for (TNodeId id : Nodes())
+        if (TextOf(id) == text) return id;
+    return kNoNode;
+}
+
+void TOptionsModel::Select(TNodeId id) {
+    selected_ = Exists(id) ? id : kNoNode;
+    ClearPanel();
+}
+
+// ---- the file ----
+
+void TOptionsModel::Number(TDialogTree& tree) {
+    for (TDialogApp& app : tree) {
+        app.Id = nextId_++;
+        for (TDialogTemplate& t : app.Templates) t.Id = nextId_++;
+    }
+}
+
+void TOptionsModel::Load(TSimpleXML& xml, const std::string& path) {
+    TDialogTree loaded;
+    LoadTree(xml, path, loaded);  // raises before anything here changes
+    Number(loaded);
+    tree_.swap(loaded);
+    Select(kNoNode);
+}
+
+void TOptionsModel::Save(const std::string& path) const { SaveTemplateFile(path, TreeForSaving(tree_)); }
+
+// ---- the commands ----
+
+TNodeId TOptionsModel::AddApplication() {
+    ++appCounter_;
+    tree_.push_back({kNewApplication + std::to_string(appCounter_), {}, nextId_++});
+    return tree_.back().Id;
+}
+
+TNodeId TOptionsModel::AddTemplate() {
+    TPlace place = Locate(selected_);
+    if (place.App < 0) return kNoNode;
+    TDialogApp& app = tree_[static_cast<size_t>(place.App)];
+    // Under an application: "//Шаблон " and its count + 1. Under a template: the
+    // selected template's own children are counted, and templates have none.
+    std::string name = place.Template < 0
+                           ? std::string(kDefaultTemplateCaption) + " " + std::to_string(app.Templates.size() + 1)
+                           : std::string(kDefaultTemplateCaption) + "1";
+    auto record = std::make_unique<TTmpl>();
+    record->TemplateText = name;
+    record->Application = app.Name;
+    app.Templates.push_back({name, std::move(record), nextId_++});
+    return app.Templates.back().Id;
+}
+
+bool TOptionsModel::CanDelete() const { return selected_ != kNoNode && TextOf(selected_) != kCommonGroup; }
+
+TNodeId TOptionsModel::DeleteSelected() {
+    if (!CanDelete()) return kNoNode;
+    TPlace place = Locate(selected_);
+    TDialogApp& app = tree_[static_cast<size_t>(place.App)];
+    TNodeId deleted = selected_;
+    TNodeId next = kNoNode;
+    if (place.Template >= 0) {
+        auto& templates = app.Templates;
+        auto index = static_cast<size_t>(place.Template);
+        next = index + 1 < templates.size() ? templates[index + 1].Id : app.Id;
+        templates.erase(templates.begin() + place.Template);
+    } else {
+        auto index = static_cast<size_t>(place.App);
+        next = index + 1 < tree_.size() ? tree_[index + 1].Id : index > 0 ? tree_[index - 1].Id : kNoNode;
+        tree_.erase(tree_.begin() + place.App);
+    }
+    Select(next);
+    return deleted;
+}
+
+bool TOptionsModel::AcceptsApplicationKey() const { return selected_ == kNoNode || TextOf(selected_) != kCommonGroup; }
+
+bool TOptionsModel::RenameApplication(const std::string& name) {
+    TPlace place = Locate(selected_);
+    if (place.App < 0 || place.Template >= 0) return false;
+    tree_[static_cast<size_t>(place.App)].Name = name;
+    return true;
+}
+
+bool TOptionsModel::CanDrag() const { return ParentOf(selected_) != kNoNode; }
+
+TNodeId TOptionsModel::Drop(TNodeId target) {
+    if (!CanDrag() || target == selected_ || !Exists(target)) return kNoNode;
+    TPlace source = Locate(selected_);
+    auto& from = tree_[static_cast<size_t>(source.App)].Templates;
+    TDialogTemplate moving = std::move(from[static_cast<size_t>(source.Template)]);
+    from.erase(from.begin() + source.Template);
+    // Found again: taking the source out may have moved the target up by one.
+    TPlace to = Locate(target);
+    TDialogApp& app = tree_[static_cast<size_t>(to.App)];
+    auto position = app.Templates.begin() + (to.Template < 0 ? 0 : to.Template);
+    app.Templates.insert(position, std::move(moving));
+    return app.Id;
+}
+
+TFocusResult TOptionsModel::FocusApplication(const std::string& name) {
+    TFocusResult result;
+    for (TNodeId id : Nodes()) {
+        if (TextOf(id) != name) continue;
+        result.Expanded.push_back(id);
+        selected_ = id;
+    }
+    if (result.Expanded.empty()) {
+        result.Added = AddApplication();
+        tree_.back().Name = name;
+        selected_ = result.Added;
+    }
+    ClearPanel();
+    return result;
+}
+
+}  // namespace quillan

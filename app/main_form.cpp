@@ -33,6 +33,27 @@ std::unique_ptr<TMenuItem> NewItem(const char* caption, const char* name, int im
     return item;
 }
 
+BOOL CALLBACK FindOptionsForm(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (lstrcmpW(name, L"TOptionForm") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The options dialog open on this thread, or nullptr.
+HWND OpenOptionsForm() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindOptionsForm, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void BringToFront(HWND window) {
+    if (!window) return;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
 HIMAGELIST LoadMenuImages() {
     HIMAGELIST list = ImageList_Create(MENU_IMAGE_SIZE, MENU_IMAGE_SIZE, ILC_COLOR32 | ILC_MASK, MENU_IMAGE_COUNT, 0);
     HBITMAP strip = static_cast<HBITMAP>(
@@ -44,7 +65,11 @@ HIMAGELIST LoadMenuImages() {
 
 }  // namespace
 
-TFForm::TFForm() = default;
+TFForm::TFForm() {
+    RunOptionsDialog = [](bool focusCurrentApp, const std::string& currentApp, const TSetTrayHint& setTrayHint) {
+        return ShowOptionsDialog(focusCurrentApp, currentApp, setTrayHint);
+    };
+}
 
 TFForm::~TFForm() {
     // The tray icon and balloon hints go before the window they were made for.
@@ -83,6 +108,11 @@ void TFForm::CreateComponents() {
     Tray->SetIconIndex(0);
     Tray->SetHint("Quillan (Ctrl + Win + A)");
     Tray->DropDownMenu = &TrayMenu;
+    // A click that arrives inside a menu or a paste opens nothing, and takes no focus.
+    Tray->OnDropDown = [this](TTrayIcon&, POINT, bool& handled) {
+        handled = state_.Decide(TRequest::TrayMenu) != TVerdict::Run;
+    };
+    Tray->MenuPopup = [this](TPopupMenu& menu, int x, int y, HWND owner) { TrackTrayMenu(menu, x, y, owner); };
     Tray->SetDelay(50);
     Tray->SetVisibility({tvVisibleTaskList, tvAutoHide});
     Tray->SetActive(true);
@@ -111,54 +141,95 @@ void TFForm::FormDestroy() {
     templates_.clear();
 }
 
+void TFForm::SetTrayHint(const std::string& hint) {
+    if (Tray) Tray->SetHint(hint);
+}
+
 void TFForm::RegisterAppHotKey() {
-    quillan::RegisterAppHotKey(hwnd_, hotkeyId_, [this](const std::string& hint) {
-        if (Tray) Tray->SetHint(hint);
-    });
+    quillan::RegisterAppHotKey(hwnd_, hotkeyId_, [this](const std::string& hint) { SetTrayHint(hint); });
 }
 
 void TFForm::UnregisterAppHotKey() { quillan::UnregisterAppHotKey(hwnd_, hotkeyId_); }
 
-void TFForm::ClearTemplateMenu() { quillan::ClearTemplateMenu(pm); }
+void TFForm::ClearTemplateMenu() {
+    if (!state_.Busy(TBusy::TemplateMenu)) {
+        retired_.clear();
+        quillan::ClearTemplateMenu(pm);
+        return;
+    }
+    // The open menu was built from these items and hands one of them back when it
+    // closes: take them out now, free them after.
+    TMenuItem& items = pm.Items();
+    for (int i = items.Count() - 1; i >= 0; --i) {
+        if (items.Items(i).Name.empty()) retired_.push_back(items.Remove(&items.Items(i)));
+    }
+}
 
 void TFForm::BuildTemplateMenu() {
     LoadTemplates(xml1, GetTemplateFilePath(), templates_);
     quillan::BuildTemplateMenu(pm, templates_, CurrentApp, GetForegroundAppName(),
-                               [this](TMenuItem& item) { OnPasteTemplClick(&item); });
+                               [this](TMenuItem&, const TTmpl& tmpl) { OnPasteTemplClick(&tmpl); });
 }
 
 void TFForm::OnHotKey(WPARAM id) {
     if (!IsOurHotKey(id, hotkeyId_)) return;
+    if (state_.Decide(TRequest::HotKey) != TVerdict::Run) return;
     ClearTemplateMenu();
     BuildTemplateMenu();
-    PopupAtCursor(pm, hwnd_);
+    TMenuItem* chosen = nullptr;
+    {
+        auto busy = state_.Enter(TBusy::TemplateMenu);
+        chosen = TrackAtCursor(pm, hwnd_);
+    }
+    // After the menu's loop: a paste started from here counts as a paste, not a menu.
+    if (chosen) chosen->Click();
+    if (!state_.Busy(TBusy::TemplateMenu)) retired_.clear();
 }
 
-void TFForm::OnPasteTemplClick(TMenuItem* sender) {
-    const TTmpl* tmpl = nullptr;
-    if (sender) {
-        // The menu and the list come from the same build; a stale tag pastes nothing.
-        if (sender->Tag < 0 || sender->Tag >= static_cast<intptr_t>(templates_.size())) return;
-        tmpl = templates_[static_cast<size_t>(sender->Tag)].get();
+void TFForm::TrackTrayMenu(TPopupMenu& menu, int x, int y, HWND owner) {
+    TMenuItem* chosen = nullptr;
+    {
+        auto busy = state_.Enter(TBusy::TrayMenu);
+        chosen = menu.TrackPopup(x, y, owner);
     }
+    if (chosen) chosen->Click();
+}
+
+void TFForm::OnPasteTemplClick(const TTmpl* tmpl) {
+    if (state_.Decide(TRequest::Paste) != TVerdict::Run) return;
+    auto busy = state_.Enter(TBusy::Paste);
     PasteTemplate(tmpl, hwnd_, static_cast<HFONT>(font_.get()));
 }
 
 void TFForm::N1Click(TMenuItem&) {
-    FocusCurrentApp = true;
-    SendCopyKeys();
+    // Only an opening copies: with the dialog already open, the click just brings it up.
+    if (state_.Decide(TRequest::Options) == TVerdict::Run) {
+        FocusCurrentApp = true;
+        SendCopyKeys();
+    }
     OnOptionsClick();
 }
 
 void TFForm::N2Click(TMenuItem&) {
-    FocusCurrentApp = false;
+    if (state_.Decide(TRequest::Options) == TVerdict::Run) FocusCurrentApp = false;
     OnOptionsClick();
 }
 
 void TFForm::OnOptionsClick() {
-    int result = ShowOptionsDialog(FocusCurrentApp, CurrentApp, [this](const std::string& hint) {
-        if (Tray) Tray->SetHint(hint);
-    });
+    switch (state_.Decide(TRequest::Options)) {
+        case TVerdict::Ignore:
+            return;
+        case TVerdict::BringToFront:
+            BringToFront(OpenOptionsForm());
+            return;
+        case TVerdict::Run:
+            break;
+    }
+    int result = 0;
+    {
+        auto busy = state_.Enter(TBusy::OptionsDialog);
+        result = RunOptionsDialog(FocusCurrentApp, CurrentApp, [this](const std::string& hint) { SetTrayHint(hint); });
+    }
     if (result == IDOK) {
         BuildTemplateMenu();
         RegisterAppHotKey();
@@ -166,13 +237,28 @@ void TFForm::OnOptionsClick() {
 }
 
 void TFForm::N6Click(TMenuItem&) {
+    if (state_.Decide(TRequest::Reinitialise) != TVerdict::Run) return;
     UnregisterAppHotKey();
     RegisterAppHotKey();
 }
 
-void TFForm::N4Click(TMenuItem&) { about::ShowAboutBox(); }
+void TFForm::N4Click(TMenuItem&) {
+    switch (state_.Decide(TRequest::About)) {
+        case TVerdict::Ignore:
+            return;
+        case TVerdict::BringToFront:
+            if (about::TAbout_Form* box = about::AboutForm()) BringToFront(box->Handle());
+            return;
+        case TVerdict::Run:
+            break;
+    }
+    auto busy = state_.Enter(TBusy::AboutBox);
+    about::ShowAboutBox();
+}
 
-void TFForm::N3Click(TMenuItem&) { PostQuitMessage(0); }
+void TFForm::N3Click(TMenuItem&) {
+    if (state_.Decide(TRequest::Quit) == TVerdict::Run) PostQuitMessage(0);
+}
 
 LRESULT TFForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

@@ -5,12 +5,16 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/shell_state.h"
 #include "components/balloon/balloon_hint.h"
 #include "components/tray/tray_icon.h"
 #include "components/xml/simple_xml.h"
+#include "engine/settings/settings_reader.h"
 #include "engine/store/template.h"
 #include "framework/menus/menus.h"
 #include "framework/win/handle.h"
@@ -28,6 +32,11 @@ public:
     TFForm();
     ~TFForm() override;
 
+    // Shows the options dialog modally and returns its result; replaceable (tests).
+    using TOptionsDialog =
+        std::function<int(bool focusCurrentApp, const std::string& currentApp, const TSetTrayHint& setTrayHint)>;
+    TOptionsDialog RunOptionsDialog;
+
     // Creates the window and the components, registers the hotkey and runs the start-up paste.
     void FormCreate();
     void FormShow();
@@ -38,12 +47,17 @@ public:
     void N3Click(TMenuItem& sender);
     void N4Click(TMenuItem& sender);
     void N6Click(TMenuItem& sender);
-    // sender is the clicked template item, or nullptr for the start-up run.
-    void OnPasteTemplClick(TMenuItem* sender);
+    // Pastes tmpl, the clicked item's own copy of its record, or nothing for the
+    // start-up run (nullptr). Ignored while another paste runs.
+    void OnPasteTemplClick(const TTmpl* tmpl);
+    // Opens the options dialog and applies its result; brings the open one to the
+    // front instead when there is one.
     void OnOptionsClick();
 
     // Reloads the templates and adds the run-time items of the template menu.
     void BuildTemplateMenu();
+    // Destroys the run-time items; while the template menu is open they are only
+    // taken out of it and freed once it has closed.
     void ClearTemplateMenu();
     void RegisterAppHotKey();
     void UnregisterAppHotKey();
@@ -53,6 +67,7 @@ public:
     TTrayIcon& TrayIcon() { return *Tray; }
     const TTemplateList& Templates() const { return templates_; }
     int HotKeyId() const { return hotkeyId_; }
+    const TShellState& State() const { return state_; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -60,6 +75,8 @@ protected:
 private:
     void CreateComponents();
     void OnHotKey(WPARAM id);
+    void TrackTrayMenu(TPopupMenu& menu, int x, int y, HWND owner);
+    void SetTrayHint(const std::string& hint);
 
     TPopupMenu pm;
     TSimpleXML xml1;
@@ -71,6 +88,11 @@ private:
 
     int hotkeyId_ = 0;
     TTemplateList templates_;
+
+    // What runs now; every request asks it first (shell_state.h has the rule).
+    TShellState state_;
+    // Run-time items cleared while the template menu was open.
+    std::vector<std::unique_ptr<TMenuItem>> retired_;
 };
 
 }  // namespace quillan

@@ -74,7 +74,7 @@ TResult Measure(const std::string& path) {
         ClearTemplateMenu(menu);
         LoadTemplates(xml, path, list);
         auto loaded = std::chrono::steady_clock::now();
-        BuildTemplateMenu(menu, list, currentApp, "APP7.EXE", [](TMenuItem&) {});
+        BuildTemplateMenu(menu, list, currentApp, "APP7.EXE", [](TMenuItem&, const TTmpl&) {});
         auto modelled = std::chrono::steady_clock::now();
         TBuiltMenu built = menu.BuildMenu();
         items = GetMenuItemCount(built.Menu.get());

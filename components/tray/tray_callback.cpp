@@ -195,7 +195,11 @@ void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
 void TTrayIcon::Click(const TPendingClick& click) {
     if (OnClick) OnClick(*this, click.button, click.shift, click.x, click.y);
     if (click.button != mbLeft) return;
-    if (DropDownMenu) PopupAt(*DropDownMenu, click.x, click.y);
+    if (DropDownMenu) {
+        bool handled = false;
+        if (OnDropDown) OnDropDown(*this, POINT{click.x, click.y}, handled);
+        if (!handled) PopupAt(*DropDownMenu, click.x, click.y);
+    }
     bool visible = ApplicationVisible();
     if (visible && visibility_.Contains(tvMinimizeClick))
         HideApplication();

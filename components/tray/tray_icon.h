@@ -125,6 +125,8 @@ public:
     TMouseMoveEvent OnMouseMove;
     TNotifyEvent OnBalloonShow, OnBalloonHide, OnBalloonClick;
     TContextPopupEvent OnContextPopup;
+    // Before a left click opens DropDownMenu; handled = true keeps it closed.
+    TContextPopupEvent OnDropDown;
 
     TShellNotifyFn ShellNotifyIcon;
     TMenuPopupFn MenuPopup;

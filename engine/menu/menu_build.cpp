@@ -1,5 +1,7 @@
 #include "engine/menu/menu_build.h"
 
+#include <memory>
+
 #include "engine/menu/match.h"
 #include "framework/core/convert.h"
 #include "framework/core/exceptions.h"
@@ -14,7 +16,7 @@ void ClearTemplateMenu(TPopupMenu& menu) {
 }
 
 void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& currentApp,
-                       const std::string& foregroundName, const std::function<void(TMenuItem&)>& onPasteClick) {
+                       const std::string& foregroundName, const TTemplateClick& onPasteClick) {
     TMenuItem& items = menu.Items();
     if (items.Count() < 2) throw EListError("The template menu lacks its two fixed items");
     currentApp = AsciiLowerCase(foregroundName);
@@ -23,7 +25,13 @@ void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& 
         if (!IsTemplateOffered(tmpl, currentApp)) continue;
         auto item = std::make_unique<TMenuItem>(TemplateItemCaption(i, tmpl.MenuCaption));
         item->Tag = static_cast<intptr_t>(i);
-        item->OnClick = onPasteClick;
+        auto copy = std::make_shared<const TTmpl>(tmpl);
+        item->OnClick = [onPasteClick, copy](TMenuItem& clicked) {
+            // Local copies: the handler may free the item, and this closure with it.
+            auto handler = onPasteClick;
+            auto keep = copy;
+            if (handler) handler(clicked, *keep);
+        };
         // Just above the two fixed items, so the offered templates keep file order.
         tmpl.MenuItem = &items.Insert(items.Count() - 2, std::move(item));
     }

@@ -15,10 +15,16 @@ void ClearTemplateMenu(TPopupMenu& menu);
 
 // Call after the templates are loaded. Sets currentApp to the lower-cased
 // foregroundName, inserts an item per offered template at Count() - 2 (caption
-// TemplateItemCaption, Tag = index, OnClick = onPasteClick, linked through the
-// record's MenuItem), then currentApp as the default item at 0 and "-" at 1.
-// Expects at least the two design-time items in the menu.
+// TemplateItemCaption, Tag = index, linked through the record's MenuItem), then
+// currentApp as the default item at 0 and "-" at 1. An item's OnClick calls
+// onPasteClick with a copy of its record made here: a pick pastes what the menu
+// shows even when the list has been loaded again since. Expects at least the two
+// design-time items in the menu.
+// The click handler of a template item: the item and the item's own copy of the
+// record, taken when the menu was built.
+using TTemplateClick = std::function<void(TMenuItem& item, const TTmpl& tmpl)>;
+
 void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& currentApp,
-                       const std::string& foregroundName, const std::function<void(TMenuItem&)>& onPasteClick);
+                       const std::string& foregroundName, const TTemplateClick& onPasteClick);
 
 }  // namespace quillan

@@ -3,6 +3,12 @@
 namespace quillan {
 
 TMenuItem* PopupAtCursor(TPopupMenu& menu, HWND owner) {
+    TMenuItem* chosen = TrackAtCursor(menu, owner);
+    if (chosen) chosen->Click();
+    return chosen;
+}
+
+TMenuItem* TrackAtCursor(TPopupMenu& menu, HWND owner) {
     HWND previous = GetForegroundWindow();
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -14,7 +20,6 @@ TMenuItem* PopupAtCursor(TPopupMenu& menu, HWND owner) {
     // The program the hotkey was pressed in must be in front again before the
     // click handler sends it Ctrl+V.
     if (previous && previous != owner && IsWindow(previous)) SetForegroundWindow(previous);
-    if (chosen) chosen->Click();
     return chosen;
 }
 

@@ -14,4 +14,8 @@ namespace quillan {
 // Returns the chosen item, nullptr when the menu was dismissed.
 TMenuItem* PopupAtCursor(TPopupMenu& menu, HWND owner);
 
+// The same without running the chosen item's OnClick: the caller runs it once the
+// menu's loop is over.
+TMenuItem* TrackAtCursor(TPopupMenu& menu, HWND owner);
+
 }  // namespace quillan

@@ -1,30 +1,38 @@
 #include "engine/paste/elevation.h"
 
+#include <vector>
+
 #include "framework/win/handle.h"
 
 namespace quillan {
 namespace {
 
-bool TokenElevated(HANDLE process) {
+TIntegrityLevel TokenIntegrityLevelOf(HANDLE process) {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return GetLastError() == ERROR_ACCESS_DENIED;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return std::nullopt;
     win::KernelHandle token(raw);
-    TOKEN_ELEVATION elevation = {};
     DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size)) return false;
-    return elevation.TokenIsElevated != 0;
+    GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
+    // DWORD-sized storage keeps the label and its SID aligned.
+    std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+    if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) return std::nullopt;
+    PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+    if (!sid || !IsValidSid(sid)) return std::nullopt;
+    UCHAR count = *GetSidSubAuthorityCount(sid);
+    if (count == 0) return std::nullopt;
+    return static_cast<uint32_t>(*GetSidSubAuthority(sid, count - 1u));
 }
 
 }  // namespace
 
-bool IsCurrentProcessElevated() { return TokenElevated(GetCurrentProcess()); }
+TIntegrityLevel CurrentIntegrityLevel() { return TokenIntegrityLevelOf(GetCurrentProcess()); }
 
-bool IsProcessElevated(DWORD pid) {
-    if (pid == GetCurrentProcessId()) return IsCurrentProcessElevated();
+TIntegrityLevel IntegrityLevelOf(DWORD pid) {
+    if (pid == GetCurrentProcessId()) return CurrentIntegrityLevel();
     win::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    // Even the limited query is refused only for protected or higher-integrity processes.
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    return TokenElevated(process.get());
+    if (!process) return std::nullopt;
+    return TokenIntegrityLevelOf(process.get());
 }
 
 bool IsInputBlockedFor(HWND window) {
@@ -32,8 +40,7 @@ bool IsInputBlockedFor(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (pid == 0 || pid == GetCurrentProcessId()) return false;
-    if (IsCurrentProcessElevated()) return false;
-    return IsProcessElevated(pid);
+    return InputBlockedByIntegrity(CurrentIntegrityLevel(), IntegrityLevelOf(pid));
 }
 
 }  // namespace quillan

@@ -1,8 +1,11 @@
-// Whether synthesised input can reach a window: input from a process that is not
-// elevated into an elevated one is dropped by the system without any error.
+// Whether synthesised input can reach a window: input from a process into one of a
+// higher integrity level (an elevated program, seen from a normal one) is dropped by
+// the system without any error.
 #pragma once
 
 #include <windows.h>
+
+#include "engine/paste/integrity.h"
 
 namespace quillan {
 
@@ -11,12 +14,14 @@ inline constexpr const char* kSElevatedTarget =
     "Программа, в которую вставляется шаблон, запущена от имени администратора; вставка "
     "невозможна. Запустите Quillan от имени администратора.";
 
-bool IsCurrentProcessElevated();
-// True when process pid runs elevated; a process we may not even query counts as
-// elevated. False for a process that does not exist (any other failure).
-bool IsProcessElevated(DWORD pid);
-// True when window belongs to an elevated process of another owner while this
-// process is not elevated, so that keys sent to it would be lost. False for nullptr.
+// The integrity level of this process, or of process pid; empty when the process
+// or its token may not be opened or the level not read.
+TIntegrityLevel CurrentIntegrityLevel();
+TIntegrityLevel IntegrityLevelOf(DWORD pid);
+
+// True when window belongs to another process whose integrity level is known to be
+// above this process's (InputBlockedByIntegrity), so that keys sent to it would be
+// lost. False for nullptr, for our own windows and wherever a level is unknown.
 bool IsInputBlockedFor(HWND window);
 
 }  // namespace quillan

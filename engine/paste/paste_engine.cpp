@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "engine/clipboard/clipboard_snapshot.h"
 #include "engine/paste/caret.h"
@@ -64,11 +66,19 @@ void SaveSnapshot(TMemoryStream& snapshot) {
     }
 }
 
+// What a paste needs of its template, copied when it starts: the record it came from
+// may be freed by a reload while the paste waits.
+struct TPasteJob {
+    std::string Text;
+    int32_t PointX;
+    int32_t PointY;
+};
+
 // Copies the template through the hidden control; the control is returned so that it
 // lives until the paste ends.
-std::unique_ptr<win::TRichEdit> PlaceTemplate(const TTmpl& tmpl, HWND owner, HFONT font) {
+std::unique_ptr<win::TRichEdit> PlaceTemplate(const TPasteJob& job, HWND owner, HFONT font) {
     auto control = std::make_unique<win::TRichEdit>(owner ? owner : win::Application().Handle(), font);
-    const std::string text = TemplateControlText(tmpl.TemplateText);
+    const std::string text = TemplateControlText(job.Text);
     control->SetText(text);
     control->SelectAll();
     control->SetSelectionCharset(kTemplateCharset);
@@ -83,9 +93,8 @@ std::unique_ptr<win::TRichEdit> PlaceTemplate(const TTmpl& tmpl, HWND owner, HFO
     return control;
 }
 
-void SendCaretPresses(const TTmpl& tmpl) {
-    int64_t presses =
-        std::min(CountCaretPresses(tmpl.TemplateText, tmpl.PointX, tmpl.PointY), CaretPressLimit(tmpl.TemplateText));
+void SendCaretPresses(const TPasteJob& job) {
+    int64_t presses = std::min(CountCaretPresses(job.Text, job.PointX, job.PointY), CaretPressLimit(job.Text));
     for (int64_t i = 0; i < presses; ++i) TapCursorKey(VK_LEFT);
 }
 
@@ -116,15 +125,18 @@ bool MarkClipboardPrivate() {
 }
 
 void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
-    // Keys sent into an elevated program are dropped without a trace; say so before
-    // the user's clipboard is touched. The start-up run pastes nothing and stays quiet.
-    if (tmpl && IsInputBlockedFor(GetForegroundWindow())) throw Exception(kSElevatedTarget);
+    std::optional<TPasteJob> job;
+    if (tmpl) job = TPasteJob{tmpl->TemplateText, tmpl->PointX, tmpl->PointY};
+    tmpl = nullptr;  // only the copy from here on
+    // Keys sent into a program of a higher integrity level are dropped without a trace;
+    // say so before the user's clipboard is touched. The start-up run stays quiet.
+    if (job && IsInputBlockedFor(GetForegroundWindow())) throw Exception(kSElevatedTarget);
     OleScope ole;
     TMemoryStream snapshot;
     SaveSnapshot(snapshot);
     std::unique_ptr<win::TRichEdit> control;
-    if (tmpl) {
-        control = PlaceTemplate(*tmpl, ownerWindow, font);
+    if (job) {
+        control = PlaceTemplate(*job, ownerWindow, font);
     } else {
         win::Clipboard().SetTextBuf("");
     }
@@ -132,7 +144,7 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
     // Win, Alt or Shift still held from the hotkey would turn Ctrl+V into another chord.
     WaitForModifiersReleased(kModifierWaitMs);
     SendPasteKeys();
-    if (tmpl) SendCaretPresses(*tmpl);
+    if (job) SendCaretPresses(*job);
     WaitWithMessages(kPasteSettleMs);
     RestoreIfUnchanged(snapshot);
 }

@@ -17,11 +17,13 @@ inline constexpr uint32_t kModifierWaitMs = 1500;
 inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
 
 // Pastes tmpl (nullptr: the start-up run, which pastes an empty text) into the
-// foreground window. The hidden rich-edit control is a child of ownerWindow (nullptr:
+// foreground window. The text and the hot point are copied before anything else, so
+// tmpl need only live until the call has started. The hidden rich-edit control is a child of ownerWindow (nullptr:
 // the application window) with font (nullptr: "MS Sans Serif" -11). Clipboard save and
 // restore failures are swallowed; any other failure propagates after the control and
 // the snapshot are freed, and the clipboard is then not restored. Raises Exception
-// kSElevatedTarget, before the clipboard is touched, when the target cannot receive keys.
+// kSElevatedTarget, before the clipboard is touched, when the target is known to
+// run at a higher integrity level than this process.
 void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font);
 
 // Marks the data on the clipboard as private: clipboard history, cloud clipboard and

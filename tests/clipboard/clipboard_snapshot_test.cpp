@@ -1,5 +1,7 @@
 #include "engine/clipboard/clipboard_snapshot.h"
 
+#include <algorithm>
+
 #include "tests/clipboard/clipboard_support.h"
 
 #include "framework/core/exceptions.h"
@@ -231,6 +233,55 @@ TEST_F(Snapshot, InterruptedStreamRestoresCompleteEntries) {
         EXPECT_EQ(win::Clipboard().OpenCount(), 0);
         EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
     }
+}
+
+// A memory stream with room for limit bytes only, as when memory runs out.
+class TLimitedStream : public TMemoryStream {
+public:
+    explicit TLimitedStream(int64_t limit) : limit_(limit) {}
+    size_t Write(const void* buffer, size_t count) override {
+        const int64_t room = limit_ - Position();
+        if (room <= 0) return 0;
+        return TMemoryStream::Write(buffer, std::min(count, static_cast<size_t>(room)));
+    }
+
+private:
+    int64_t limit_;
+};
+
+// A save that fails in the middle of its second entry: the error comes out, the
+// clipboard is closed, and the first entry, complete, is what a restore gives back.
+TEST_F(Snapshot, SaveFailingPartWayKeepsCompleteEntriesAndClosesTheClipboard) {
+    UINT big = RegisterClipboardFormatW(L"Quillan Save Cut Short");
+    const std::string small("first entry", 11);
+    const std::string large(20000, 'x');  // larger than the writer's buffer
+    PutRaw(owner_, {{CF_PRIVATEFIRST, small}, {big, large}});
+    TMemoryStream whole;
+    SaveClipboardToStream(whole);
+    std::vector<Entry> entries = Entries(whole);
+    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries[0].format, static_cast<int32_t>(CF_PRIVATEFIRST));
+
+    TLimitedStream cut(entries[0].end + 100);
+    try {
+        SaveClipboardToStream(cut);
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(e.Message(), "Stream write error");
+    }
+    EXPECT_EQ(win::Clipboard().OpenCount(), 0);
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    EXPECT_EQ(cut.ToString().substr(0, static_cast<size_t>(entries[0].end)),
+              whole.ToString().substr(0, static_cast<size_t>(entries[0].end)));
+
+    PutRaw(owner_, {{CF_PRIVATEFIRST + 1, "stale"}});
+    EXPECT_THROW(LoadClipboardFromStream(cut), EReadError);
+    std::map<UINT, std::string> after = ReadRaw(owner_);
+    ASSERT_EQ(after.count(CF_PRIVATEFIRST), 1u);
+    EXPECT_EQ(after[CF_PRIVATEFIRST].substr(0, small.size()), small);
+    EXPECT_EQ(after.count(big), 0u);
+    EXPECT_EQ(after.count(CF_PRIVATEFIRST + 1), 0u);
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
 }
 
 TEST_F(Snapshot, SingleFormatCopies) {

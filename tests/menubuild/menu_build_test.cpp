@@ -26,7 +26,12 @@ protected:
         list_.push_back(std::move(t));
     }
     void Build(const std::string& foreground) {
-        BuildTemplateMenu(menu_, list_, currentApp_, foreground, [this](TMenuItem& item) { clicked_ = &item; });
+        BuildTemplateMenu(menu_, list_, currentApp_, foreground, [this](TMenuItem& item, const TTmpl& tmpl) {
+            clicked_ = &item;
+            clickedCaption_ = tmpl.MenuCaption;
+            clickedText_ = tmpl.TemplateText;
+            clickedX_ = tmpl.PointX;
+        });
     }
     std::vector<std::string> Captions() const {
         std::vector<std::string> out;
@@ -38,6 +43,9 @@ protected:
     TTemplateList list_;
     std::string currentApp_ = "left over";
     TMenuItem* clicked_ = nullptr;
+    std::string clickedCaption_;
+    std::string clickedText_;
+    int32_t clickedX_ = 0;
 };
 
 TEST_F(MenuBuildTest, OfferedTemplatesInFileOrderUnderTheBoldProgramName) {
@@ -62,6 +70,7 @@ TEST_F(MenuBuildTest, OfferedTemplatesInFileOrderUnderTheBoldProgramName) {
     EXPECT_EQ(menu_.Items().Items(5).Name, "N1");
     three.Click();
     EXPECT_EQ(clicked_, &three);
+    EXPECT_EQ(clickedCaption_, "three");
 
     TBuiltMenu built = menu_.BuildMenu();
     HMENU h = built.Menu.get();
@@ -97,6 +106,23 @@ TEST_F(MenuBuildTest, ClearRemovesTheItemsOfEveryBuild) {
     EXPECT_NE(menu_.FindItemByName("N1"), nullptr);
     Build("c.exe");
     EXPECT_EQ(Captions(), (std::vector<std::string>{"c.exe", "-", "0\tcommon", "-", "Настройки"}));
+}
+
+// The list is loaded again (its records freed) while the menu is open: the pick
+// still hands over the record the menu showed.
+TEST_F(MenuBuildTest, AnItemKeepsItsOwnCopyOfTheRecord) {
+    AddTemplate("Общие", "shown");
+    list_[0]->TemplateText = "text shown";
+    list_[0]->PointX = 3;
+    Build("a.exe");
+    TMenuItem& item = menu_.Items().Items(2);
+    list_.clear();
+    AddTemplate("Общие", "loaded later");
+    item.Click();
+    EXPECT_EQ(clicked_, &item);
+    EXPECT_EQ(clickedCaption_, "shown");
+    EXPECT_EQ(clickedText_, "text shown");
+    EXPECT_EQ(clickedX_, 3);
 }
 
 TEST(ForegroundApp, NamesTheExecutableOfTheWindowsThread) {

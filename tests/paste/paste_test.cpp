@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "engine/paste/caret.h"
@@ -241,6 +242,53 @@ TEST_F(PasteTest, CtrlVWaitsForAHeldShiftToBeReleased) {
     EXPECT_EQ(column, 1);
 }
 
+// A hand-edited hot point far before the text: the presses stop at the text's length
+// in caret steps (plus two) instead of sending billions of key events.
+TEST_F(PasteTest, LeftPressesStopAtTheCap) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    const std::string text = "abc\r\nde";
+    TTmpl tmpl = Template(text, -2000000000, 1);
+    ASSERT_GT(CountCaretPresses(text, tmpl.PointX, tmpl.PointY), CaretPressLimit(text));
+    PasteTemplate(&tmpl, owner, nullptr);
+    EXPECT_EQ(target.Text(), "abc\nde\n");
+    EXPECT_EQ(target.CountKeys(VK_LEFT), CaretPressLimit(text));
+    int row = -1;
+    int column = -1;
+    EXPECT_TRUE(target.Caret(row, column));
+    EXPECT_EQ(row, 0);
+    EXPECT_EQ(column, 0);
+    ExpectUserClipboardBack();
+}
+
+// The record a paste came from is freed, and its memory reused, while the paste waits
+// for the user to let go of Shift: the paste goes on with its own copy.
+TEST_F(PasteTest, PasteOwnsItsTemplateFromTheStart) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    const BYTE shiftScan = static_cast<BYTE>(MapVirtualKeyW(VK_SHIFT, 0));
+    keybd_event(VK_SHIFT, shiftScan, 0, 0);
+    if (!test::PumpUntil([] { return PasteModifiersDown(); }, 1000)) {
+        keybd_event(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP, 0);
+        GTEST_SKIP() << "this system does not report synthesised Shift through GetAsyncKeyState";
+    }
+    auto record = std::make_unique<TTmpl>(Template("original", 3, 1));
+    std::unique_ptr<TTmpl> replacement;
+    bool swapped = false;
+    test::Ticker ticker(20, [&] {
+        if (swapped) return;
+        swapped = true;
+        record.reset();
+        replacement = std::make_unique<TTmpl>(Template("replaced text", 1, 1));
+        keybd_event(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP, 0);
+    });
+    PasteTemplate(record.get(), owner, nullptr);
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(target.Text(), "original\n");
+    EXPECT_EQ(target.CountKeys(VK_LEFT), CountCaretPresses("original", 3, 1));
+    ExpectUserClipboardBack();
+}
+
 TEST_F(PasteTest, BusyClipboardFailsThePasteAndFreesTheControl) {
     registry.SetRestore("False");
     TargetWindow target(TargetWindow::Kind::Edit);
@@ -277,9 +325,9 @@ TEST(Elevation, PeersOfTheSameTokenAreReachable) {
     HWND own = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(IsInputBlockedFor(own));
     DestroyWindow(own);
-    EXPECT_EQ(IsProcessElevated(GetCurrentProcessId()), IsCurrentProcessElevated());
-    EXPECT_FALSE(IsProcessElevated(0xFFFFFFF0u));  // no such process
-    // A second process with this process's token: elevated exactly when we are.
+    EXPECT_EQ(IntegrityLevelOf(GetCurrentProcessId()), CurrentIntegrityLevel());
+    EXPECT_FALSE(IntegrityLevelOf(0xFFFFFFF0u).has_value());  // no such process: unknown
+    // A second process with this process's token runs at the same level.
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_list_tests";
@@ -288,7 +336,7 @@ TEST(Elevation, PeersOfTheSameTokenAreReachable) {
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi));
-    EXPECT_EQ(IsProcessElevated(pi.dwProcessId), IsCurrentProcessElevated());
+    EXPECT_EQ(IntegrityLevelOf(pi.dwProcessId), CurrentIntegrityLevel());
     TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

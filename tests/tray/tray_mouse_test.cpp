@@ -33,6 +33,26 @@ TEST_F(TrayTest, SingleLeftClickOpensTrayMenuAtReleasePointAfterDoubleClickTime)
     EXPECT_GE(popups[0].tick - releasedAt + 20, GetDoubleClickTime());
 }
 
+TEST_F(TrayTest, HandledDropDownOpensNoMenuAndTakesNoFocus) {
+    auto tray = MakeProgramTray();
+    int asked = 0;
+    tray->OnDropDown = [&](TTrayIcon&, POINT, bool& handled) {
+        ++asked;
+        handled = true;
+    };
+    Callback(*tray, WM_LBUTTONDOWN);
+    Callback(*tray, WM_LBUTTONUP);
+    ASSERT_TRUE(PumpUntil([&] { return asked == 1; }, ClickDeadline()));
+    EXPECT_TRUE(popups.empty());
+    EXPECT_NE(GetForegroundWindow(), tray->CallbackWindow());
+
+    tray->OnDropDown = [&](TTrayIcon&, POINT, bool&) { ++asked; };
+    Callback(*tray, WM_LBUTTONDOWN);
+    Callback(*tray, WM_LBUTTONUP);
+    ASSERT_TRUE(PumpUntil([&] { return popups.size() == 1; }, ClickDeadline()));
+    EXPECT_EQ(asked, 2);
+}
+
 TEST_F(TrayTest, DoubleClickAndStrayReleasesOpenNoMenu) {
     auto tray = MakeProgramTray();
     // The shell's sequence for a double click.

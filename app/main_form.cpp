@@ -205,6 +205,10 @@ void TFForm::N1Click(TMenuItem&) {
     // Only an opening copies: with the dialog already open, the click just brings it up.
     if (state_.Decide(TRequest::Options) == TVerdict::Run) {
         FocusCurrentApp = true;
+        // Keys on their way to the program in front, like a paste's: nothing else may
+        // take the front meanwhile, and the menu has only just given it back.
+        auto busy = state_.Enter(TBusy::Paste);
+        WaitForForegroundReady(kForegroundWaitMs);
         SendCopyKeys();
     }
     OnOptionsClick();

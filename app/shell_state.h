@@ -9,7 +9,8 @@
 // - While a paste runs (from its clipboard save to its restore, the waits for the
 //   modifiers and the one-second settle included), the hotkey, a tray click, a second
 //   paste and the dialogs are ignored: nothing takes the front from the paste's
-//   target, and the user's clipboard comes back before anything else touches it.
+//   target, and the user's clipboard comes back before anything else touches it. The
+//   Ctrl+C sent before the options dialog opens from the template menu counts as one.
 // - While the options dialog is open, "Настройки" brings it to the front instead
 //   of opening a second one; the same for the about box and "О программе". The
 //   hotkey, the tray menu and pastes stay available over an open dialog.

@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint8_t kVkV = 0x56;
 constexpr uint8_t kVkC = 0x43;
-constexpr uint32_t kModifierPollMs = 20;
+constexpr uint32_t kPollMs = 20;
 
 BYTE ScanCode(uint8_t vk) { return static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)); }
 
@@ -40,13 +40,32 @@ void TapCursorKey(uint8_t vk) {
 
 bool PasteModifiersDown() { return KeyDown(VK_LWIN) || KeyDown(VK_RWIN) || KeyDown(VK_MENU) || KeyDown(VK_SHIFT); }
 
-bool WaitForModifiersReleased(uint32_t maxMs) {
+namespace {
+
+bool WaitWithMessagesUntil(bool (*done)(), uint32_t maxMs) {
     const DWORD start = GetTickCount();
-    while (PasteModifiersDown()) {
+    while (!done()) {
         if (GetTickCount() - start >= maxMs) return false;
-        WaitWithMessages(kModifierPollMs);
+        WaitWithMessages(kPollMs);
     }
     return true;
 }
+
+}  // namespace
+
+bool WaitForModifiersReleased(uint32_t maxMs) {
+    return WaitWithMessagesUntil([] { return !PasteModifiersDown(); }, maxMs);
+}
+
+bool ForegroundReady() {
+    HWND front = GetForegroundWindow();
+    if (!front) return false;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &info)) return false;
+    return info.hwndActive != nullptr && info.hwndFocus != nullptr;
+}
+
+bool WaitForForegroundReady(uint32_t maxMs) { return WaitWithMessagesUntil(&ForegroundReady, maxMs); }
 
 }  // namespace quillan

@@ -23,4 +23,12 @@ bool PasteModifiersDown();
 // Win release would open the Start menu.
 bool WaitForModifiersReleased(uint32_t maxMs);
 
+// True when the program in front has taken its activation: its thread reports an
+// active window and a focus window, so keys sent now reach a window of it.
+bool ForegroundReady();
+// Waits, handling messages, until ForegroundReady or maxMs ran out; returns whether
+// it became ready. A program brought back to the front after the menu takes the
+// activation only when its own thread gets to it.
+bool WaitForForegroundReady(uint32_t maxMs);
+
 }  // namespace quillan

@@ -143,6 +143,9 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
     NoteOwnWrite();
     // Win, Alt or Shift still held from the hotkey would turn Ctrl+V into another chord.
     WaitForModifiersReleased(kModifierWaitMs);
+    // The menu has only just given the front back; until the program there has taken
+    // it, Ctrl+V would reach no window of it.
+    WaitForForegroundReady(kForegroundWaitMs);
     SendPasteKeys();
     if (job) SendCaretPresses(*job);
     WaitWithMessages(kPasteSettleMs);

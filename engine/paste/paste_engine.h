@@ -14,6 +14,8 @@ namespace quillan {
 inline constexpr uint32_t kPasteSettleMs = 1000;
 // How long a paste waits for the user to let go of Win, Alt and Shift.
 inline constexpr uint32_t kModifierWaitMs = 1500;
+// How long a paste waits for the program in front to take the activation.
+inline constexpr uint32_t kForegroundWaitMs = 1000;
 inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
 
 // Pastes tmpl (nullptr: the start-up run, which pastes an empty text) into the

@@ -32,6 +32,15 @@ std::string Normalized(const std::string& text) {
     return result;
 }
 
+// Like any editor, the frame hands the focus to its text control when it is activated.
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETFOCUS) {
+        if (HWND child = GetWindow(hwnd, GW_CHILD)) SetFocus(child);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
 }  // namespace
 
 ScratchRegistry::ScratchRegistry() {
@@ -60,7 +69,7 @@ void ScratchRegistry::SetRestore(const char* value) {
 TargetWindow::TargetWindow(Kind kind) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = &FrameProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kFrameClass;
     RegisterClassExW(&wc);  // already registered by an earlier window: fine

@@ -1,0 +1,225 @@
+// The main form as the program builds it: the tray menu, the start-up run, the
+// options dialog's result, "Переинициализация", and the template file read afresh
+// at every hotkey press.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "framework/clipboard/clipboard.h"
+#include "tests/shell/form_support.h"
+
+namespace quillan::test {
+namespace {
+
+using Captions = std::vector<std::string>;
+
+// The pixels of a menu item's bitmap that are not fully transparent.
+int VisiblePixels(HBITMAP bitmap, std::vector<uint32_t>& pixels) {
+    BITMAP info{};
+    if (!GetObjectW(bitmap, sizeof(info), &info) || info.bmBitsPixel != 32) return -1;
+    pixels.assign(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight), 0);
+    std::memcpy(pixels.data(), info.bmBits, pixels.size() * 4);
+    int visible = 0;
+    for (uint32_t p : pixels) visible += (p >> 24) != 0;
+    return visible;
+}
+
+TEST_F(FormTest, TrayMenuItemsInOrderWithTheirCaptionsAndImages) {
+    CreateForm();
+    TPopupMenu& tray = form_->TrayMenuObject();
+    struct Expected {
+        const char* name;
+        const char* caption;
+        int image;
+    };
+    const Expected expected[] = {{"N6", "Переинициализация", 3},
+                                 {"N2", "Настройки", 1},
+                                 {"N5", "-", -1},
+                                 {"N4", "О программе", 0},
+                                 {"N3", "Выход", 2}};
+    ASSERT_EQ(tray.Items().Count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        TMenuItem& item = tray.Items().Items(i);
+        EXPECT_EQ(item.Name, expected[i].name) << i;
+        EXPECT_EQ(item.Caption, expected[i].caption) << i;
+        EXPECT_EQ(item.ImageIndex, expected[i].image) << i;
+        EXPECT_EQ(static_cast<bool>(item.OnClick), expected[i].image >= 0) << i;
+    }
+    EXPECT_EQ(form_->TrayIcon().DropDownMenu, &tray);
+    ASSERT_NE(tray.Images, nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(tray.Images), 4);
+
+    // As shown: four pictures, each visible and each different from the others.
+    TBuiltMenu built = tray.BuildMenu();
+    ASSERT_EQ(GetMenuItemCount(built.Menu.get()), 5);
+    std::vector<std::vector<uint32_t>> pictures;
+    for (int position : {0, 1, 3, 4}) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_BITMAP;
+        ASSERT_TRUE(GetMenuItemInfoW(built.Menu.get(), static_cast<UINT>(position), TRUE, &info));
+        ASSERT_NE(info.hbmpItem, nullptr) << position;
+        std::vector<uint32_t> pixels;
+        EXPECT_GT(VisiblePixels(info.hbmpItem, pixels), 20) << position;
+        for (const auto& other : pictures) EXPECT_NE(pixels, other) << position;
+        pictures.push_back(pixels);
+    }
+
+    // The template menu starts with its two design-time items only.
+    EXPECT_EQ(MenuCaptions(), (Captions{"-", "Настройки"}));
+    EXPECT_EQ(form_->TemplateMenu().Items().Items(0).Name, "Paste1");
+    EXPECT_EQ(form_->TemplateMenu().Items().Items(1).Name, "N1");
+}
+
+// Start-up: hotkey registered and named in the tray hint, no window shown, and one
+// paste of an empty text into the program in front, its clipboard given back.
+TEST_F(FormTest, StartUpRunPastesNothingIntoTheFrontAndGivesTheClipboardBack) {
+    CreateForm();
+    EXPECT_FALSE(HotKeyFree(MOD_CONTROL | MOD_WIN));
+    EXPECT_EQ(form_->TrayIcon().Hint(), "Quillan (Ctrl + Win + H)");
+    EXPECT_TRUE(form_->TrayIcon().IconShown());
+    EXPECT_FALSE(IsWindowVisible(form_->Handle()));
+    EXPECT_EQ(target_->CountKeys('V'), 1);
+    for (const auto& key : target_->keys) {
+        if (key.vk == 'V') {
+            EXPECT_TRUE(key.ctrlDown);
+        }
+    }
+    EXPECT_EQ(target_->CountKeys(VK_LEFT), 0);
+    EXPECT_EQ(target_->Text(), "") << "the selection was replaced by the empty text";
+    EXPECT_TRUE(UserClipboardIsBack());
+    EXPECT_TRUE(form_->Templates().empty()) << "nothing is loaded before the first press";
+}
+
+TEST_F(FormTest, SettingsFromTheTemplateMenuCopiesFirstFromTheTrayItDoesNot) {
+    CreateForm();
+    SetWindowTextW(target_->control, L"\x0442\x0435\x043A\x0441\x0442");  // "текст"
+    SendMessageW(target_->control, EM_SETSEL, 0, -1);
+    size_t keysBefore = target_->keys.size();
+    int opened = 0;
+    bool keysWaiting = false;
+    bool focusFlag = false;
+    form_->RunOptionsDialog = [&](bool focusCurrentApp, const std::string&, const TSetTrayHint&) {
+        ++opened;
+        focusFlag = focusCurrentApp;
+        // Nothing has been pumped since the click: Ctrl+C is queued, so it was sent first.
+        keysWaiting = HIWORD(GetQueueStatus(QS_KEY)) != 0;
+        EXPECT_TRUE(PumpUntil([] { return ClipboardText() == "текст"; }));
+        return IDCANCEL;
+    };
+    form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(focusFlag);
+    EXPECT_TRUE(FocusCurrentApp);
+    EXPECT_TRUE(keysWaiting);
+    EXPECT_EQ(target_->CountKeys('C'), 1);
+
+    PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+    keysBefore = target_->keys.size();
+    form_->RunOptionsDialog = [&](bool focusCurrentApp, const std::string&, const TSetTrayHint&) {
+        ++opened;
+        focusFlag = focusCurrentApp;
+        keysWaiting = HIWORD(GetQueueStatus(QS_KEY)) != 0;
+        return IDCANCEL;
+    };
+    form_->N2Click(*form_->TrayMenuObject().FindItemByName("N2"));
+    EXPECT_EQ(opened, 2);
+    EXPECT_FALSE(focusFlag);
+    EXPECT_FALSE(FocusCurrentApp);
+    EXPECT_FALSE(keysWaiting);
+    // A marker key behind anything that might still be on its way.
+    Tap(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 1; }));
+    for (size_t i = keysBefore; i < target_->keys.size(); ++i) EXPECT_EQ(target_->keys[i].vk, VK_F9);
+    EXPECT_TRUE(UserClipboardIsBack());
+}
+
+TEST_F(FormTest, CancelChangesNothingOkRebuildsTheMenuAndRegistersTheHotKey) {
+    CreateForm();
+    // The dialog stores "Shift + Win + H" as it would, then is cancelled.
+    form_->RunOptionsDialog = [&](bool, const std::string&, const TSetTrayHint&) {
+        StoreSetting("cbHot_ItemIndex", "1");
+        return IDCANCEL;
+    };
+    form_->N2Click(*form_->TrayMenuObject().FindItemByName("N2"));
+    EXPECT_EQ(MenuCaptions(), (Captions{"-", "Настройки"}));
+    EXPECT_TRUE(form_->Templates().empty());
+    EXPECT_EQ(form_->TrayIcon().Hint(), "Quillan (Ctrl + Win + H)");
+    EXPECT_TRUE(HotKeyFree(MOD_SHIFT | MOD_WIN));
+
+    // Confirmed: the dialog's own hint goes to the tray, then the registration renews it.
+    std::string hintFromDialog;
+    form_->RunOptionsDialog = [&](bool, const std::string&, const TSetTrayHint& setTrayHint) {
+        setTrayHint("Quillan (из диалога)");
+        hintFromDialog = form_->TrayIcon().Hint();
+        return IDOK;
+    };
+    form_->N2Click(*form_->TrayMenuObject().FindItemByName("N2"));
+    EXPECT_EQ(hintFromDialog, "Quillan (из диалога)");
+    const std::string app = CurrentApp;
+    EXPECT_EQ(MenuCaptions(), (Captions{app, "-", "0\tпервый", "1\tвторой", "-", "Настройки"}));
+    EXPECT_EQ(form_->Templates().size(), 2u);
+    EXPECT_EQ(form_->TrayIcon().Hint(), "Quillan (Shift + Win + H)");
+    EXPECT_FALSE(HotKeyFree(MOD_SHIFT | MOD_WIN));
+}
+
+TEST_F(FormTest, ReinitialisationRegistersTheStoredChoiceAndRenamesTheHint) {
+    CreateForm();
+    StoreSetting("cbHot_ItemIndex", "2");
+    form_->N6Click(*form_->TrayMenuObject().FindItemByName("N6"));
+    EXPECT_EQ(form_->TrayIcon().Hint(), "Quillan (Alt + Win + H)");
+    EXPECT_FALSE(HotKeyFree(MOD_ALT | MOD_WIN));
+    EXPECT_TRUE(HotKeyFree(MOD_CONTROL | MOD_WIN));
+    EXPECT_TRUE(form_->Templates().empty()) << "the templates are not reloaded";
+}
+
+TEST_F(FormTest, EveryPressReadsHotIniAfresh) {
+    CreateForm();
+    std::vector<Captions> shown;
+    Ticker record(15, [&] {
+        if (!InMenuMode()) return;
+        shown.push_back(MenuCaptions());
+        EndMenu();
+    });
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return shown.size() == 1 && !InMenuMode(); }));
+    WriteHotIni({{"новый", "new", 1, 1}, {"первый", "один", 5, 1}, {"второй", "два", 4, 1}});
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return shown.size() == 2 && !InMenuMode(); }));
+    const std::string app = CurrentApp;
+    EXPECT_EQ(shown[0], (Captions{app, "-", "0\tпервый", "1\tвторой", "-", "Настройки"}));
+    EXPECT_EQ(shown[1], (Captions{app, "-", "0\tновый", "1\tпервый", "2\tвторой", "-", "Настройки"}));
+    EXPECT_EQ(form_->Templates().size(), 3u);
+    EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(FormTest, AFailingLoadShowsNoMenuAndKeepsThePreviousList) {
+    CreateForm();
+    MenuWatch menus;
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return menus.opened == 1 && !InMenuMode(); }));
+    ASSERT_EQ(form_->Templates().size(), 2u);
+
+    std::filesystem::remove(dir_.Native() / "hot.ini");
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return errors_.size() == 1; }));
+    EXPECT_NE(errors_[0].find("hot.ini"), std::string::npos) << errors_[0];
+
+    {
+        std::ofstream bad(dir_.Native() / "hot.ini", std::ios::binary);
+        bad << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT><Templates><Template>";
+    }
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return errors_.size() == 2; }));
+    EXPECT_EQ(menus.opened, 1) << "a failing load shows no menu";
+    EXPECT_EQ(form_->Templates().size(), 2u);
+    EXPECT_EQ(form_->Templates()[0]->MenuCaption, "первый");
+    EXPECT_EQ(MenuCaptions(), (Captions{"-", "Настройки"}));
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -25,7 +25,7 @@ std::vector<TCodeRange> Normalise(std::vector<TCodeRange> ranges) {
             r.Start = out.back().End;
         }
         if (!out.empty() && out.back().File == r.File && r.Start > out.back().End &&
-            r.Start - out.back().End <= kMaxPadding) {
+            r.Start - out.back().End <= kMaxPadding && r.Start - out.back().Start <= kMaxRecordAddressStep) {
             out.back().End = r.Start;
         }
         if (!out.empty()) {

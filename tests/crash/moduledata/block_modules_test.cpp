@@ -1,0 +1,408 @@
+// The block in both forms and every version family, export names and tables, and the modules
+// list over a made-up process.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <map>
+#include <string>
+
+#include "crash/codec/base64.h"
+#include "crash/moduledata/byte_io.h"
+#include "crash/moduledata/export_names.h"
+#include "crash/moduledata/line_table_writer.h"
+#include "crash/moduledata/module_block.h"
+#include "crash/moduledata/module_data_format.h"
+#include "crash/moduledata/modules_list.h"
+#include "crash/moduledata/pe_exports.h"
+
+namespace quillan::crash {
+namespace {
+
+std::string Compress(const std::string& bytes) {
+    uLongf size = compressBound(bytes.size());
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size());
+    out.resize(size);
+    return out;
+}
+
+// Stands in for the options reader: these tests' option streams are "OPT" + u8 length + bytes.
+const TOptionsMeasure kMeasure = [](std::string_view bytes, std::uint16_t) -> std::optional<size_t> {
+    if (bytes.size() < 4 || bytes.substr(0, 3) != "OPT") return std::nullopt;
+    return 4 + static_cast<std::uint8_t>(bytes[3]);
+};
+const std::string kOptions = std::string("OPT\x03xyz", 7);
+
+std::string CheckValue(const std::string& password) {
+    std::string plain;
+    PutU32(plain, kModuleDataMagic);
+    return TTeaChain(TeaKeyFromPassword(password), kNameChainStart).Encipher(plain);
+}
+
+std::string LineTablesFor(const std::string& password) {
+    TLineTableInput in;
+    in.Files = {"engine/store/template_file.cpp"};
+    in.Procedures = {{"quillan::TTemplateFile", "Load", 10}};
+    in.Ranges = {{0x100, 0x140, 0, 12, 0}};
+    return BuildLineTables(in, TNameEncoder(TTeaChain(TeaKeyFromPassword(password), kNameChainStart)));
+}
+
+// The header that every resource form starts with.
+std::string Header(std::uint16_t version) {
+    std::string out;
+    PutU32(out, kModuleDataMagic);
+    PutU16(out, version);
+    PutF64(out, 45000.5);
+    PutU32(out, 9);
+    PutU8(out, 0);
+    PutU32(out, 0x2000);
+    PutU32(out, 0x44);
+    return out;
+}
+
+TEST(ModuleBlock, CurrentResourceFormRoundTrips) {
+    TModuleBlockParts parts;
+    parts.BuildDate = 45123.25;
+    parts.Routines = {{0, 0x1234, RoutineSize(0x41)}, {1, 0x2000, 0x10}};
+    parts.Options = kOptions;
+    parts.CheckValue = CheckValue("pw");
+    parts.LineTables = LineTablesFor("pw");
+    const std::string bytes = WriteResourceBlock(parts);
+    TModuleBlock block;
+    ASSERT_TRUE(ReadResourceBlock(bytes, nullptr, block));
+    EXPECT_EQ(block.Version, 506);
+    EXPECT_EQ(block.BuildDate, 45123.25);
+    ASSERT_EQ(block.Routines.size(), 2u);
+    EXPECT_EQ(block.Routines[0].Size, 0x44u);
+    EXPECT_EQ(block.Routines[1].Offset, 0x2000u);
+    EXPECT_EQ(block.Options, kOptions);
+    EXPECT_EQ(block.CheckValue, parts.CheckValue);
+    EXPECT_EQ(block.LineTables, parts.LineTables);
+    EXPECT_TRUE(block.Error.empty());
+}
+
+TEST(ModuleBlock, Versions450To499HoldOptionsAndTablesInOneStreamBelow450Uncompressed) {
+    std::string tables;
+    PutU32(tables, 0);  // the block versions 405 to 499 skip
+    PutU32(tables, 0);  // no units
+    std::string rest = kOptions;
+    PutU32(rest, static_cast<std::uint32_t>(tables.size()));
+    rest += tables;
+    for (std::uint16_t version : {450, 499}) {
+        TModuleBlock block;
+        ASSERT_TRUE(ReadResourceBlock(Header(version) + Compress(rest), kMeasure, block));
+        EXPECT_EQ(block.Version, version);
+        EXPECT_EQ(block.Options, kOptions);
+        EXPECT_EQ(block.LineTables, tables);
+        EXPECT_FALSE(block.CheckValue.has_value());
+    }
+    TModuleBlock old;
+    ASSERT_TRUE(ReadResourceBlock(Header(420) + rest, kMeasure, old));
+    EXPECT_EQ(old.Options, kOptions);
+    EXPECT_EQ(old.LineTables, tables);
+    // Without an options reader the old stream cannot be split: no options, no tables.
+    TModuleBlock unread;
+    ASSERT_TRUE(ReadResourceBlock(Header(420) + rest, nullptr, unread));
+    EXPECT_FALSE(unread.HasLineTables);
+}
+
+TEST(ModuleBlock, AppendedFormIsFoundAtTheEndOfAFile) {
+    TModuleBlockParts parts;
+    parts.BuildDate = 44000;
+    parts.Options = kOptions;
+    parts.LineTables = "tables";
+    const std::string file = std::string(1000, 'M') + WriteAppendedBlock(470, parts);
+    auto place = FindAppendedBlock(file.size(), std::string_view(file).substr(file.size() - 8));
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->Offset, 1000u);
+    TModuleBlock block;
+    ASSERT_TRUE(ReadAppendedBlock(std::string_view(file).substr(place->Offset, place->Length), kMeasure, block));
+    EXPECT_EQ(block.Version, 470);
+    EXPECT_EQ(block.BuildDate, 44000);
+    EXPECT_EQ(block.Options, kOptions);
+    EXPECT_EQ(block.LineTables, "tables");
+    EXPECT_FALSE(FindAppendedBlock(file.size() - 1, std::string_view(file).substr(file.size() - 9, 8)));
+    std::string hostile = file;
+    hostile[hostile.size() - 5] = '\x7F';  // a length reaching before the file's start
+    EXPECT_FALSE(FindAppendedBlock(hostile.size(), std::string_view(hostile).substr(hostile.size() - 8)));
+}
+
+TEST(ModuleBlock, DamagedBlocksGiveWhatCouldBeReadAndSayWhy) {
+    TModuleBlockParts parts;
+    parts.Options = kOptions;
+    parts.CheckValue = CheckValue("pw");
+    parts.LineTables = LineTablesFor("pw");
+    const std::string whole = WriteResourceBlock(parts);
+    TModuleBlock block;
+    EXPECT_FALSE(ReadResourceBlock(whole.substr(0, 10), nullptr, block));  // short header
+    EXPECT_FALSE(ReadResourceBlock("not a block at all", nullptr, block));
+    ASSERT_TRUE(ReadResourceBlock(whole.substr(0, whole.size() - 6), nullptr, block));  // truncated stream
+    EXPECT_TRUE(block.HasOptions);
+    EXPECT_FALSE(block.HasLineTables);
+    EXPECT_EQ(block.Error, "line tables: buffer error");
+    std::string corrupt = whole;
+    corrupt[corrupt.size() - 12] ^= 0x55;
+    ASSERT_TRUE(ReadResourceBlock(corrupt, nullptr, block));
+    EXPECT_FALSE(block.HasLineTables);
+    EXPECT_FALSE(block.Error.empty());
+    // A stream that inflates beyond the cap is refused, not inflated.
+    std::string bomb;
+    PutU32(bomb, kModuleDataMagic);
+    PutU16(bomb, 506);
+    PutF64(bomb, 0);
+    PutU32(bomb, 0);  // no routines
+    PutU32(bomb, 0);  // no options
+    bomb += CheckValue("pw");
+    bomb += Compress(std::string(kMaxLineTableBytes + 1024, '\0'));
+    ASSERT_TRUE(ReadResourceBlock(bomb, nullptr, block));
+    EXPECT_FALSE(block.HasLineTables);
+    EXPECT_EQ(block.Error, "line tables: buffer error");
+}
+
+TEST(ExportNames, DecodingRules) {
+    struct Case {
+        const char* name;
+        bool used;
+        TStackKind kind;
+        const char *unit, *cls, *proc;
+    };
+    const Case cases[] = {
+        {"GetTickCount", true, TStackKind::PlainExport, "", "", "GetTickCount"},
+        {"@Initialize", true, TStackKind::PlainExport, "", "", "_Initialize"},
+        {"@Classes@TList@Add$qqrpv", true, TStackKind::PackageExport, "Classes", "TList", "Add"},
+        {"@Sysutils@Format$qqrx17System@AnsiString", true, TStackKind::PackageExport, "Sysutils", "", "Format"},
+        {"@Forms@TApplication@@HandleException$qqrp14System@TObject", true, TStackKind::PackageExport, "Forms", "",
+         "TApplication_HandleException"},
+        {"@Unit@TOuter@TInner@Run$qqrv", true, TStackKind::PackageExport, "Unit", "TOuter.TInner", "Run"},
+        {"@Vcl@Forms@$xp$11TCustomForm", true, TStackKind::PackageExport, "Vcl", "", "Forms"},
+        {"?Create@TClass@@QAEXXZ", false, TStackKind::Unknown, "", "", ""},
+        {"NTDLL.RtlAllocateHeap", false, TStackKind::Unknown, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        TMishapStackEntry e;
+        EXPECT_EQ(DecodeExportName(c.name, e), c.used) << c.name;
+        EXPECT_EQ(e.Kind, c.kind) << c.name;
+        EXPECT_EQ(e.UnitName, c.unit) << c.name;
+        EXPECT_EQ(e.ClassName, c.cls) << c.name;
+        EXPECT_EQ(e.ProcedureName, c.proc) << c.name;
+    }
+}
+
+// A 32-bit image in memory: headers, an export table of three names, code.
+struct TFakeImage {
+    static constexpr TAddress kBase = 0x10000000;
+    std::string bytes = std::string(0x3000, '\0');
+
+    TFakeImage() {
+        auto put32 = [&](size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+        };
+        put32(60, 0x80);
+        put32(0x80, 0x00004550);
+        bytes[0x98] = 0x0B;  // optional header magic 0x10B
+        bytes[0x99] = 0x01;
+        put32(0x98 + 92, 16);    // number of data directories
+        put32(0x98 + 96, 0x1000);  // export directory
+        put32(0x98 + 100, 0x100);
+        put32(0x1000 + 20, 4);  // functions (one is a forwarder)
+        put32(0x1000 + 24, 4);  // names
+        put32(0x1000 + 28, 0x1100);
+        put32(0x1000 + 32, 0x1120);
+        put32(0x1000 + 36, 0x1140);
+        const char* names[] = {"Framed", "Plain", "Thunk", "Forwarded"};
+        const std::uint32_t code[] = {0x2000, 0x2100, 0x2200, 0x1080};
+        for (int i = 0; i < 4; ++i) {
+            put32(0x1100 + 4 * i, code[i]);
+            put32(0x1120 + 4 * i, 0x1180 + 0x20 * i);
+            bytes[0x1140 + 2 * i] = static_cast<char>(i);
+            bytes.replace(0x1180 + 0x20 * i, std::strlen(names[i]), names[i]);
+        }
+        bytes.replace(0x1080, 10, "OTHER.Func");
+        // push ebp; mov ebp,esp; ... C3 inside an instruction; pop ebp; ret 8
+        const char framed[] = "\x55\x8B\xEC\xB8\xC3\x00\x00\x00\x5D\xC2\x08\x00";
+        bytes.replace(0x2000, 12, framed, 12);
+        bytes.replace(0x2100, 4, "\x33\xC0\x40\xC3", 4);  // xor eax,eax; inc eax; ret
+        // jmp [0x10002300]; mov eax,eax -> the slot holds 0x10002100
+        bytes.replace(0x2200, 8, "\xFF\x25\x00\x23\x00\x10\x8B\xC0", 8);
+        put32(0x2300, 0x10002100);
+    }
+};
+
+TEST(PeExports, NamesAddressesThunksAndEstimatedLengths) {
+    TFakeImage image;
+    TBufferMemoryReader memory(TFakeImage::kBase, image.bytes.data(), image.bytes.size());
+    const TMishapFunctionsList functions = ReadExportedFunctions(memory, TFakeImage::kBase, nullptr);
+    ASSERT_EQ(functions.size(), 3u);  // the forwarder is left out
+    EXPECT_EQ(functions[0].Name, "Framed");
+    EXPECT_EQ(functions[0].Address, TFakeImage::kBase + 0x2000);
+    EXPECT_EQ(functions[0].Length, 12u);  // up to "pop ebp; ret 8", not the C3 inside the mov
+    // The thunk is followed to Plain's code: both sort there.
+    EXPECT_EQ(functions[1].Address, TFakeImage::kBase + 0x2100);
+    EXPECT_EQ(functions[2].Address, TFakeImage::kBase + 0x2100);
+    EXPECT_EQ(functions[1].Length, 4u);
+    EXPECT_EQ(FindExportedFunction(functions, TFakeImage::kBase + 0x200B)->Name, "Framed");
+    EXPECT_EQ(FindExportedFunction(functions, TFakeImage::kBase + 0x200C), nullptr);
+    EXPECT_NE(FindExportedFunction(functions, TFakeImage::kBase + 0x2103), nullptr);
+    EXPECT_EQ(FindExportedFunction(functions, TFakeImage::kBase + 0x1FFF), nullptr);
+    // A cut-off image yields what was readable, and no read past its end.
+    TBufferMemoryReader cut(TFakeImage::kBase, image.bytes.data(), 0x1150);
+    EXPECT_TRUE(ReadExportedFunctions(cut, TFakeImage::kBase, nullptr).empty());
+}
+
+// A process of two modules: the executable with a block, a DLL with exports and none.
+class TFakePlatform : public IModulePlatform {
+public:
+    static constexpr TAddress kExe = 0x400000;
+    TFakeImage dll;
+    TBufferMemoryReader memory{TFakeImage::kBase, dll.bytes.data(), dll.bytes.size()};
+    std::string block;
+    std::optional<std::string> exportedPassword;
+    double exeDate = 45000;
+    int blockReads = 0;
+    std::map<std::string, std::string> files;
+
+    TAddress ModuleOfAddress(TAddress a) override {
+        if (a >= kExe && a < kExe + 0x10000) return kExe;
+        if (a >= TFakeImage::kBase && a < TFakeImage::kBase + 0x3000) return TFakeImage::kBase;
+        return 0;
+    }
+    bool ModuleFileName(TAddress h, std::string& path) override {
+        if (h == kExe) path = "C:\\Quillan\\Quillan.exe";
+        else if (h == TFakeImage::kBase) path = "C:\\Windows\\fake.dll";
+        else return false;
+        return true;
+    }
+    bool IsExecutable(TAddress h) override { return h == kExe; }
+    TModuleFileState FileState(const std::string& path) override {
+        TModuleFileState s;
+        s.Exists = true;
+        s.Size = files.count(path) ? files[path].size() : 1000;
+        s.Modified = path.find("Quillan") != std::string::npos ? exeDate : 1;
+        return s;
+    }
+    void VersionInfo(const std::string&, std::string& version, std::string& description) override {
+        version = "1.2.3.4";
+        description = "Fake";
+    }
+    bool ResourceBlock(TAddress h, std::string& bytes) override {
+        ++blockReads;
+        if (h != kExe || block.empty()) return false;
+        bytes = block;
+        return true;
+    }
+    bool ReadFile(const std::string& path, std::uint64_t offset, size_t count, std::string& bytes) override {
+        if (!files.count(path) || offset + count > files[path].size()) return false;
+        bytes = files[path].substr(offset, count);
+        return true;
+    }
+    IMemoryReader& Memory() override { return memory; }
+    TAddress ProcAddress(TAddress, const std::string&) override { return 0; }
+    std::optional<std::string> ExportedPassword(TAddress) override { return exportedPassword; }
+};
+
+std::string ProgramBlock(const std::string& password) {
+    TModuleBlockParts parts;
+    parts.Options = kOptions;
+    parts.CheckValue = CheckValue(password);
+    parts.LineTables = LineTablesFor(password);
+    return WriteResourceBlock(parts);
+}
+
+TEST(ModulesList, ResolvesThroughLineTablesWithTheExportedPassword) {
+    TFakePlatform platform;
+    platform.block = ProgramBlock("secret");
+    platform.exportedPassword = "secret";
+    TMishapModulesList list(platform);
+    TMishapStackEntry e;
+    list.Resolve(TFakePlatform::kExe + 0x1000 + 0x120, e);
+    EXPECT_EQ(e.Kind, TStackKind::LineTable);
+    EXPECT_EQ(e.ModuleHandle, TFakePlatform::kExe);
+    EXPECT_EQ(e.ModuleFile, "C:\\Quillan\\Quillan.exe");
+    EXPECT_EQ(e.UnitName, "engine/store/template_file.cpp");
+    EXPECT_EQ(e.ClassName, "quillan::TTemplateFile");
+    EXPECT_EQ(e.ProcedureName, "Load");
+    EXPECT_EQ(e.Line, 12);
+    EXPECT_EQ(e.LineOffset, 2);
+    auto module = list.FindByHandle(TFakePlatform::kExe);
+    ASSERT_TRUE(module);
+    EXPECT_TRUE(module->Deciphered);
+    EXPECT_EQ(module->OptionsStream, kOptions);
+    EXPECT_EQ(module->Version, "1.2.3.4");
+    EXPECT_TRUE(module->Functions.empty());  // the executable's exports are not read
+    // Outside the tables: the executable has no exports, so the entry is only placed in it.
+    list.Resolve(TFakePlatform::kExe + 0x1000 + 0x200, e);
+    EXPECT_EQ(e.Kind, TStackKind::InModule);
+    list.Resolve(0x99, e);
+    EXPECT_EQ(e.Kind, TStackKind::Unknown);
+    EXPECT_EQ(e.Address, 0x99u);
+}
+
+TEST(ModulesList, AWrongPasswordGivesBase64NamesWithoutExtensionAndTheGlobalEventIsAsked) {
+    TFakePlatform platform;
+    platform.block = ProgramBlock("secret");
+    TMishapModulesList list(platform);
+    int asked = 0;
+    list.SetPasswordRequestEvent([&](TAddress module, std::string& password) {
+        ++asked;
+        EXPECT_EQ(module, TFakePlatform::kExe);
+        password = "wrong";
+        return true;
+    });
+    TMishapStackEntry e;
+    list.Resolve(TFakePlatform::kExe + 0x1100, e);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(e.Kind, TStackKind::LineTable);
+    EXPECT_EQ(e.UnitName[0], '?');
+    std::string raw;
+    EXPECT_TRUE(Base64Decode(e.UnitName.substr(1), raw));
+    EXPECT_EQ(raw.size(), std::string("engine/store/template_file.cpp").size());
+    EXPECT_EQ(e.ProcedureName[0], '?');
+    EXPECT_FALSE(list.FindByHandle(TFakePlatform::kExe)->Deciphered);
+}
+
+TEST(ModulesList, DllsResolveThroughExportsAndAChangedFileIsReadAgain) {
+    TFakePlatform platform;
+    platform.block = ProgramBlock("pw");
+    platform.exportedPassword = "pw";
+    TMishapModulesList list(platform);
+    TMishapStackEntry e;
+    list.Resolve(TFakeImage::kBase + 0x2005, e);
+    EXPECT_EQ(e.Kind, TStackKind::PlainExport);
+    EXPECT_EQ(e.ProcedureName, "Framed");
+    EXPECT_EQ(e.ModuleFile, "C:\\Windows\\fake.dll");
+    list.Resolve(TFakeImage::kBase + 0x2800, e);
+    EXPECT_EQ(e.Kind, TStackKind::InModule);
+
+    list.Resolve(TFakePlatform::kExe + 0x1100, e);
+    const auto before = list.FindByHandle(TFakePlatform::kExe);
+    const int reads = platform.blockReads;
+    list.DropChanged();  // nothing changed
+    EXPECT_EQ(list.FindByHandle(TFakePlatform::kExe), before);
+    platform.exeDate += 1;
+    list.DropChanged();
+    const auto after = list.FindByHandle(TFakePlatform::kExe);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after->Modified, platform.exeDate);
+    EXPECT_EQ(platform.blockReads, reads + 1);
+    EXPECT_EQ(list.Count(), 2u);
+}
+
+TEST(ModulesList, TheAppendedFormIsReadFromTheFileWhenThereIsNoResource) {
+    TFakePlatform platform;
+    TModuleBlockParts parts;
+    parts.Options = kOptions;
+    parts.LineTables = LineTablesFor("pw");
+    platform.files["C:\\Quillan\\Quillan.exe"] = std::string(5000, 'x') + WriteAppendedBlock(506, parts);
+    platform.exportedPassword = "pw";
+    TMishapModulesList list(platform);
+    list.SetLegacyReading(kMeasure, 0);
+    TMishapStackEntry e;
+    list.Resolve(TFakePlatform::kExe + 0x1100, e);
+    EXPECT_EQ(e.Kind, TStackKind::LineTable);
+    EXPECT_EQ(e.UnitName, "engine/store/template_file.cpp");
+    EXPECT_EQ(list.FindByHandle(TFakePlatform::kExe)->FormatVersion, 506);
+}
+
+}  // namespace
+}  // namespace quillan::crash

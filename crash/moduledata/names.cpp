@@ -19,7 +19,11 @@ std::string TNameDecoder::Plain(std::string_view raw) const {
         for (char& c : out) c = static_cast<char>(c ^ xorMask_);
         return out;
     }
-    if (!chain_) return "?" + Base64Encode(raw);
+    if (!chain_) {
+        std::string shown(1, '?');
+        shown += Base64Encode(raw);
+        return shown;
+    }
     return chain_->Decipher(raw);
 }
 

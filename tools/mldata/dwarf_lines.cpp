@@ -341,9 +341,20 @@ bool UnitIsOurs(llvm::DWARFUnit& unit, TSourceFiles& files) {
 
 }  // namespace
 
-crash::TProcedureName ProcedureFromLinkageName(const std::string& linkageName, const std::string& plainName,
+// i686 __stdcall functions carry "@" and their argument bytes after the mangled name.
+std::string WithoutStdcallSuffix(const std::string& name) {
+    const size_t at = name.rfind('@');
+    if (at == std::string::npos || at == 0 || at + 1 == name.size()) return name;
+    for (size_t i = at + 1; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return name;
+    }
+    return name.substr(0, at);
+}
+
+crash::TProcedureName ProcedureFromLinkageName(const std::string& mangled, const std::string& plainName,
                                                bool isMethod) {
     crash::TProcedureName out;
+    const std::string linkageName = WithoutStdcallSuffix(mangled);
     llvm::ItaniumPartialDemangler demangler;
     if (!linkageName.empty() && !demangler.partialDemangle(linkageName.c_str()) && demangler.isFunction()) {
         const std::string full = DemangledPart(&llvm::ItaniumPartialDemangler::getFunctionName, demangler);

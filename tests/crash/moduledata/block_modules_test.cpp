@@ -202,7 +202,7 @@ struct TFakeImage {
         put32(0x80, 0x00004550);
         bytes[0x98] = 0x0B;  // optional header magic 0x10B
         bytes[0x99] = 0x01;
-        put32(0x98 + 92, 16);    // number of data directories
+        put32(0x98 + 92, 16);      // number of data directories
         put32(0x98 + 96, 0x1000);  // export directory
         put32(0x98 + 100, 0x100);
         put32(0x1000 + 20, 4);  // functions (one is a forwarder)
@@ -268,9 +268,12 @@ public:
         return 0;
     }
     bool ModuleFileName(TAddress h, std::string& path) override {
-        if (h == kExe) path = "C:\\Quillan\\Quillan.exe";
-        else if (h == TFakeImage::kBase) path = "C:\\Windows\\fake.dll";
-        else return false;
+        if (h == kExe)
+            path = "C:\\Quillan\\Quillan.exe";
+        else if (h == TFakeImage::kBase)
+            path = "C:\\Windows\\fake.dll";
+        else
+            return false;
         return true;
     }
     bool IsExecutable(TAddress h) override { return h == kExe; }

@@ -92,14 +92,16 @@ std::vector<std::string> Lines(const std::string& text) {
 // dropped, dots made "_".
 std::string FunctionName(const std::string& symbol) {
     std::string name = symbol;
+    if (const size_t at = name.rfind('@');
+        at != std::string::npos && at > 0 && name.find_first_not_of("0123456789", at + 1) == std::string::npos) {
+        name.resize(at);  // wWinMain@16, _ZN...@16: an i686 __stdcall suffix
+    }
     llvm::ItaniumPartialDemangler d;
     if (!d.partialDemangle(name.c_str()) && d.isFunction()) {
         size_t size = 0;
         char* text = d.getFunctionName(nullptr, &size);
         name = text ? text : name;
         std::free(text);
-    } else if (const size_t at = name.rfind('@'); at != std::string::npos && at > 0) {
-        name = name.substr(0, at);  // wWinMain@16
     }
     std::replace(name.begin(), name.end(), '.', '_');
     return name;

@@ -24,12 +24,19 @@ function(_quillan_mldata_host)
 endfunction()
 
 # quillan_module_data(target [SHIP])
-# Stores the block in target after it is linked. SHIP: the program as shipped: the full file is
+# Stores the block in target after it is linked (every quillan_test executable gets it; other
+# executables, such as crash programs, call this once). SHIP: the program as shipped: the full file is
 # kept beside it as NAME.unstripped.exe and the shipped one loses its debug sections and symbols.
 function(quillan_module_data target)
     if(NOT WIN32)
         return()
     endif()
+    # Once per target: a second call would write the block twice.
+    get_target_property(done ${target} QUILLAN_MODULE_DATA)
+    if(done)
+        return()
+    endif()
+    set_target_properties(${target} PROPERTIES QUILLAN_MODULE_DATA ON)
     cmake_parse_arguments(A "SHIP" "" "" ${ARGN})
     _quillan_mldata_host()
     add_dependencies(${target} mldata_host)

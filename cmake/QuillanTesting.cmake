@@ -1,3 +1,5 @@
+include(${CMAKE_CURRENT_LIST_DIR}/QuillanModuleData.cmake)
+
 # GoogleTest: the host build uses Debian's libgtest-dev; the cross build compiles
 # the sources of Debian's googletest package with the MinGW toolchain.
 if(WIN32)
@@ -24,6 +26,9 @@ function(quillan_test name)
     endif()
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE quillan_flags ${A_DEPS} ${QUILLAN_GTEST})
+    # Every Windows test program carries its module data block, as the program does, so that a
+    # report made in a test resolves its addresses (about a second of the host tool per link).
+    quillan_module_data(${name})
     if(NOT A_TIMEOUT)
         set(A_TIMEOUT 300)
     endif()

@@ -49,7 +49,7 @@ const std::string& Block() {
 void BM_FirstLookup(benchmark::State& state) {
     for (auto _ : state) {
         TModuleBlock block;
-        ReadResourceBlock(Block(), nullptr, block);
+        ReadResourceBlock(Block(), block);
         TLineTables tables(std::move(block.LineTables), TNameDecoder(block.Version, kChain, 0));
         benchmark::DoNotOptimize(tables.UnitCount());
     }
@@ -58,7 +58,7 @@ BENCHMARK(BM_FirstLookup)->Unit(benchmark::kMillisecond);
 
 void BM_ResolveOneAddress(benchmark::State& state) {
     TModuleBlock block;
-    ReadResourceBlock(Block(), nullptr, block);
+    ReadResourceBlock(Block(), block);
     const TLineTables tables(std::move(block.LineTables), TNameDecoder(block.Version, kChain, 0));
     std::mt19937 random(3);
     TLineLocation at;

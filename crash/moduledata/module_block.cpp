@@ -4,6 +4,8 @@
 
 #include "crash/moduledata/byte_io.h"
 #include "crash/moduledata/module_data_format.h"
+#include "crash/options/errors.h"
+#include "crash/options/options.h"
 
 namespace quillan::crash {
 namespace {
@@ -60,17 +62,20 @@ bool ReadLineTables(TByteReader& in, TModuleBlock& block) {
     return true;
 }
 
-// The options stream at the start of rest (versions before 500), then the line tables.
-bool ReadOptionsThenLines(std::string_view rest, std::uint16_t version, const TOptionsMeasure& measure,
-                          TModuleBlock& block) {
-    const std::optional<size_t> length = measure ? measure(rest, version) : std::nullopt;
-    if (!length || *length > rest.size()) {
-        block.Error = "options: not readable";
+// The options stream at the start of rest (versions before 500, appended form), then the line
+// tables. Nothing marks where the options end but their own layout, so the loader measures them.
+bool ReadOptionsThenLines(std::string_view rest, std::uint16_t version, TModuleBlock& block) {
+    size_t length = 0;
+    try {
+        TMishapModuleOptions scratch;
+        length = scratch.LoadFromBytes(rest, version);
+    } catch (const EMishapOptionsError& e) {
+        block.Error = std::string("options: ") + e.what();
         return false;
     }
-    block.Options.assign(rest.substr(0, *length));
+    block.Options.assign(rest.substr(0, length));
     block.HasOptions = true;
-    TByteReader in(rest.substr(*length));
+    TByteReader in(rest.substr(length));
     return ReadLineTables(in, block);
 }
 
@@ -109,7 +114,7 @@ bool InflateCapped(std::string_view compressed, size_t limit, std::string& out, 
     return true;
 }
 
-bool ReadResourceBlock(std::string_view bytes, const TOptionsMeasure& measure, TModuleBlock& block) {
+bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block) {
     block = {};
     TByteReader in(bytes);
     if (in.U32() != kModuleDataMagic) return false;
@@ -168,7 +173,7 @@ bool ReadResourceBlock(std::string_view bytes, const TOptionsMeasure& measure, T
     } else {
         rest.assign(in.Rest());
     }
-    ReadOptionsThenLines(rest, version, measure, block);
+    ReadOptionsThenLines(rest, version, block);
     return true;
 }
 
@@ -180,13 +185,13 @@ std::optional<TAppendedPlace> FindAppendedBlock(std::uint64_t fileSize, std::str
     return TAppendedPlace{fileSize - 8 - length, length};
 }
 
-bool ReadAppendedBlock(std::string_view bytes, const TOptionsMeasure& measure, TModuleBlock& block) {
+bool ReadAppendedBlock(std::string_view bytes, TModuleBlock& block) {
     block = {};
     TByteReader in(bytes);
     block.Version = in.U16();
     block.BuildDate = in.F64();
     if (!in.Ok()) return false;
-    ReadOptionsThenLines(in.Rest(), block.Version, measure, block);
+    ReadOptionsThenLines(in.Rest(), block.Version, block);
     return true;
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,14 +31,11 @@ struct TModuleBlock {
     std::string Error;       // empty when the block was whole
 };
 
-// Tells how many bytes of an options stream of the given format version start bytes; nullopt
-// when the stream is not valid. Blocks before version 500 hold the options and the line tables
-// in one stream, and only the options reader knows where the options end.
-using TOptionsMeasure = std::function<std::optional<size_t>(std::string_view bytes, std::uint16_t version)>;
-
 // Reads the resource form. False when bytes do not start with the magic number and a whole
-// header; otherwise true, with a partly read block telling its fault in Error.
-bool ReadResourceBlock(std::string_view bytes, const TOptionsMeasure& measure, TModuleBlock& block);
+// header; otherwise true, with a partly read block telling its fault in Error. Where the options
+// and the line tables share one stream (before version 500, and the appended form), the options
+// loader finds where the options end.
+bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block);
 
 // Where the appended form sits in a file that ends with it: from its file size and the file's
 // last 8 bytes (length L, magic), the offset and length of the block; nullopt when the file
@@ -51,7 +47,7 @@ struct TAppendedPlace {
 std::optional<TAppendedPlace> FindAppendedBlock(std::uint64_t fileSize, std::string_view lastEightBytes);
 
 // Reads the appended form (the L bytes of the block).
-bool ReadAppendedBlock(std::string_view bytes, const TOptionsMeasure& measure, TModuleBlock& block);
+bool ReadAppendedBlock(std::string_view bytes, TModuleBlock& block);
 
 // Inflates a zlib stream of at most limit bytes of output; false (with the inflater's text in
 // error) when the stream is corrupt, truncated or inflates to more than limit.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "crash/moduledata/memory_reader.h"
+#include "crash/options/options.h"
 
 namespace quillan::crash {
 
@@ -37,6 +38,9 @@ public:
     // The password the module's exported MishapLog_PasswordRequestEvent supplies; nullopt when
     // the module exports none.
     virtual std::optional<std::string> ExportedPassword(TAddress handle) = 0;
+    // Loads the module's shared options block over options when that block exists and holds
+    // options (its flag byte is 1); false, options untouched, otherwise.
+    virtual bool OverlaySharedOptions(TAddress handle, TMishapModuleOptions& options) = 0;
 };
 
 }  // namespace quillan::crash

@@ -4,6 +4,8 @@
 #include "crash/moduledata/byte_io.h"
 #include "crash/moduledata/export_names.h"
 #include "crash/moduledata/module_data_format.h"
+#include "crash/options/errors.h"
+#include "crash/options/options_stream.h"
 
 namespace quillan::crash {
 
@@ -28,12 +30,6 @@ void TMishapModulesList::SetPasswordRequestEvent(TPasswordRequestEvent event) {
 void TMishapModulesList::SetCallRunner(TCallRunner runner) {
     std::lock_guard lock(mutex_);
     runner_ = std::move(runner);
-}
-
-void TMishapModulesList::SetLegacyReading(TOptionsMeasure measure, std::uint8_t xorMask) {
-    std::lock_guard lock(mutex_);
-    measure_ = std::move(measure);
-    xorMask_ = xorMask;
 }
 
 size_t TMishapModulesList::Count() const {
@@ -110,28 +106,30 @@ std::string TMishapModulesList::RequestPassword(TAddress handle) {
 }
 
 bool TMishapModulesList::ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block) {
-    TOptionsMeasure measure;
-    {
-        std::lock_guard lock(mutex_);
-        measure = measure_;
-    }
     std::string bytes;
-    if (platform_.ResourceBlock(entry.Handle, bytes) && ReadResourceBlock(bytes, measure, block)) return true;
+    if (platform_.ResourceBlock(entry.Handle, bytes) && ReadResourceBlock(bytes, block)) return true;
     if (entry.Size < 8) return false;
     std::string tail;
     if (!platform_.ReadFile(entry.FileName, entry.Size - 8, 8, tail)) return false;
     const std::optional<TAppendedPlace> place = FindAppendedBlock(entry.Size, tail);
     if (!place || place->Length > kMaxOptionsBytes + kMaxLineTableBytes + 16) return false;
-    return platform_.ReadFile(entry.FileName, place->Offset, place->Length, bytes) &&
-           ReadAppendedBlock(bytes, measure, block);
+    return platform_.ReadFile(entry.FileName, place->Offset, place->Length, bytes) && ReadAppendedBlock(bytes, block);
+}
+
+void TMishapModulesList::LoadBlockOptions(TMishapModuleEntry& entry, const TModuleBlock& block) {
+    if (!block.HasOptions) return;
+    try {
+        // The options stream has the block's format version.
+        entry.BlockOptions.LoadFromBytes(block.Options, block.Version);
+        entry.HasOptions = true;
+    } catch (const EMishapOptionsError& e) {
+        // A damaged stream leaves the defaults, as a missing one does; the rest of the block stays.
+        if (!entry.BlockError.empty()) entry.BlockError += "; ";
+        entry.BlockError += std::string("options: ") + e.what();
+    }
 }
 
 void TMishapModulesList::SetUpNames(TMishapModuleEntry& entry, const TModuleBlock& block) {
-    std::uint8_t mask;
-    {
-        std::lock_guard lock(mutex_);
-        mask = xorMask_;
-    }
     std::optional<TTeaChain> chain;
     if (block.Version >= kFirstTeaVersion) {
         entry.Password = RequestPassword(entry.Handle);
@@ -148,7 +146,8 @@ void TMishapModulesList::SetUpNames(TMishapModuleEntry& entry, const TModuleBloc
     } else {
         entry.Deciphered = true;
     }
-    if (block.HasLineTables) entry.Lines = TLineTables(block.LineTables, TNameDecoder(block.Version, chain, mask));
+    if (block.HasLineTables)
+        entry.Lines = TLineTables(block.LineTables, TNameDecoder(block.Version, chain, kOptionsStringMask));
 }
 
 std::shared_ptr<TMishapModuleEntry> TMishapModulesList::Load(TAddress handle, const std::string& path) {
@@ -167,17 +166,29 @@ std::shared_ptr<TMishapModuleEntry> TMishapModulesList::Load(TAddress handle, co
         entry->FormatVersion = block.Version;
         entry->BuildDate = block.BuildDate;
         entry->Routines = block.Routines;
-        entry->HasOptions = block.HasOptions;
-        entry->OptionsStream = std::move(block.Options);
         entry->BlockError = block.Error;
+        LoadBlockOptions(*entry, block);
         SetUpNames(*entry, block);
     }
+    entry->BlockOptions.SetModuleName(path);
+    entry->Options.Assign(&entry->BlockOptions);
+    entry->Options.SetModuleName(path);
+    entry->SharedOptions = platform_.OverlaySharedOptions(handle, entry->Options);
     if (!platform_.IsExecutable(handle)) {
         entry->Functions = ReadExportedFunctions(platform_.Memory(), handle, [this, handle](const std::string& name) {
             return platform_.ProcAddress(handle, name);
         });
     }
     return entry;
+}
+
+bool TMishapModulesList::LoadOptions(TAddress handle, TMishapModuleOptions& options) {
+    const std::shared_ptr<const TMishapModuleEntry> module = FindByHandle(handle);
+    if (!module) return false;
+    options.Assign(&module->BlockOptions);
+    options.SetModuleName(module->FileName);
+    platform_.OverlaySharedOptions(handle, options);
+    return true;
 }
 
 void TMishapModulesList::Resolve(TAddress address, TMishapStackEntry& entry) {

@@ -16,6 +16,7 @@
 #include "crash/moduledata/module_block.h"
 #include "crash/moduledata/module_platform.h"
 #include "crash/moduledata/pe_exports.h"
+#include "crash/options/options_ex.h"
 #include "crash/report/report_types.h"
 
 namespace quillan::crash {
@@ -29,8 +30,10 @@ struct TMishapModuleEntry {
     double Modified = 0;
     TMishapFunctionsList Functions;  // exported functions; empty for the executable
     TLineTables Lines;
-    bool HasOptions = false;
-    std::string OptionsStream;  // from the block
+    bool HasOptions = false;            // the block's options could be read
+    TMishapModuleOptions BlockOptions;  // the block's options; defaults when it has none
+    TMishapModuleOptionsEx Options;     // BlockOptions overlaid by the shared options block
+    bool SharedOptions = false;         // the shared options block held options at first lookup
     std::uint16_t FormatVersion = 0;
     double BuildDate = 0;
     std::vector<TRoutineEntry> Routines;
@@ -59,18 +62,20 @@ public:
     void DropChanged();
     // Fills kind, module, address and location of entry for address (thread fields untouched).
     void Resolve(TAddress address, TMishapStackEntry& entry);
+    // The options of a module as they are now: its block's options overlaid by its shared options
+    // block, read again (the module may have changed them since its entry was made). False,
+    // options untouched, when the handle has no module.
+    bool LoadOptions(TAddress handle, TMishapModuleOptions& options);
     size_t Count() const;
     std::vector<std::shared_ptr<const TMishapModuleEntry>> Entries() const;
 
     void SetPasswordRequestEvent(TPasswordRequestEvent event);
     void SetCallRunner(TCallRunner runner);
-    // Blocks older than version 500 keep options and line tables in one stream: measure finds
-    // where the options end. xorMask deciphers their names.
-    void SetLegacyReading(TOptionsMeasure measure, std::uint8_t xorMask);
 
 private:
     std::shared_ptr<TMishapModuleEntry> Load(TAddress handle, const std::string& path);
     bool ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block);
+    void LoadBlockOptions(TMishapModuleEntry& entry, const TModuleBlock& block);
     void SetUpNames(TMishapModuleEntry& entry, const TModuleBlock& block);
     std::string RequestPassword(TAddress handle);
 
@@ -79,8 +84,6 @@ private:
     std::map<TAddress, std::shared_ptr<const TMishapModuleEntry>> entries_;
     TPasswordRequestEvent passwordEvent_;
     TCallRunner runner_;
-    TOptionsMeasure measure_;
-    std::uint8_t xorMask_ = 0;
 };
 
 }  // namespace quillan::crash

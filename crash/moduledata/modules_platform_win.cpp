@@ -5,6 +5,7 @@
 #include "components/version/version_info.h"
 #include "crash/moduledata/module_data_format.h"
 #include "crash/moduledata/module_password.h"
+#include "crash/options/shared_block_win.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
 
@@ -122,6 +123,10 @@ std::optional<std::string> TProcessModulePlatform::ExportedPassword(TAddress han
     }
     if (length <= 0) return std::string();
     return std::string(buffer.data(), std::min<size_t>(length, buffer.size()));
+}
+
+bool TProcessModulePlatform::OverlaySharedOptions(TAddress handle, TMishapModuleOptions& options) {
+    return LoadSharedOptions(AsModule(handle), options);
 }
 
 }  // namespace quillan::crash

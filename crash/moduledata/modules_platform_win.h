@@ -21,6 +21,7 @@ public:
     IMemoryReader& Memory() override { return memory_; }
     TAddress ProcAddress(TAddress handle, const std::string& name) override;
     std::optional<std::string> ExportedPassword(TAddress handle) override;
+    bool OverlaySharedOptions(TAddress handle, TMishapModuleOptions& options) override;
 
 private:
     TProcessMemoryReader memory_;

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the module data reader: the first byte chooses the resource form, the
 // appended form, bare line tables or an export table; the rest is the input. Whatever is read is
 // then resolved at a spread of offsets. A crash, a hang or a sanitizer report is a finding; a
-// refused or partly read block is the documented outcome.
+// refused or partly read block is the documented outcome. Old and appended blocks go through the
+// options loader, which finds where their options end.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,18 +12,13 @@
 #include "crash/moduledata/module_block.h"
 #include "crash/moduledata/module_data_format.h"
 #include "crash/moduledata/pe_exports.h"
+#include "crash/options/options_stream.h"
 
 namespace {
 
 using namespace quillan::crash;
 
 const TTeaChain kChain(TeaKeyFromPassword("fuzz"), kNameChainStart);
-
-// Options streams of these inputs: a length byte and that many bytes.
-std::optional<size_t> Measure(std::string_view bytes, std::uint16_t) {
-    if (bytes.empty()) return std::nullopt;
-    return 1 + static_cast<std::uint8_t>(bytes[0]);
-}
 
 void Resolve(const TLineTables& tables) {
     TLineLocation at;
@@ -38,7 +34,7 @@ void Resolve(const TLineTables& tables) {
 
 void Tables(const TModuleBlock& block) {
     if (!block.HasLineTables) return;
-    Resolve(TLineTables(block.LineTables, TNameDecoder(block.Version, kChain, 0xA7)));
+    Resolve(TLineTables(block.LineTables, TNameDecoder(block.Version, kChain, kOptionsStringMask)));
     Resolve(TLineTables(block.LineTables, TNameDecoder(block.Version, std::nullopt, 0)));
 }
 
@@ -50,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     TModuleBlock block;
     switch (data[0] % 4) {
         case 0:
-            if (ReadResourceBlock(input, Measure, block)) Tables(block);
+            if (ReadResourceBlock(input, block)) Tables(block);
             break;
         case 1: {
             if (input.size() >= 8) {
                 if (auto place = FindAppendedBlock(input.size(), input.substr(input.size() - 8))) {
-                    if (ReadAppendedBlock(input.substr(place->Offset, place->Length), Measure, block)) Tables(block);
+                    if (ReadAppendedBlock(input.substr(place->Offset, place->Length), block)) Tables(block);
                 }
             }
             break;

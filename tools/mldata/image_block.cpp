@@ -6,19 +6,19 @@
 #include "crash/codec/tea.h"
 #include "crash/moduledata/byte_io.h"
 #include "crash/moduledata/module_data_format.h"
+#include "crash/options/options_stream.h"
 #include "tools/mldata/routines.h"
 
 namespace quillan::mldata {
 
 bool ReadImageBlock(const TPeImage& image, crash::TModuleBlock& block) {
     if (auto data = image.FindResource(kRtRcData, ResourceName())) {
-        if (crash::ReadResourceBlock(*data, nullptr, block)) return true;
+        if (crash::ReadResourceBlock(*data, block)) return true;
     }
     const std::string& bytes = image.Bytes();
     if (bytes.size() < 8) return false;
     auto place = crash::FindAppendedBlock(bytes.size(), std::string_view(bytes).substr(bytes.size() - 8));
-    return place &&
-           crash::ReadAppendedBlock(std::string_view(bytes).substr(place->Offset, place->Length), nullptr, block);
+    return place && crash::ReadAppendedBlock(std::string_view(bytes).substr(place->Offset, place->Length), block);
 }
 
 crash::TLineTables ImageLineTables(const crash::TModuleBlock& block, const std::string& password, bool* deciphered) {
@@ -34,7 +34,7 @@ crash::TLineTables ImageLineTables(const crash::TModuleBlock& block, const std::
         }
     }
     if (deciphered) *deciphered = block.Version < crash::kFirstTeaVersion || chain.has_value();
-    return crash::TLineTables(block.LineTables, crash::TNameDecoder(block.Version, chain, 0));
+    return crash::TLineTables(block.LineTables, crash::TNameDecoder(block.Version, chain, crash::kOptionsStringMask));
 }
 
 std::string EncipheredCheckValue(const std::string& password) {

@@ -1,6 +1,7 @@
 #include "tools/mldata/routines.h"
 
 #include "crash/moduledata/module_data_format.h"
+#include "crash/options/carried_options.h"
 
 namespace quillan::mldata {
 
@@ -8,10 +9,7 @@ std::vector<std::pair<std::uint8_t, std::string>> ProgramRoutines() {
     return {{0, "quillan::win::TApplication::HandleException"}, {1, "quillan::win::TApplication::ShowException"}};
 }
 
-std::string CarriedOptions() {
-    // The options stream arrives with the options library; until then the block carries none.
-    return {};
-}
+std::string CarriedOptions() { return crash::CarriedOptionsStream(); }
 
 std::u16string ResourceName() {
     std::u16string name;

@@ -10,11 +10,15 @@
 #include "crash/codec/base64.h"
 #include "crash/moduledata/byte_io.h"
 #include "crash/moduledata/export_names.h"
+#include "crash/moduledata/line_records.h"
 #include "crash/moduledata/line_table_writer.h"
 #include "crash/moduledata/module_block.h"
 #include "crash/moduledata/module_data_format.h"
 #include "crash/moduledata/modules_list.h"
 #include "crash/moduledata/pe_exports.h"
+#include "crash/options/carried_options.h"
+#include "crash/options/options_stream.h"
+#include "crash/options/shared_block.h"
 
 namespace quillan::crash {
 namespace {
@@ -27,12 +31,46 @@ std::string Compress(const std::string& bytes) {
     return out;
 }
 
-// Stands in for the options reader: these tests' option streams are "OPT" + u8 length + bytes.
-const TOptionsMeasure kMeasure = [](std::string_view bytes, std::uint16_t) -> std::optional<size_t> {
-    if (bytes.size() < 4 || bytes.substr(0, 3) != "OPT") return std::nullopt;
-    return 4 + static_cast<std::uint8_t>(bytes[3]);
-};
-const std::string kOptions = std::string("OPT\x03xyz", 7);
+// The carried configuration with one field changed, as a version-506 options stream.
+std::string OptionsStream(const std::string& smtpHost) {
+    TMishapModuleOptions o;
+    ApplyCarriedOptions(o);
+    o.SetSmtpHost(smtpHost);
+    return o.SaveToBytes();
+}
+const std::string kOptions = OptionsStream("smtp.example");
+
+// An options stream of the layout before version 500, laid byte by byte: no upload, dialog,
+// layout, stack or burst fields, a 4-byte detail mask and the dialog and send flags as bytes.
+std::string OldOptionsStream(std::uint32_t hangTimeout) {
+    std::string out;
+    auto str = [&](const std::string& text) {
+        PutU32(out, static_cast<std::uint32_t>(text.size()));
+        out += MaskOptionsString(text);
+    };
+    for (std::uint8_t b : {1, 1, 0x31, 0, 1, 1, 0}) PutU8(out, b);
+    PutU32(out, hangTimeout);
+    str("Frozen.");
+    str("");
+    str("old.example");
+    PutU16(out, 25);
+    str("");
+    str("");
+    PutU8(out, 1);
+    PutU8(out, 0);
+    PutU32(out, 300);
+    PutU32(out, 3);
+    str("");
+    str("");
+    PutU8(out, 1);  // mail method
+    PutU32(out, 0xFFFFFFFF);
+    str("C:\\Logs");
+    for (std::uint8_t b : {0, 1, 1, 1, 1, 1, 0, 0, 0}) PutU8(out, b);
+    PutU32(out, 0);  // no filters
+    str("");
+    for (int i = 0; i < 96; ++i) str(i == 14 ? "&OK" : "");
+    return out;
+}
 
 std::string CheckValue(const std::string& password) {
     std::string plain;
@@ -70,7 +108,7 @@ TEST(ModuleBlock, CurrentResourceFormRoundTrips) {
     parts.LineTables = LineTablesFor("pw");
     const std::string bytes = WriteResourceBlock(parts);
     TModuleBlock block;
-    ASSERT_TRUE(ReadResourceBlock(bytes, nullptr, block));
+    ASSERT_TRUE(ReadResourceBlock(bytes, block));
     EXPECT_EQ(block.Version, 506);
     EXPECT_EQ(block.BuildDate, 45123.25);
     ASSERT_EQ(block.Routines.size(), 2u);
@@ -86,41 +124,46 @@ TEST(ModuleBlock, Versions450To499HoldOptionsAndTablesInOneStreamBelow450Uncompr
     std::string tables;
     PutU32(tables, 0);  // the block versions 405 to 499 skip
     PutU32(tables, 0);  // no units
-    std::string rest = kOptions;
+    // Only the options loader knows where the options end; the tables follow them.
+    const std::string options = OldOptionsStream(90);
+    std::string rest = options;
     PutU32(rest, static_cast<std::uint32_t>(tables.size()));
     rest += tables;
     for (std::uint16_t version : {450, 499}) {
         TModuleBlock block;
-        ASSERT_TRUE(ReadResourceBlock(Header(version) + Compress(rest), kMeasure, block));
+        ASSERT_TRUE(ReadResourceBlock(Header(version) + Compress(rest), block));
         EXPECT_EQ(block.Version, version);
-        EXPECT_EQ(block.Options, kOptions);
+        EXPECT_EQ(block.Options, options);
         EXPECT_EQ(block.LineTables, tables);
         EXPECT_FALSE(block.CheckValue.has_value());
+        EXPECT_TRUE(block.Error.empty()) << block.Error;
     }
     TModuleBlock old;
-    ASSERT_TRUE(ReadResourceBlock(Header(420) + rest, kMeasure, old));
-    EXPECT_EQ(old.Options, kOptions);
+    ASSERT_TRUE(ReadResourceBlock(Header(420) + rest, old));
+    EXPECT_EQ(old.Options, options);
     EXPECT_EQ(old.LineTables, tables);
-    // Without an options reader the old stream cannot be split: no options, no tables.
-    TModuleBlock unread;
-    ASSERT_TRUE(ReadResourceBlock(Header(420) + rest, nullptr, unread));
-    EXPECT_FALSE(unread.HasLineTables);
+    // Options cut short: neither they nor the tables behind them can be found.
+    TModuleBlock cut;
+    ASSERT_TRUE(ReadResourceBlock(Header(420) + options.substr(0, 300), cut));
+    EXPECT_FALSE(cut.HasOptions);
+    EXPECT_FALSE(cut.HasLineTables);
+    EXPECT_EQ(cut.Error, "options: The options stream is truncated.");
 }
 
 TEST(ModuleBlock, AppendedFormIsFoundAtTheEndOfAFile) {
     TModuleBlockParts parts;
     parts.BuildDate = 44000;
-    parts.Options = kOptions;
+    parts.Options = OldOptionsStream(90);
     parts.LineTables = "tables";
     const std::string file = std::string(1000, 'M') + WriteAppendedBlock(470, parts);
     auto place = FindAppendedBlock(file.size(), std::string_view(file).substr(file.size() - 8));
     ASSERT_TRUE(place);
     EXPECT_EQ(place->Offset, 1000u);
     TModuleBlock block;
-    ASSERT_TRUE(ReadAppendedBlock(std::string_view(file).substr(place->Offset, place->Length), kMeasure, block));
+    ASSERT_TRUE(ReadAppendedBlock(std::string_view(file).substr(place->Offset, place->Length), block));
     EXPECT_EQ(block.Version, 470);
     EXPECT_EQ(block.BuildDate, 44000);
-    EXPECT_EQ(block.Options, kOptions);
+    EXPECT_EQ(block.Options, parts.Options);
     EXPECT_EQ(block.LineTables, "tables");
     EXPECT_FALSE(FindAppendedBlock(file.size() - 1, std::string_view(file).substr(file.size() - 9, 8)));
     std::string hostile = file;
@@ -135,15 +178,15 @@ TEST(ModuleBlock, DamagedBlocksGiveWhatCouldBeReadAndSayWhy) {
     parts.LineTables = LineTablesFor("pw");
     const std::string whole = WriteResourceBlock(parts);
     TModuleBlock block;
-    EXPECT_FALSE(ReadResourceBlock(whole.substr(0, 10), nullptr, block));  // short header
-    EXPECT_FALSE(ReadResourceBlock("not a block at all", nullptr, block));
-    ASSERT_TRUE(ReadResourceBlock(whole.substr(0, whole.size() - 6), nullptr, block));  // truncated stream
+    EXPECT_FALSE(ReadResourceBlock(whole.substr(0, 10), block));  // short header
+    EXPECT_FALSE(ReadResourceBlock("not a block at all", block));
+    ASSERT_TRUE(ReadResourceBlock(whole.substr(0, whole.size() - 6), block));  // truncated stream
     EXPECT_TRUE(block.HasOptions);
     EXPECT_FALSE(block.HasLineTables);
     EXPECT_EQ(block.Error, "line tables: buffer error");
     std::string corrupt = whole;
     corrupt[corrupt.size() - 12] ^= 0x55;
-    ASSERT_TRUE(ReadResourceBlock(corrupt, nullptr, block));
+    ASSERT_TRUE(ReadResourceBlock(corrupt, block));
     EXPECT_FALSE(block.HasLineTables);
     EXPECT_FALSE(block.Error.empty());
     // A stream that inflates beyond the cap is refused, not inflated.
@@ -155,7 +198,7 @@ TEST(ModuleBlock, DamagedBlocksGiveWhatCouldBeReadAndSayWhy) {
     PutU32(bomb, 0);  // no options
     bomb += CheckValue("pw");
     bomb += Compress(std::string(kMaxLineTableBytes + 1024, '\0'));
-    ASSERT_TRUE(ReadResourceBlock(bomb, nullptr, block));
+    ASSERT_TRUE(ReadResourceBlock(bomb, block));
     EXPECT_FALSE(block.HasLineTables);
     EXPECT_EQ(block.Error, "line tables: buffer error");
 }
@@ -261,6 +304,7 @@ public:
     double exeDate = 45000;
     int blockReads = 0;
     std::map<std::string, std::string> files;
+    std::string sharedBlock;  // the executable's shared options block; empty: none
 
     TAddress ModuleOfAddress(TAddress a) override {
         if (a >= kExe && a < kExe + 0x10000) return kExe;
@@ -302,6 +346,12 @@ public:
     IMemoryReader& Memory() override { return memory; }
     TAddress ProcAddress(TAddress, const std::string&) override { return 0; }
     std::optional<std::string> ExportedPassword(TAddress) override { return exportedPassword; }
+    bool OverlaySharedOptions(TAddress h, TMishapModuleOptions& options) override {
+        std::string stream;
+        if (h != kExe || !DecodeSharedBlock(sharedBlock, stream)) return false;
+        options.LoadFromBytes(stream);
+        return true;
+    }
 };
 
 std::string ProgramBlock(const std::string& password) {
@@ -330,7 +380,10 @@ TEST(ModulesList, ResolvesThroughLineTablesWithTheExportedPassword) {
     auto module = list.FindByHandle(TFakePlatform::kExe);
     ASSERT_TRUE(module);
     EXPECT_TRUE(module->Deciphered);
-    EXPECT_EQ(module->OptionsStream, kOptions);
+    EXPECT_TRUE(module->HasOptions);
+    EXPECT_EQ(module->Options.SmtpHost(), "smtp.example");
+    EXPECT_EQ(module->Options.MaxLogReports(), 300u);
+    EXPECT_FALSE(module->SharedOptions);
     EXPECT_EQ(module->Version, "1.2.3.4");
     EXPECT_TRUE(module->Functions.empty());  // the executable's exports are not read
     // Outside the tables: the executable has no exports, so the entry is only placed in it.
@@ -399,12 +452,98 @@ TEST(ModulesList, TheAppendedFormIsReadFromTheFileWhenThereIsNoResource) {
     platform.files["C:\\Quillan\\Quillan.exe"] = std::string(5000, 'x') + WriteAppendedBlock(506, parts);
     platform.exportedPassword = "pw";
     TMishapModulesList list(platform);
-    list.SetLegacyReading(kMeasure, 0);
     TMishapStackEntry e;
     list.Resolve(TFakePlatform::kExe + 0x1100, e);
     EXPECT_EQ(e.Kind, TStackKind::LineTable);
     EXPECT_EQ(e.UnitName, "engine/store/template_file.cpp");
     EXPECT_EQ(list.FindByHandle(TFakePlatform::kExe)->FormatVersion, 506);
+    EXPECT_EQ(list.FindByHandle(TFakePlatform::kExe)->Options.SmtpHost(), "smtp.example");
+}
+
+TEST(ModulesList, TheSharedOptionsBlockOverlaysTheBlocksOptions) {
+    TFakePlatform platform;
+    platform.block = ProgramBlock("pw");
+    const std::string changed = OptionsStream("changed.example");
+    platform.sharedBlock = EncodeSharedBlock(&changed);
+    TMishapModulesList list(platform);
+    auto module = list.FindByHandle(TFakePlatform::kExe);
+    ASSERT_TRUE(module);
+    EXPECT_TRUE(module->SharedOptions);
+    EXPECT_EQ(module->Options.SmtpHost(), "changed.example");
+    EXPECT_EQ(module->BlockOptions.SmtpHost(), "smtp.example");
+    EXPECT_EQ(module->Options.ModuleName(), "C:\\Quillan\\Quillan.exe");
+
+    // A report reads the shared block again: the module may have changed its options since.
+    TMishapModuleOptions options;
+    const std::string later = OptionsStream("later.example");
+    platform.sharedBlock = EncodeSharedBlock(&later);
+    ASSERT_TRUE(list.LoadOptions(TFakePlatform::kExe, options));
+    EXPECT_EQ(options.SmtpHost(), "later.example");
+    EXPECT_EQ(options.ModuleName(), "C:\\Quillan\\Quillan.exe");
+    // A block that says "no options" (flag 0) leaves the block's own.
+    platform.sharedBlock = EncodeSharedBlock(nullptr);
+    ASSERT_TRUE(list.LoadOptions(TFakePlatform::kExe, options));
+    EXPECT_EQ(options.SmtpHost(), "smtp.example");
+    EXPECT_FALSE(list.LoadOptions(0x12345678, options));
+}
+
+TEST(ModulesList, DamagedOrMissingOptionsLeaveTheDefaultsAndTheLineTables) {
+    TFakePlatform platform;
+    TModuleBlockParts parts;
+    parts.Options = kOptions.substr(0, 100);
+    parts.CheckValue = CheckValue("pw");
+    parts.LineTables = LineTablesFor("pw");
+    platform.block = WriteResourceBlock(parts);
+    platform.exportedPassword = "pw";
+    TMishapModulesList list(platform);
+    auto module = list.FindByHandle(TFakePlatform::kExe);
+    ASSERT_TRUE(module);
+    EXPECT_FALSE(module->HasOptions);
+    EXPECT_EQ(module->BlockError, "options: The options stream is truncated.");
+    TMishapModuleOptions defaults;
+    EXPECT_TRUE(module->Options.SameAs(defaults));
+    EXPECT_EQ(module->Lines.UnitCount(), 1u);
+    // A DLL without a block has the defaults too.
+    auto dll = list.FindByHandle(TFakeImage::kBase);
+    ASSERT_TRUE(dll);
+    EXPECT_FALSE(dll->HasOptions);
+    EXPECT_TRUE(dll->Options.SameAs(defaults));
+}
+
+TEST(ModulesList, AnOldBlockGivesItsConvertedOptionsAndXorMaskedNames) {
+    // Version 449: one uncompressed stream of options and tables, names masked like option strings.
+    std::string unit;
+    PutU32(unit, 0);  // the block versions 405 to 499 skip
+    PutU32(unit, 1);
+    PutU8(unit, 12);
+    unit += MaskOptionsString("old/unit.cpp");
+    PutU32(unit, 7);     // first line
+    PutU32(unit, 0x40);  // start
+    PutU32(unit, 0x20);  // size
+    std::string records;
+    ASSERT_TRUE(AppendLineRecord(records, TLineStep{1, 0x20, true}));
+    PutU8(records, 7);
+    records += MaskOptionsString("OldProc");
+    PutU32(unit, static_cast<std::uint32_t>(records.size()));
+    unit += records;
+    std::string rest = OldOptionsStream(90000);  // milliseconds below version 422
+    PutU32(rest, static_cast<std::uint32_t>(unit.size()));
+    rest += unit;
+    TFakePlatform platform;
+    platform.block = Header(421) + rest;
+    TMishapModulesList list(platform);
+    TMishapStackEntry e;
+    list.Resolve(TFakePlatform::kExe + 0x1000 + 0x50, e);
+    EXPECT_EQ(e.Kind, TStackKind::LineTable);
+    EXPECT_EQ(e.UnitName, "old/unit.cpp");
+    EXPECT_EQ(e.ProcedureName, "OldProc");
+    EXPECT_EQ(e.Line, 7);
+    auto module = list.FindByHandle(TFakePlatform::kExe);
+    EXPECT_TRUE(module->HasOptions);
+    EXPECT_EQ(module->Options.HangTimeout(), 90u);
+    EXPECT_EQ(module->Options.MailMethod(), 2);  // method 1 with a host, below version 450
+    EXPECT_EQ(module->Options.SmtpHost(), "old.example");
+    EXPECT_EQ(module->Options.Text(14), "&OK");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The modules list in a running process under Wine: this program's own block, a system DLL's
-// exports, and a module whose file changed on disk.
+// The modules list in a running process under Wine: this program's own block and the options it
+// carries, a module's shared options block, a system DLL's exports, and a module whose file
+// changed on disk.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,9 +8,12 @@
 #include <string>
 
 #include "crash/moduledata/export_names.h"
+#include "crash/moduledata/module_block.h"
 #include "crash/moduledata/module_password.h"
 #include "crash/moduledata/modules_list.h"
 #include "crash/moduledata/modules_platform_win.h"
+#include "crash/options/carried_options.h"
+#include "crash/options/shared_block_win.h"
 #include "framework/win/text.h"
 
 // This program hands the crash reporter the password its names were enciphered with.
@@ -65,6 +69,80 @@ TEST(ModulesWin, TheProgramFindsItsOwnBlockAndResolvesItsOwnFunction) {
     EXPECT_EQ(e.ProcedureName, "quillan::crash::DecodeExportName");
 }
 
+TEST(ModulesWin, TheBlockWrittenAtLinkTimeCarriesTheProgramsConfiguration) {
+    TProcessModulePlatform platform;
+    std::string bytes;
+    ASSERT_TRUE(platform.ResourceBlock(Self(), bytes));
+    TModuleBlock block;
+    ASSERT_TRUE(ReadResourceBlock(bytes, block));
+    ASSERT_TRUE(block.HasOptions) << block.Error;
+    // The carried configuration with the default texts, read to its last byte.
+    EXPECT_EQ(block.Options.size(), 2020u);
+    TMishapModuleOptions read;
+    EXPECT_EQ(read.LoadFromBytes(block.Options, block.Version), 2020u);
+    TMishapModuleOptions carried;
+    ApplyCarriedOptions(carried);
+    EXPECT_TRUE(read.SameAs(carried));
+
+    TMishapModulesList list(platform);
+    auto self = list.FindByHandle(Self());
+    ASSERT_TRUE(self);
+    EXPECT_TRUE(self->HasOptions);
+    EXPECT_FALSE(self->SharedOptions);
+    EXPECT_TRUE(self->Options.SameAs(carried));
+    EXPECT_EQ(self->Options.DialogFlags() & dfShowDialog, 0);  // reports go to the log only
+    EXPECT_EQ(self->Options.ModuleName(), self->FileName);
+}
+
+std::wstring Folder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+TEST(ModulesWin, AModulesSharedOptionsBlockOverlaysTheOptionsOfItsBlock) {
+    HMODULE module = LoadLibraryW((Folder() + L"mldata_test_module.dll").c_str());
+    ASSERT_NE(module, nullptr);
+    const TAddress handle = reinterpret_cast<uintptr_t>(module);
+    TMishapModuleOptions carried;
+    ApplyCarriedOptions(carried);
+    TSharedOptionsBlock shared(module);  // made empty: "no options"
+    ASSERT_TRUE(shared.Valid());
+    TProcessModulePlatform platform;
+    {
+        TMishapModulesList list(platform);
+        auto entry = list.FindByHandle(handle);
+        ASSERT_TRUE(entry);
+        EXPECT_FALSE(entry->SharedOptions);
+        EXPECT_TRUE(entry->Options.SameAs(carried));
+    }
+    // The module changes its options: every change reaches its shared block.
+    TMishapModuleOptionsEx changed;
+    changed.Assign(&carried);
+    changed.SetPublisher(&shared);
+    changed.SetSmtpHost("mail.example");
+    changed.SetMaxLogReports(7);
+    TMishapModulesList list(platform);
+    auto entry = list.FindByHandle(handle);
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->SharedOptions);
+    EXPECT_EQ(entry->Options.SmtpHost(), "mail.example");
+    EXPECT_EQ(entry->Options.MaxLogReports(), 7u);
+    EXPECT_TRUE(entry->BlockOptions.SameAs(carried));
+    // A report reads the shared block as it is then.
+    changed.SetMaxLogReports(9);
+    TMishapModuleOptions now;
+    ASSERT_TRUE(list.LoadOptions(handle, now));
+    EXPECT_EQ(now.MaxLogReports(), 9u);
+    EXPECT_EQ(now.SmtpHost(), "mail.example");
+    shared.Clear();
+    ASSERT_TRUE(list.LoadOptions(handle, now));
+    EXPECT_TRUE(now.SameAs(carried));
+    changed.SetPublisher(nullptr);
+    FreeLibrary(module);
+}
+
 TEST(ModulesWin, ASystemDllResolvesThroughItsExports) {
     TProcessModulePlatform platform;
     TMishapModulesList list(platform);
@@ -85,13 +163,6 @@ TEST(ModulesWin, ASystemDllResolvesThroughItsExports) {
     EXPECT_GT(entry->Functions.size(), 100u);
     EXPECT_FALSE(entry->HasBlock);
     EXPECT_NE(win::Wide(entry->FileName).find(L".dll"), std::wstring::npos);
-}
-
-std::wstring Folder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
 }
 
 TEST(ModulesWin, AModuleWhoseFileChangedIsReadAgain) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "crash/moduledata/module_data_format.h"
+#include "crash/options/carried_options.h"
 #include "tools/mldata/image_block.h"
 #include "tools/mldata/pe_image.h"
 #include "tools/mldata/routines.h"
@@ -310,6 +311,14 @@ TEST(Image, TheShippedProgramIsTheFullOneWithoutDebugInformation) {
         ASSERT_TRUE(ReadImageBlock(shipped, block));
         EXPECT_EQ(block.Version, crash::kModuleDataVersion);
         EXPECT_TRUE(block.HasLineTables);
+        // The options the program carries: the carried configuration, 2,020 bytes with the
+        // default texts, read to their last byte.
+        ASSERT_TRUE(block.HasOptions) << block.Error;
+        EXPECT_EQ(block.Options.size(), 2020u);
+        crash::TMishapModuleOptions read, carried;
+        EXPECT_EQ(read.LoadFromBytes(block.Options, block.Version), 2020u);
+        crash::ApplyCarriedOptions(carried);
+        EXPECT_TRUE(read.SameAs(carried));
         // Routines 0 and 1: the application's exception handling and display, found by symbol.
         ASSERT_EQ(block.Routines.size(), 2u);
         const std::string symbols = RunCommand(b.Nm + " --defined-only " + b.Full, "");

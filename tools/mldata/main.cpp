@@ -23,6 +23,7 @@
 #include "tools/mldata/image_block.h"
 #include "tools/mldata/pe_image.h"
 #include "tools/mldata/routines.h"
+#include "tools/mldata/table_breakdown.h"
 
 namespace quillan::mldata {
 namespace {
@@ -185,6 +186,7 @@ int Write(const TArguments& a) {
                   << " routines); code " << (text ? text->VirtualSize : 0) << " bytes; DWARF " << dwarf.DebugBytes
                   << " bytes; " << dwarf.CompileUnits << " compile units read, " << dwarf.SkippedUnits << " skipped; "
                   << static_cast<long>(ms) << " ms\n";
+        std::cout << "  " << BreakdownText(BreakDownLineTables(parts.LineTables, crash::kModuleDataVersion)) << "\n";
     }
     return 0;
 }

@@ -276,7 +276,6 @@ private:
             // Rows may overlap where a sequence repeats an address: take the last one starting here.
             size_t row = nextRow;
             while (row + 1 < rowRanges_.size() && rowRanges_[row + 1].Low <= at) ++row;
-            if (row >= rowRanges_.size() || rowRanges_[row].Low > at || rowRanges_[row].High <= at) continue;
             // The innermost frame still open here; expired frames below the top are skipped.
             const TPiece* top = nullptr;
             for (auto it = open.rbegin(); it != open.rend(); ++it) {
@@ -285,12 +284,21 @@ private:
                     break;
                 }
             }
-            Emit(at, end, rowRanges_[row], top ? top->Frame : -1);
+            if (row >= rowRanges_.size() || rowRanges_[row].Low > at || rowRanges_[row].High <= at) {
+                // Code of an inlined function without a line row of its own (the start of a cold
+                // part, say) still has a place: the call site in its caller.
+                if (top && frames_[top->Frame].Parent >= 0) {
+                    const TFrame& inner = frames_[top->Frame];
+                    Emit(at, end, inner.CallFile, inner.CallLine, inner.Parent);
+                }
+                continue;
+            }
+            Emit(at, end, rowRanges_[row].File, rowRanges_[row].Line, top ? top->Frame : -1);
         }
     }
 
-    void Emit(std::uint64_t low, std::uint64_t high, const TRowRange& row, int frame) {
-        std::uint32_t fileIndex = row.File, line = row.Line;
+    // Credits [low, high) at file and line of frame to the innermost frame whose place is ours.
+    void Emit(std::uint64_t low, std::uint64_t high, std::uint32_t fileIndex, std::uint32_t line, int frame) {
         for (;;) {
             const int own = FileIndex(fileIndex);
             if (own >= 0) {

@@ -90,20 +90,26 @@ bool InflateCapped(std::string_view compressed, size_t limit, std::string& out, 
     }
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     z.avail_in = static_cast<uInt>(compressed.size());
-    char chunk[16384];
+    // Inflated straight into out, which grows by doubling from a guess of the ratio: the first
+    // lookup of a module inflates its whole line tables, and a bounce buffer doubled the time.
+    out.resize(std::min(limit, std::max<size_t>(compressed.size() * 8, 4096)));
+    size_t produced = 0;
     int rc = Z_OK;
-    while (rc == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef*>(chunk);
-        z.avail_out = sizeof chunk;
+    for (;;) {
+        if (produced == out.size() && out.size() < limit) out.resize(std::min(limit, out.size() * 2));
+        const size_t room = std::min<size_t>(out.size() - produced, 1u << 30);
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        z.avail_out = static_cast<uInt>(room);
         rc = inflate(&z, Z_NO_FLUSH);
-        const size_t produced = sizeof chunk - z.avail_out;
-        if (out.size() + produced > limit) {
+        produced += room - z.avail_out;
+        // At the cap inflate gets no room: it ends a stream whose output is complete, and says
+        // Z_BUF_ERROR for one that wants to write more.
+        if (rc != Z_OK) break;
+        // Out of input before the stream's end: a truncated stream.
+        if (z.avail_in == 0 && z.avail_out != 0) {
             rc = Z_BUF_ERROR;
             break;
         }
-        out.append(chunk, produced);
-        // Out of input before the stream's end: a truncated stream.
-        if (rc == Z_OK && z.avail_in == 0 && z.avail_out != 0) rc = Z_BUF_ERROR;
     }
     inflateEnd(&z);
     if (rc != Z_STREAM_END) {
@@ -111,6 +117,7 @@ bool InflateCapped(std::string_view compressed, size_t limit, std::string& out, 
         out.clear();
         return false;
     }
+    out.resize(produced);
     return true;
 }
 
@@ -159,8 +166,17 @@ bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block) {
             block.Error = "line tables: " + error;
             return true;
         }
+        // The inflated stream is u32 N and the tables: they keep its buffer rather than a copy.
         TByteReader linesIn(lines);
-        ReadLineTables(linesIn, block);
+        const std::uint32_t n = linesIn.U32();
+        if (!linesIn.Ok() || n > linesIn.Remaining()) {
+            block.Error = linesIn.Ok() ? "line tables: length beyond the block" : "line tables: short block";
+            return true;
+        }
+        lines.erase(0, 4);
+        lines.resize(n);
+        block.LineTables = std::move(lines);
+        block.HasLineTables = true;
         return true;
     }
     std::string rest;

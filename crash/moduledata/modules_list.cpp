@@ -129,7 +129,7 @@ void TMishapModulesList::LoadBlockOptions(TMishapModuleEntry& entry, const TModu
     }
 }
 
-void TMishapModulesList::SetUpNames(TMishapModuleEntry& entry, const TModuleBlock& block) {
+void TMishapModulesList::SetUpNames(TMishapModuleEntry& entry, TModuleBlock& block) {
     std::optional<TTeaChain> chain;
     if (block.Version >= kFirstTeaVersion) {
         entry.Password = RequestPassword(entry.Handle);
@@ -147,7 +147,7 @@ void TMishapModulesList::SetUpNames(TMishapModuleEntry& entry, const TModuleBloc
         entry.Deciphered = true;
     }
     if (block.HasLineTables)
-        entry.Lines = TLineTables(block.LineTables, TNameDecoder(block.Version, chain, kOptionsStringMask));
+        entry.Lines = TLineTables(std::move(block.LineTables), TNameDecoder(block.Version, chain, kOptionsStringMask));
 }
 
 std::shared_ptr<TMishapModuleEntry> TMishapModulesList::Load(TAddress handle, const std::string& path) {

@@ -76,7 +76,7 @@ private:
     std::shared_ptr<TMishapModuleEntry> Load(TAddress handle, const std::string& path);
     bool ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block);
     void LoadBlockOptions(TMishapModuleEntry& entry, const TModuleBlock& block);
-    void SetUpNames(TMishapModuleEntry& entry, const TModuleBlock& block);
+    void SetUpNames(TMishapModuleEntry& entry, TModuleBlock& block);
     std::string RequestPassword(TAddress handle);
 
     IModulePlatform& platform_;

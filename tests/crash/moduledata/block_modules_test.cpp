@@ -203,6 +203,23 @@ TEST(ModuleBlock, DamagedBlocksGiveWhatCouldBeReadAndSayWhy) {
     EXPECT_EQ(block.Error, "line tables: buffer error");
 }
 
+TEST(ModuleBlock, InflationIsCappedAtExactlyItsLimit) {
+    std::string plain;
+    for (int i = 0; i < 100000; ++i) plain += static_cast<char>(i * 7 % 251);
+    const std::string packed = Compress(plain);
+    std::string out, error;
+    // Far more output than the input suggests: out grows as the stream goes on.
+    ASSERT_TRUE(InflateCapped(packed, plain.size(), out, error)) << error;
+    EXPECT_EQ(out, plain);
+    EXPECT_FALSE(InflateCapped(packed, plain.size() - 1, out, error));
+    EXPECT_EQ(error, "buffer error");
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(InflateCapped(Compress(""), 0, out, error));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(InflateCapped(packed.substr(0, packed.size() / 2), plain.size(), out, error));
+    EXPECT_EQ(error, "buffer error");
+}
+
 TEST(ExportNames, DecodingRules) {
     struct Case {
         const char* name;

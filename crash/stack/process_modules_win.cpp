@@ -1,0 +1,82 @@
+#include "crash/stack/process_modules_win.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "framework/win/handle.h"
+
+namespace quillan::crash {
+namespace {
+
+using TEnumProcessModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
+using TCreateToolhelp32Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
+using TModule32 = BOOL(WINAPI*)(HANDLE, LPMODULEENTRY32W);
+
+template <typename T>
+T Procedure(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// Both looked up at run time: psapi may be missing, and Tool Help was once missing from some
+// systems' kernel32.
+bool PsapiModules(std::vector<HMODULE>& modules) {
+    static const HMODULE psapi = LoadLibraryW(L"PSAPI.DLL");
+    const auto enumerate = Procedure<TEnumProcessModules>(psapi, "EnumProcessModules");
+    if (!enumerate) return false;
+    // Modules may load between the two calls; ask again until the buffer was big enough.
+    modules.resize(256);
+    for (int tries = 0; tries < 8; ++tries) {
+        DWORD needed = 0;
+        const DWORD size = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+        if (!enumerate(GetCurrentProcess(), modules.data(), size, &needed)) return false;
+        if (needed <= size) {
+            modules.resize(needed / sizeof(HMODULE));
+            return true;
+        }
+        modules.resize(needed / sizeof(HMODULE) + 16);
+    }
+    return false;
+}
+
+bool ToolHelpModules(std::vector<HMODULE>& modules) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto snapshot = Procedure<TCreateToolhelp32Snapshot>(kernel, "CreateToolhelp32Snapshot");
+    const auto first = Procedure<TModule32>(kernel, "Module32FirstW");
+    const auto next = Procedure<TModule32>(kernel, "Module32NextW");
+    if (!snapshot || !first || !next) return false;
+    win::FileHandle list(snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId()));
+    if (!list) return false;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    modules.clear();
+    for (BOOL more = first(list.get(), &entry); more; more = next(list.get(), &entry)) {
+        modules.push_back(entry.hModule);
+    }
+    return !modules.empty();
+}
+
+}  // namespace
+
+std::vector<TModuleSummary> ProcessModules(IModulePlatform& platform, TModuleEnumeration how) {
+    std::vector<HMODULE> handles;
+    bool listed = false;
+    if (how != TModuleEnumeration::ToolHelp) listed = PsapiModules(handles);
+    if (!listed && how != TModuleEnumeration::Psapi) listed = ToolHelpModules(handles);
+    std::vector<TModuleSummary> modules;
+    if (!listed) return modules;
+    modules.reserve(handles.size());
+    for (HMODULE handle : handles) {
+        TModuleSummary module;
+        module.Handle = reinterpret_cast<uintptr_t>(handle);
+        // A module unloaded since it was listed has no file name any more: leave it out.
+        if (!platform.ModuleFileName(module.Handle, module.Path)) continue;
+        const TModuleFileState state = platform.FileState(module.Path);
+        module.Size = state.Size;
+        module.Modified = state.Modified;
+        platform.VersionInfo(module.Path, module.Version, module.Description);
+        modules.push_back(std::move(module));
+    }
+    return modules;
+}
+
+}  // namespace quillan::crash

@@ -92,8 +92,11 @@ TAddress TWinThreadHandles::Duplicate(TAddress handle) {
 }
 
 bool TWinThreadHandles::Alive(TAddress handle) {
-    // A thread handle is signalled once the thread has ended.
-    return WaitForSingleObject(AsHandle(handle), 0) == WAIT_TIMEOUT;
+    // The list's handles carry no right to wait on them; the exit code tells instead. A thread
+    // that ended with code 259 looks alive: it stays listed, and suspending it fails.
+    DWORD code = 0;
+    if (!GetExitCodeThread(AsHandle(handle), &code)) return true;
+    return code == STILL_ACTIVE;
 }
 
 std::int32_t TWinThreadHandles::Priority(TAddress handle) {
@@ -115,7 +118,17 @@ void EnterMainThread() {
 
 std::uint32_t MainThreadId() { return mainThreadId.load(); }
 
-TAddress CurrentStackTop() { return AsAddress(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase); }
+TAddress CurrentStackTop() {
+    // The information block's own address, read as NtCurrentTeb does (whose inline form GCC 12
+    // takes for a read of an empty array).
+    const NT_TIB* tib;
+#if defined(_WIN64)
+    __asm__("movq %%gs:0x30, %0" : "=r"(tib));
+#else
+    __asm__("movl %%fs:0x18, %0" : "=r"(tib));
+#endif
+    return AsAddress(tib->StackBase);
+}
 
 TThreadRegistration::TThreadRegistration(TAddress startRoutine, TAddress parameter, const void* threadObject,
                                          const char* threadClass)

@@ -21,7 +21,22 @@ void TApplication::HandleCurrentException() noexcept {
     }
 }
 
+void TApplication::SetExceptionHooks(TExceptionHook handleHook, TExceptionHook showHook) {
+    handleHook_ = handleHook;
+    showHook_ = showHook;
+}
+
+// A hook that fails has not dealt with the exception: the routine goes on.
+static bool RunHook(TApplication::TExceptionHook hook, const std::exception& e) noexcept {
+    try {
+        return hook && hook(e);
+    } catch (...) {
+        return false;
+    }
+}
+
 void TApplication::HandleException(const std::exception& e) noexcept {
+    if (RunHook(handleHook_, e)) return;
     try {
         if (OnException) {
             OnException(e);
@@ -34,6 +49,7 @@ void TApplication::HandleException(const std::exception& e) noexcept {
 }
 
 void TApplication::ShowException(const std::exception& e) noexcept {
+    if (RunHook(showHook_, e)) return;
     try {
         std::string message = e.what();
         if (!message.empty() && message.back() > '.') message += '.';

@@ -23,6 +23,12 @@ public:
     void ShowException(const std::exception& e) noexcept;
     std::function<void(const std::exception&)> OnException;
 
+    // Interception of HandleException and ShowException, which the crash reporter installs at
+    // start-up: a hook returns true when it dealt with the exception, false to let the routine
+    // go on. nullptr removes a hook.
+    using TExceptionHook = bool (*)(const std::exception& e);
+    void SetExceptionHooks(TExceptionHook handleHook, TExceptionHook showHook);
+
     // Dispatches every queued message, then returns.
     void ProcessMessages();
     // Waits for one message and dispatches it; false on WM_QUIT.
@@ -60,6 +66,8 @@ private:
     bool Dispatch(MSG& msg);
     static LRESULT CALLBACK AppWndProc(HWND, UINT, WPARAM, LPARAM);
 
+    TExceptionHook handleHook_ = nullptr;
+    TExceptionHook showHook_ = nullptr;
     bool terminated_ = false;
     HWND handle_ = nullptr;
     int nextId_ = 1;

@@ -1,0 +1,145 @@
+// The central entry (ExceptionManager) and the report pipeline: one report at a time, each
+// exception checked, filtered, gathered, written to the log and presented as its module's options
+// say, then the application left running, ended or restarted. Platform-free: the system is reached
+// through ICapturePlatform.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "crash/capture/capture_platform.h"
+#include "crash/capture/crash_times.h"
+#include "crash/capture/sync_slot.h"
+#include "crash/log/log_file.h"
+#include "crash/options/options_ex.h"
+
+namespace quillan::crash {
+
+// Everything one report knows; published to the host's events, the dialog and sending.
+struct TReportJob {
+    TExceptionCall Call;
+    std::uint32_t ExceptionThreadId = 0;
+    TFocusedControl Focus;  // the text masked for a password control
+    double Time = 0;
+    TAddress SelectedModule = 0;
+    const TMishapModuleOptions* Options = nullptr;  // the current options
+    std::vector<TReportThread> Threads;
+    std::vector<std::uint32_t> Suspended;
+    TReportContext Context;
+    std::string Text;
+    bool Duplicate = false;
+    bool SendingPossible = false;
+    bool ScreenshotWanted = false;
+    bool HasScreenshot = false;
+    std::string ScreenshotFile;
+    std::string LastHtmlPage;
+    std::string LogPath;
+    TDialogOutcome Dialog;
+    std::string Reproduction;
+    std::string ShownMessage;
+    int ExceptionCount = 0;
+};
+
+// The host program's events, in the order the pipeline raises them. Each runs on the thread that
+// waits for the report (through the synchronised-call slot); exceptions inside are swallowed.
+struct TMishapLogEvents {
+    // Clearing handled leaves the exception to the caller's own handling (result 1).
+    std::function<void(const TReportJob& job, bool& handled)> OnExceptionNotify;
+    // Text for the "Other Information" section.
+    std::function<std::string(const TReportJob& job)> OnCustomData;
+    std::function<void(const TReportJob&job)> OnBeforeDialog, OnAfterDialog;
+    std::function<void(const TReportJob&job)> OnBeforeLog, OnAfterLog;
+};
+
+class TReportDriver {
+public:
+    // current is the options object in force for each report (not owned).
+    TReportDriver(ICapturePlatform& platform, TMishapModuleOptionsEx& current);
+
+    // The central entry. Result 0: the library dealt with the exception; nonzero: the caller
+    // goes on with its own default handling.
+    unsigned char ExceptionManager(const TExceptionCall& call);
+
+    // Runs procedure in the context of the thread waiting for the report in progress (in place
+    // when there is none or the caller is that thread).
+    void RunSynchronised(const std::function<void()>& procedure);
+
+    void SetActive(bool active) { active_ = active; }
+    bool Active() const { return active_; }
+    // Threads of the library itself: never reported, walked or suspended.
+    void ExcludeThread(std::uint32_t id);
+    void IncludeThread(std::uint32_t id);
+    bool Excluded(std::uint32_t id) const;
+
+    void SetStartDirectory(std::string folder) { startDirectory_ = std::move(folder); }
+    const std::string& StartDirectory() const { return startDirectory_; }
+    void SetLastHtmlPage(std::string page);
+
+    TMishapLogEvents Events;
+
+    int ExceptionCount() const { return exceptionCount_; }
+    int ProgressSection() const { return section_; }
+    TMishapLogErrorCode LastError() const { return lastError_; }
+    const std::string& LastErrorMessage() const { return lastErrorMessage_; }
+    const std::string& LastExceptionMessage() const { return lastExceptionMessage_; }
+    bool PendingTerminate() const { return pendingTerminate_; }
+    const TCrashTimes& CrashTimes() const { return crashTimes_; }
+    // The report being built, or null.
+    const TReportJob* CurrentReport() const { return current_job_; }
+
+    // Records an internal warning: last error, debug output, and a box when sending shows progress.
+    void Warn(TMishapLogErrorCode code, const std::string& message, TAddress address);
+    // Ends the process now: starts it again first when TerminateAction is 1.
+    void TerminateOrRestart();
+
+private:
+    int Pipeline(TReportJob& job);
+    int PipelineSteps(TReportJob& job);
+    void SelectModule(TReportJob& job);
+    bool ApplyFilter(const TReportJob& job);
+    void BuildStacks(TReportJob& job);
+    void SuspendSelected(TReportJob& job);
+    void ResumeSuspended(TReportJob& job);
+    void BuildText(TReportJob& job);
+    void OpenLog(TReportJob& job, TLogFile& log);
+    void Present(TReportJob& job);
+    void WriteLog(TReportJob& job, TLogFile& log);
+    void InternalError(const TReportJob& job, const std::exception* error);
+    void RaiseEvent(const std::function<void()>& procedure);
+
+    ICapturePlatform& platform_;
+    TMishapModuleOptionsEx& options_;
+    std::recursive_mutex reportLock_;
+    mutable std::mutex excludedLock_;
+    std::set<std::uint32_t> excluded_;
+    TSyncCallSlot slot_;
+    std::atomic<std::uint32_t> waiterThread_{0};
+    std::atomic<bool> active_{true};
+    std::string startDirectory_;
+    std::mutex htmlLock_;
+    std::string lastHtmlPage_;
+
+    int exceptionCount_ = 0;
+    std::atomic<int> section_{0};
+    TMishapLogErrorCode lastError_ = TMishapLogErrorCode::eeNone;
+    std::string lastErrorMessage_;
+    std::string lastExceptionMessage_;
+    bool pendingTerminate_ = false;
+    TCrashTimes crashTimes_;
+    TReportJob* current_job_ = nullptr;
+};
+
+// True when the class name, upper-cased and trimmed, names an edit control.
+bool IsEditClass(const std::string& className);
+// The focused control's text as a report may show it: every character of a password edit's text
+// becomes "*".
+std::string MaskedControlText(const TFocusedControl& focus);
+// The index of the first filter entry that names one of classNames (case-insensitively), or -1.
+int FindFilter(const TMishapModuleOptions& options, const std::vector<std::string>& classNames);
+
+}  // namespace quillan::crash

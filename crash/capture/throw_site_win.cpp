@@ -1,0 +1,170 @@
+#include "crash/capture/throw_site_win.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <exception>
+
+#include "crash/capture/cpp_exception.h"
+
+extern "C" {
+[[noreturn]] void __real___cxa_throw(void* object, std::type_info* type, void* destructor);
+[[noreturn]] void __real___cxa_rethrow();
+[[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void* destructor);
+[[noreturn]] void __wrap___cxa_rethrow();
+}
+
+namespace quillan::crash {
+
+namespace {
+
+// One record. Writers and the reader take the slot's spin lock; a throw never allocates, so an
+// out-of-memory exception is recorded like any other.
+struct TSlot {
+    std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    std::uint64_t sequence = 0;  // 0: empty
+    const void* object = nullptr;
+    const std::type_info* type = nullptr;
+    std::uint32_t threadId = 0;
+    TAddress raise = 0;
+    TAddress sp = 0;
+    TAddress top = 0;
+    TRegisterSnapshot registers;
+    size_t size = 0;
+    std::uint8_t bytes[kThrowStackCopy];
+};
+
+TSlot g_slots[kThrowRecords];
+std::atomic<std::uint64_t> g_next{1};
+std::atomic<bool> g_recording{true};
+
+void Lock(TSlot& slot) {
+    while (slot.busy.test_and_set(std::memory_order_acquire)) SwitchToThread();
+}
+
+void Unlock(TSlot& slot) { slot.busy.clear(std::memory_order_release); }
+
+void ReadRegisters(const CONTEXT& c, TRegisterSnapshot& r) {
+    r.Present = true;
+#if defined(_M_X64) || defined(__x86_64__)
+    r.Registers = {c.Rax, c.Rbx, c.Rcx, c.Rdx, c.Rdi, c.Rsi, c.Rsp, c.Rip};
+#else
+    r.Registers = {c.Eax, c.Ebx, c.Ecx, c.Edx, c.Edi, c.Esi, c.Esp, c.Eip};
+#endif
+}
+
+// frame is the wrapper's frame address; its return address lies just above it.
+[[gnu::noinline]] void Record(const void* object, const std::type_info* type, void* returnAddress, void* const* frame) {
+    CONTEXT context;
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    RtlCaptureContext(&context);
+    auto* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+    const auto top = reinterpret_cast<TAddress>(tib->StackBase);
+    // The thrower's stack pointer: just above the slot holding the wrapper's return address.
+    TAddress sp = reinterpret_cast<TAddress>(frame);
+    for (int i = 0; i < 64 && reinterpret_cast<TAddress>(frame + i + 1) <= top; ++i) {
+        if (frame[i] == returnAddress) {
+            sp = reinterpret_cast<TAddress>(frame + i + 1);
+            break;
+        }
+    }
+    // The call that threw is a direct call: 5 bytes before the return address.
+    const TAddress raise = reinterpret_cast<TAddress>(returnAddress) - 5;
+
+    const std::uint64_t sequence = g_next.fetch_add(1, std::memory_order_relaxed);
+    TSlot& slot = g_slots[sequence % kThrowRecords];
+    Lock(slot);
+    slot.sequence = sequence;
+    slot.object = object;
+    slot.type = type;
+    slot.threadId = GetCurrentThreadId();
+    slot.raise = raise;
+    slot.sp = sp;
+    slot.top = top;
+    ReadRegisters(context, slot.registers);
+    slot.registers.Registers[rgIp] = raise;
+    slot.registers.Registers[rgSp] = sp;
+    slot.size = top > sp ? static_cast<size_t>(top - sp) : 0;
+    if (slot.size > kThrowStackCopy) slot.size = kThrowStackCopy;
+    std::memcpy(slot.bytes, reinterpret_cast<const void*>(sp), slot.size);
+    Unlock(slot);
+}
+
+bool HasRecord(const void* object) {
+    for (TSlot& slot : g_slots) {
+        Lock(slot);
+        bool found = slot.sequence != 0 && slot.object == object;
+        Unlock(slot);
+        if (found) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecord& record) {
+    if (!object) return false;
+    TSlot* newest = nullptr;
+    std::uint64_t newestSequence = 0;
+    for (TSlot& slot : g_slots) {
+        Lock(slot);
+        if (slot.sequence > newestSequence && slot.object == object && (!type || !slot.type || *slot.type == *type)) {
+            newest = &slot;
+            newestSequence = slot.sequence;
+        }
+        Unlock(slot);
+    }
+    if (!newest) return false;
+    Lock(*newest);
+    // It may have been reused meanwhile.
+    bool same = newest->sequence == newestSequence;
+    if (same) {
+        record.Object = newest->object;
+        record.Type = newest->type;
+        record.ThreadId = newest->threadId;
+        record.RaiseAddress = newest->raise;
+        record.StackPointer = newest->sp;
+        record.StackTop = newest->top;
+        record.Registers = newest->registers;
+        record.Stack = std::make_shared<const std::vector<std::uint8_t>>(newest->bytes, newest->bytes + newest->size);
+    }
+    Unlock(*newest);
+    return same;
+}
+
+void SetThrowRecording(bool on) { g_recording = on; }
+
+bool ThrowRecording() { return g_recording; }
+
+TStackOrigin StackOriginOf(const TThrowRecord& record) {
+    TStackOrigin origin;
+    origin.StackPointer = record.StackPointer;
+    origin.StackTop = record.StackTop;
+    origin.Saved = record.Stack;
+    return origin;
+}
+
+}  // namespace quillan::crash
+
+extern "C" void __wrap___cxa_throw(void* object, std::type_info* type, void* destructor) {
+    if (quillan::crash::g_recording.load(std::memory_order_relaxed)) {
+        quillan::crash::Record(object, type, __builtin_return_address(0),
+                               static_cast<void* const*>(__builtin_frame_address(0)));
+    }
+    __real___cxa_throw(object, type, destructor);
+}
+
+extern "C" void __wrap___cxa_rethrow() {
+    if (quillan::crash::g_recording.load(std::memory_order_relaxed)) {
+        // A rethrow keeps the original throw site; only an exception thrown unseen (through
+        // std::rethrow_exception, say) gets its record here.
+        std::exception_ptr current = std::current_exception();
+        const void* object = quillan::crash::ThrownObjectOf(current);
+        if (object && !quillan::crash::HasRecord(object)) {
+            quillan::crash::Record(object, current.__cxa_exception_type(), __builtin_return_address(0),
+                                   static_cast<void* const*>(__builtin_frame_address(0)));
+        }
+    }
+    __real___cxa_rethrow();
+}

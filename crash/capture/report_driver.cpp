@@ -76,6 +76,8 @@ bool TReportDriver::Excluded(std::uint32_t id) const {
     return excluded_.count(id) != 0;
 }
 
+void TReportDriver::WaitForReport() { std::lock_guard<std::recursive_mutex> lock(reportLock_); }
+
 void TReportDriver::SetLastHtmlPage(std::string page) {
     std::lock_guard<std::mutex> lock(htmlLock_);
     lastHtmlPage_ = std::move(page);
@@ -117,13 +119,13 @@ unsigned char TReportDriver::ExceptionManager(const TExceptionCall& call) {
     job.Focus.Text = MaskedControlText(job.Focus);
 
     int result = 0;
+    waiterThread_ = self;
     if (platform_.InsideDllEntryPoint()) {
         result = Pipeline(job);
     } else {
-        waiterThread_ = self;
         result = platform_.RunReportThread([&] { return Pipeline(job); }, slot_);
-        waiterThread_ = 0;
     }
+    waiterThread_ = 0;
 
     if (call.Mode == TReportMode::SafeCall) {
         std::string message = call.Exception->Message();
@@ -133,6 +135,19 @@ unsigned char TReportDriver::ExceptionManager(const TExceptionCall& call) {
 }
 
 int TReportDriver::Pipeline(TReportJob& job) {
+    // The thread making the report is the library's own: its failures are never reported (the
+    // thread waiting for it holds the report lock).
+    const std::uint32_t self = platform_.CurrentThreadId();
+    const bool reportThread = self != waiterThread_.load();
+    if (reportThread) ExcludeThread(self);
+    struct TInclude {
+        TReportDriver& driver;
+        std::uint32_t id;
+        bool active;
+        ~TInclude() {
+            if (active) driver.IncludeThread(id);
+        }
+    } include{*this, self, reportThread};
     try {
         return PipelineSteps(job);
     } catch (const std::exception& e) {

@@ -69,6 +69,9 @@ public:
     // when there is none or the caller is that thread).
     void RunSynchronised(const std::function<void()>& procedure);
 
+    // Enters and leaves the report lock: returns once no report is in progress.
+    void WaitForReport();
+
     void SetActive(bool active) { active_ = active; }
     bool Active() const { return active_; }
     // Threads of the library itself: never reported, walked or suspended.

@@ -54,21 +54,15 @@ void ReadRegisters(const CONTEXT& c, TRegisterSnapshot& r) {
 #endif
 }
 
+TAddress StackTopNow() { return reinterpret_cast<TAddress>(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase); }
+
 // frame is the wrapper's frame address; its return address lies just above it.
 [[gnu::noinline]] void Record(const void* object, const std::type_info* type, void* returnAddress, void* const* frame) {
     CONTEXT context;
     context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
     RtlCaptureContext(&context);
-    auto* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
-    const auto top = reinterpret_cast<TAddress>(tib->StackBase);
-    // The thrower's stack pointer: just above the slot holding the wrapper's return address.
-    TAddress sp = reinterpret_cast<TAddress>(frame);
-    for (int i = 0; i < 64 && reinterpret_cast<TAddress>(frame + i + 1) <= top; ++i) {
-        if (frame[i] == returnAddress) {
-            sp = reinterpret_cast<TAddress>(frame + i + 1);
-            break;
-        }
-    }
+    const TAddress top = StackTopNow();
+    const TAddress sp = CallerStackPointer(returnAddress, frame);
     // The call that threw is a direct call: 5 bytes before the return address.
     const TAddress raise = reinterpret_cast<TAddress>(returnAddress) - 5;
 
@@ -131,6 +125,21 @@ bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecor
     }
     Unlock(*newest);
     return same;
+}
+
+TAddress CallerStackPointer(const void* returnAddress, const void* const* frame) {
+    const TAddress top = StackTopNow();
+    for (int i = 0; i < 64 && reinterpret_cast<TAddress>(frame + i + 1) <= top; ++i) {
+        if (frame[i] == returnAddress) return reinterpret_cast<TAddress>(frame + i + 1);
+    }
+    return reinterpret_cast<TAddress>(frame);
+}
+
+void CaptureRegisters(TRegisterSnapshot& registers) {
+    CONTEXT context;
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    RtlCaptureContext(&context);
+    ReadRegisters(context, registers);
 }
 
 void SetThrowRecording(bool on) { g_recording = on; }

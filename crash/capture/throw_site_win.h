@@ -41,6 +41,12 @@ bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecor
 void SetThrowRecording(bool on);
 bool ThrowRecording();
 
+// The calling thread's registers now.
+void CaptureRegisters(TRegisterSnapshot& registers);
+// The stack pointer of a function's caller after the call returned: just above the slot that
+// holds returnAddress, searched from the function's frame address up; frame when not found.
+TAddress CallerStackPointer(const void* returnAddress, const void* const* frame);
+
 // The records' origin for the report driver.
 TStackOrigin StackOriginOf(const TThrowRecord& record);
 

@@ -1,0 +1,461 @@
+#include "crash/capture/capture_platform_win.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "crash/capture/report_driver.h"
+#include "crash/capture/sync_slot.h"
+#include "crash/moduledata/memory_reader_win.h"
+#include "crash/options/options.h"
+#include "crash/options/shared_block_win.h"
+#include "crash/packaging/png_writer.h"
+#include "crash/packaging/screenshot_win.h"
+#include "crash/report/date_text.h"
+#include "crash/stack/process_modules_win.h"
+#include "crash/stack/stack_walker_win.h"
+#include "crash/stack/threads_list_win.h"
+#include "framework/core/file_io.h"
+#include "framework/win/handle.h"
+#include "framework/win/text.h"
+
+namespace quillan::crash {
+
+namespace {
+
+HMODULE AsModule(TAddress handle) { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(handle)); }
+HWND AsWindow(TAddress handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
+TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+// The subsystem named in the executable's optional header.
+WORD ExecutableSubsystem() {
+    auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return nt->OptionalHeader.Subsystem;
+}
+
+struct TWindowSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FirstVisibleWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search->process && IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A window's text without sending it a message: the window's thread may be the one that is
+// frozen or waiting for this report.
+std::string WindowText(HWND hwnd) {
+    wchar_t buffer[257] = {};
+    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+        GetWindowTextW(hwnd, buffer, 257);
+    } else {
+        InternalGetWindowText(hwnd, buffer, 257);
+    }
+    return win::Narrow(buffer);
+}
+
+std::string WindowClass(HWND hwnd) {
+    wchar_t buffer[257] = {};
+    GetClassNameW(hwnd, buffer, 257);
+    return win::Narrow(buffer);
+}
+
+bool IsInputMessage(UINT message) {
+    return (message >= 0x100 && message <= 0x102) || (message >= 0x104 && message <= 0x106) ||
+           (message >= 0x201 && message <= 0x209) || (message >= 0xA1 && message <= 0xA9);
+}
+
+// At most 11 queued messages of the waiting main thread; input is answered with a beep.
+void PumpWhileWaiting() {
+    MSG msg;
+    for (int i = 0; i < 11 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) continue;
+        if (IsInputMessage(msg.message)) {
+            MessageBeep(0);
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+struct TReportThreadStart {
+    const std::function<int()>* Body;
+    int Result;
+};
+
+DWORD WINAPI ReportThreadProc(LPVOID raw) {
+    auto* start = static_cast<TReportThreadStart*>(raw);
+    try {
+        start->Result = (*start->Body)();
+    } catch (...) {
+        // The pipeline guards itself; nothing may leave a thread procedure.
+        start->Result = 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+double LocalNowDays() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return EncodeDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+}
+
+TWinCapturePlatform::TWinCapturePlatform(TMishapModulesList& modules, TProcessModulePlatform& modulePlatform)
+    : modules_(modules), modulePlatform_(modulePlatform) {}
+
+void TWinCapturePlatform::ReleaseBeforeRestart(HANDLE handle) {
+    std::lock_guard<std::mutex> lock(releaseLock_);
+    releaseBeforeRestart_.push_back(handle);
+}
+
+std::uint32_t TWinCapturePlatform::CurrentThreadId() { return GetCurrentThreadId(); }
+
+std::uint32_t TWinCapturePlatform::MainThreadId() { return crash::MainThreadId(); }
+
+bool TWinCapturePlatform::GuiProcess() { return ExecutableSubsystem() == IMAGE_SUBSYSTEM_WINDOWS_GUI; }
+
+bool TWinCapturePlatform::ConsoleProcess() { return ExecutableSubsystem() == IMAGE_SUBSYSTEM_WINDOWS_CUI; }
+
+bool TWinCapturePlatform::DebuggerPresent() { return IsDebuggerPresent() != FALSE; }
+
+void TWinCapturePlatform::BringApplicationToFront() {
+    TWindowSearch search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(&FirstVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return;
+    if (IsIconic(search.found)) {
+        // Never wait for a window whose thread does not answer: it may be the frozen one.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(search.found, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &ignored);
+        ShowWindow(search.found, SW_SHOW);
+        SetForegroundWindow(search.found);
+    } else {
+        SetForegroundWindow(GetLastActivePopup(search.found));
+    }
+}
+
+TFocusedControl TWinCapturePlatform::FocusedControl(std::uint32_t threadId) {
+    TFocusedControl focus;
+    HWND hwnd = nullptr;
+    if (threadId == GetCurrentThreadId()) hwnd = GetFocus();
+    if (!hwnd) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(threadId, &info)) hwnd = info.hwndFocus;
+    }
+    if (!hwnd) return focus;
+    focus.Handle = AsAddress(hwnd);
+    focus.ClassName = WindowClass(hwnd);
+    focus.Text = WindowText(hwnd);
+    focus.PasswordStyle = (GetWindowLongW(hwnd, GWL_STYLE) & ES_PASSWORD) != 0;
+    return focus;
+}
+
+int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSyncCallSlot& slot) {
+    TReportThreadStart start = {&body, 0};
+    DWORD id = 0;
+    static const char kClass[] = "TExceptionThread";
+    HANDLE thread =
+        CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
+    if (!thread) {
+        // No thread can be started (out of resources): the report is made here.
+        return body();
+    }
+    SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+    ::ResumeThread(thread);
+    const bool main = GetCurrentThreadId() == crash::MainThreadId();
+    slot.SetServed(true);
+    for (;;) {
+        slot.RunPending();
+        if (main) PumpWhileWaiting();
+        if (WaitForSingleObject(thread, 10) != WAIT_TIMEOUT) break;
+    }
+    slot.SetServed(false);
+    slot.RunPending();
+    CloseHandle(thread);
+    return start.Result;
+}
+
+double TWinCapturePlatform::Now() { return LocalNowDays(); }
+
+std::vector<TReportThread> TWinCapturePlatform::BeginReport() {
+    modules_.DropChanged();
+    TMishapThreadsList& list = ProcessThreadsList();
+    list.Purge();
+    snapshot_ = list.Copy();
+    std::vector<TReportThread> threads;
+    for (const TMishapThreadEntry& entry : snapshot_.Entries()) {
+        TThreadSummary summary = ThreadSummary(entry);
+        TReportThread thread;
+        thread.Id = entry.Id;
+        thread.Main = entry.Main;
+        thread.FrameworkKind = IsFrameworkThread(entry);
+        thread.Priority = summary.Priority;
+        thread.ClassName = summary.ClassName;
+        thread.StackTop = entry.StackTop;
+        threads.push_back(thread);
+    }
+    return threads;
+}
+
+TAddress TWinCapturePlatform::ModuleOfAddress(TAddress address) { return modulePlatform_.ModuleOfAddress(address); }
+
+TAddress TWinCapturePlatform::ExecutableModule() { return AsAddress(GetModuleHandleW(nullptr)); }
+
+bool TWinCapturePlatform::ModuleCarriesData(TAddress module) {
+    auto entry = module ? modules_.FindByHandle(module) : nullptr;
+    return entry && entry->HasBlock;
+}
+
+void TWinCapturePlatform::LoadModuleOptions(TAddress module, TMishapModuleOptions& options) {
+    auto entry = module ? modules_.FindByHandle(module) : nullptr;
+    if (entry && entry->HasOptions) {
+        try {
+            options.LoadFromBytes(entry->OptionsStream, entry->FormatVersion);
+        } catch (const std::exception&) {
+            // A damaged options stream leaves the defaults (the load changes nothing on failure).
+        }
+    }
+    if (module) LoadSharedOptions(AsModule(module), options);
+    options.SetModuleName(entry ? entry->FileName : std::string());
+}
+
+std::string TWinCapturePlatform::ModuleFileName(TAddress module) {
+    if (!module) return {};
+    return win::ModuleFileName(AsModule(module));
+}
+
+void TWinCapturePlatform::BuildStacks(const TExceptionCall& call, std::uint32_t exceptionThreadId,
+                                      std::uint8_t stackFlags, TMishapStackList& stack) {
+    TStackWalker walker(modules_);
+    TRecordedStack recorded;
+    TExceptionStack exception;
+    exception.ThreadId = exceptionThreadId;
+    exception.Address = call.Address;
+    exception.StackPointer = call.Stack.StackPointer;
+    exception.StackTop = call.Stack.StackTop;
+    if (call.Stack.Saved && !call.Stack.Saved->empty()) {
+        recorded.Start = call.Stack.StackPointer;
+        recorded.Length = call.Stack.Saved->size();
+        recorded.Copy = *call.Stack.Saved;
+        exception.Recorded = &recorded;
+    }
+    walker.AddExceptionThread(stack, exception);
+    walker.AddOtherThreads(stack, snapshot_, stackFlags, exceptionThreadId);
+}
+
+HANDLE TWinCapturePlatform::SnapshotHandle(std::uint32_t id) const {
+    const TMishapThreadEntry* entry = snapshot_.Find(id);
+    return entry ? reinterpret_cast<HANDLE>(static_cast<uintptr_t>(entry->Handle)) : nullptr;
+}
+
+bool TWinCapturePlatform::SuspendThread(std::uint32_t id) {
+    HANDLE handle = SnapshotHandle(id);
+    return handle && ::SuspendThread(handle) != DWORD(-1);
+}
+
+void TWinCapturePlatform::ResumeThread(std::uint32_t id) {
+    if (HANDLE handle = SnapshotHandle(id)) ::ResumeThread(handle);
+}
+
+void TWinCapturePlatform::GatherModules(std::vector<TModuleSummary>& modules) {
+    modules = ProcessModules(modulePlatform_);
+}
+
+void TWinCapturePlatform::GatherValues(const TReportJob& job, TReportValues& values) {
+    auto exe = modules_.FindByHandle(ExecutableModule());
+    values[TReportItem::StartDate] = DateTimeText(startTime_);
+    if (exe) {
+        std::string name = ExtractFileName(exe->FileName);
+        values[TReportItem::NameDescription] = exe->Description.empty() ? name : name + " - " + exe->Description;
+        values[TReportItem::VersionNumber] = exe->Version;
+        if (exe->BuildDate != 0) values[TReportItem::CompilationDate] = DateTimeText(exe->BuildDate);
+    }
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments) {
+        std::string parameters;
+        for (int i = 1; i < count; ++i) parameters += (i > 1 ? " " : "") + win::Narrow(arguments[i]);
+        values[TReportItem::Parameters] = parameters;
+        LocalFree(arguments);
+    }
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(job.ExceptionThreadId, &info) && info.hwndActive) {
+        values[TReportItem::FormClass] = WindowClass(info.hwndActive);
+        values[TReportItem::FormText] = WindowText(info.hwndActive);
+    }
+}
+
+void TWinCapturePlatform::ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu) {
+    cpu.HasRegisters = call.Registers.Present;
+    cpu.Registers = call.Registers.Registers;
+    const TAddress sp = call.Stack.StackPointer ? call.Stack.StackPointer
+                                                : (call.Registers.Present ? call.Registers.Registers[rgSp] : 0);
+    TProcessMemoryReader live;
+    const size_t slot = sizeof(void*);
+    std::vector<std::uint8_t> stackBytes(16 * slot);
+    bool stackRead = false;
+    if (call.Stack.Saved && call.Stack.Saved->size() >= stackBytes.size() && sp == call.Stack.StackPointer) {
+        std::copy_n(call.Stack.Saved->begin(), stackBytes.size(), stackBytes.begin());
+        stackRead = true;
+    } else if (sp) {
+        stackRead = live.Read(sp, stackBytes.data(), stackBytes.size());
+    }
+    if (!stackRead || !call.Address || !live.Read(call.Address, cpu.Memory.data(), cpu.Memory.size())) return;
+    cpu.HasDump = true;
+    cpu.StackAddress = sp;
+    cpu.MemoryAddress = call.Address;
+    for (size_t i = 0; i < 16; ++i) {
+        std::uintptr_t value = 0;
+        std::copy_n(stackBytes.begin() + static_cast<std::ptrdiff_t>(i * slot), slot, reinterpret_cast<std::uint8_t*>(&value));
+        cpu.StackValues[i] = value;
+    }
+}
+
+bool TWinCapturePlatform::CaptureScreenshot(bool foregroundOnly, const TFocusedControl& focus) {
+    screenshot_ = crash::CaptureScreenshot(foregroundOnly, AsWindow(focus.Handle));
+    return screenshot_.Width > 0;
+}
+
+bool TWinCapturePlatform::SaveScreenshot(const std::string& path) {
+    return screenshot_.Width > 0 && SaveScreenshotPng(screenshot_, path);
+}
+
+void TWinCapturePlatform::FreeScreenshot() { screenshot_ = TBgrxImage(); }
+
+std::string TWinCapturePlatform::TempFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::string folder = win::Narrow(std::wstring(buffer, length));
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+void TWinCapturePlatform::DeleteFile(const std::string& path) { RemoveFile(path); }
+
+int TWinCapturePlatform::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return MessageBoxW(nullptr, win::Wide(text).c_str(), win::Wide(caption).c_str(), flags);
+}
+
+void TWinCapturePlatform::DebugOutput(const std::string& line) { OutputDebugStringA(line.c_str()); }
+
+std::string TWinCapturePlatform::ComputerName() {
+    wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(buffer, &size) ? win::Narrow(std::wstring(buffer, size)) : std::string();
+}
+
+std::string TWinCapturePlatform::ProfileFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    DWORD length = GetEnvironmentVariableW(L"UserProfile", buffer, MAX_PATH + 1);
+    return length > 0 && length <= MAX_PATH ? win::Narrow(std::wstring(buffer, length)) : std::string();
+}
+
+void TWinCapturePlatform::WriteConsole(const std::string& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (!out || out == INVALID_HANDLE_VALUE || !WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        throw Exception(SysErrorMessage(static_cast<int>(GetLastError())));
+}
+
+TDialogOutcome TWinCapturePlatform::ShowDialog(const TReportJob& job) {
+    if (Hooks.ShowDialog) return Hooks.ShowDialog(job);
+    // Without the crash dialog: the message in a plain top-most box.
+    const std::string caption = job.Options ? job.Options->Text(TMishapText::ErrorCaption) : "Error.";
+    MessageBox(job.ShownMessage, caption, MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+    return {};
+}
+
+bool TWinCapturePlatform::AskReproduction(const TReportJob& job, std::string& steps) {
+    return Hooks.AskReproduction && Hooks.AskReproduction(job, steps);
+}
+
+void TWinCapturePlatform::CopyToClipboard(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    const std::wstring wide = win::Wide(text);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
+    if (memory) {
+        if (void* data = GlobalLock(memory)) {
+            std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(data));
+            GlobalUnlock(memory);
+            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+void TWinCapturePlatform::Send(const TReportJob& job, bool inThread) {
+    if (Hooks.Send) Hooks.Send(job, inThread);
+}
+
+void TWinCapturePlatform::Restart(const std::string& startDirectory) {
+    {
+        std::lock_guard<std::mutex> lock(releaseLock_);
+        for (HANDLE handle : releaseBeforeRestart_) {
+            ReleaseMutex(handle);
+            CloseHandle(handle);
+        }
+        releaseBeforeRestart_.clear();
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    std::wstring commandLine = GetCommandLineW();
+    std::wstring folder = win::Wide(startDirectory);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0x220, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+void TWinCapturePlatform::Terminate() { TerminateProcess(GetCurrentProcess(), 1); }
+
+std::string TWinCapturePlatform::InternalErrorFile() {
+    std::string path = win::ModuleFileName(nullptr);
+    size_t dot = path.find_last_of(".\\/");
+    if (dot != std::string::npos && path[dot] == '.') path.resize(dot);
+    return path + ".log";
+}
+
+void TWinCapturePlatform::WriteTextFile(const std::string& path, const std::string& text) { AtomicWriteFile(path, text); }
+
+std::vector<std::uint8_t> TWinCapturePlatform::CodeBytes(TAddress address, size_t count) {
+    TProcessMemoryReader memory;
+    std::vector<std::uint8_t> bytes(count);
+    while (!bytes.empty() && !memory.Read(address, bytes.data(), bytes.size())) bytes.pop_back();
+    return bytes;
+}
+
+std::string TWinCapturePlatform::OperatingSystem() {
+    using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto get = reinterpret_cast<TRtlGetVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!get || get(&info) != 0) return "Windows";
+    return "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + " (Build " +
+           std::to_string(info.dwBuildNumber) + ")";
+}
+
+bool TWinCapturePlatform::MailFile(const std::string& path, const std::string& recipient, const std::string& subject) {
+    return Hooks.MailFile && Hooks.MailFile(path, recipient, subject);
+}
+
+}  // namespace quillan::crash

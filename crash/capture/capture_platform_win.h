@@ -1,0 +1,114 @@
+// The report driver's platform for the running process: its threads, windows, modules, stacks,
+// screen, log place, and the end of the process.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "crash/capture/capture_platform.h"
+#include "crash/moduledata/modules_list.h"
+#include "crash/moduledata/modules_platform_win.h"
+#include "crash/packaging/octree.h"
+#include "crash/stack/threads_list.h"
+
+namespace quillan::crash {
+
+struct TReportJob;
+
+// The parts of a report that later pieces of the library supply (the crash dialog, sending, the
+// mail client). Unset, a report does without them: the dialog falls back to a plain box, nothing
+// is sent, the reproduction request is not asked.
+struct TPresentationHooks {
+    std::function<TDialogOutcome(const TReportJob& job)> ShowDialog;
+    std::function<bool(const TReportJob& job, std::string& steps)> AskReproduction;
+    std::function<void(const TReportJob& job, bool inThread)> Send;
+    std::function<bool(const std::string& file, const std::string& recipient, const std::string& subject)> MailFile;
+};
+
+class TWinCapturePlatform : public ICapturePlatform {
+public:
+    explicit TWinCapturePlatform(TMishapModulesList& modules, TProcessModulePlatform& modulePlatform);
+
+    TPresentationHooks Hooks;
+    // Handles closed (a mutex released first) right before a restart starts the new process, so
+    // that a single-instance program does not see itself still running.
+    void ReleaseBeforeRestart(HANDLE handle);
+    void SetStartTime(double days) { startTime_ = days; }
+
+    std::uint32_t CurrentThreadId() override;
+    std::uint32_t MainThreadId() override;
+    bool GuiProcess() override;
+    bool ConsoleProcess() override;
+    bool InsideDllEntryPoint() override { return false; }
+    bool DebuggerPresent() override;
+
+    void BringApplicationToFront() override;
+    TFocusedControl FocusedControl(std::uint32_t threadId) override;
+    int RunReportThread(const std::function<int()>& body, TSyncCallSlot& slot) override;
+
+    double Now() override;
+    std::vector<TReportThread> BeginReport() override;
+    TAddress ModuleOfAddress(TAddress address) override;
+    TAddress ExecutableModule() override;
+    bool ModuleCarriesData(TAddress module) override;
+    void LoadModuleOptions(TAddress module, TMishapModuleOptions& options) override;
+    std::string ModuleFileName(TAddress module) override;
+
+    void BuildStacks(const TExceptionCall& call, std::uint32_t exceptionThreadId, std::uint8_t stackFlags,
+                     TMishapStackList& stack) override;
+    bool SuspendThread(std::uint32_t id) override;
+    void ResumeThread(std::uint32_t id) override;
+    void GatherModules(std::vector<TModuleSummary>& modules) override;
+    void GatherValues(const TReportJob& job, TReportValues& values) override;
+    void ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu) override;
+
+    bool CaptureScreenshot(bool foregroundOnly, const TFocusedControl& focus) override;
+    bool SaveScreenshot(const std::string& path) override;
+    void FreeScreenshot() override;
+    std::string TempFolder() override;
+    void DeleteFile(const std::string& path) override;
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    void DebugOutput(const std::string& line) override;
+
+    std::string ComputerName() override;
+    std::string ProfileFolder() override;
+
+    void WriteConsole(const std::string& text) override;
+    TDialogOutcome ShowDialog(const TReportJob& job) override;
+    bool WebHost() override { return false; }
+    void ShowWebPage(const TReportJob&, bool) override {}
+    bool AskReproduction(const TReportJob& job, std::string& steps) override;
+    void CopyToClipboard(const std::string& text) override;
+    bool SendingProgressOpen() override { return false; }
+    void Send(const TReportJob& job, bool inThread) override;
+
+    void Restart(const std::string& startDirectory) override;
+    void Terminate() override;
+
+    std::string InternalErrorFile() override;
+    void WriteTextFile(const std::string& path, const std::string& text) override;
+    std::vector<std::uint8_t> CodeBytes(TAddress address, size_t count) override;
+    std::string OperatingSystem() override;
+    bool MailFile(const std::string& path, const std::string& recipient, const std::string& subject) override;
+
+private:
+    HANDLE SnapshotHandle(std::uint32_t id) const;
+
+    TMishapModulesList& modules_;
+    TProcessModulePlatform& modulePlatform_;
+    TThreadsSnapshot snapshot_;
+    TBgrxImage screenshot_;
+    double startTime_ = 0;
+    std::mutex releaseLock_;
+    std::vector<HANDLE> releaseBeforeRestart_;
+};
+
+// The current local date and time as days since 1899-12-30.
+double LocalNowDays();
+
+}  // namespace quillan::crash

@@ -1,0 +1,244 @@
+#include "crash/capture/fault_handlers_win.h"
+
+#include <windows.h>
+
+#include <csignal>
+#include <cstring>
+#include <exception>
+
+#include "crash/capture/capture_errors.h"
+#include "crash/capture/cpp_exception.h"
+#include "crash/capture/mishaplog_win.h"
+#include "crash/capture/throw_site_win.h"
+#include "crash/stack/threads_list_win.h"
+
+extern "C" {
+[[noreturn]] void __real_abort();
+[[noreturn]] void __wrap_abort();
+}
+
+namespace quillan::crash {
+
+namespace {
+
+TReportDriver* g_driver = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
+PVOID g_vectored = nullptr;
+std::terminate_handler g_previousTerminate = nullptr;
+using TSignalHandler = void (*)(int);
+TSignalHandler g_previousAbort = SIG_DFL;
+
+TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+// A fault's report is built by this thread, started at start-up: the faulting thread may have
+// only the few kilobytes above its stack's guard page left, so it does no more than copy the
+// record, wake the relay and wait.
+struct TFaultRelay {
+    HANDLE Thread = nullptr;
+    HANDLE Request = nullptr;
+    HANDLE Done = nullptr;
+    volatile LONG Busy = 0;
+    volatile LONG Stop = 0;
+    EXCEPTION_RECORD Record;
+    CONTEXT Context;
+    DWORD ThreadId = 0;
+    bool Reported = false;
+};
+TFaultRelay g_relay;
+
+void ContextRegisters(const CONTEXT& c, TRegisterSnapshot& r) {
+    r.Present = true;
+#if defined(_WIN64)
+    r.Registers = {c.Rax, c.Rbx, c.Rcx, c.Rdx, c.Rdi, c.Rsi, c.Rsp, c.Rip};
+#else
+    r.Registers = {c.Eax, c.Ebx, c.Ecx, c.Edx, c.Edi, c.Esi, c.Esp, c.Eip};
+#endif
+}
+
+// Reports the fault in the relay's buffers; ends the process when it was reported.
+bool ReportRelayedFault() {
+    if (!g_driver) return false;
+    const EXCEPTION_RECORD& record = g_relay.Record;
+    const TAddress address = AsAddress(record.ExceptionAddress);
+    const TAddress kind = record.NumberParameters > 0 ? record.ExceptionInformation[0] : 0;
+    const TAddress accessed = record.NumberParameters > 1 ? record.ExceptionInformation[1] : 0;
+    auto fault = MakeSystemException(record.ExceptionCode, address, kind, accessed);
+    TCppException exception(*fault);
+    TExceptionCall call;
+    call.Exception = &exception;
+    call.Address = address;
+    call.HostKind = THostKind::RunTime;
+    call.Module = AsAddress(GetModuleHandleW(nullptr));
+    call.ExceptionThreadId = g_relay.ThreadId;
+    ContextRegisters(g_relay.Context, call.Registers);
+    call.Stack.StackPointer = call.Registers.Registers[rgSp];
+    if (g_driver->ExceptionManager(call) != 0) return false;
+    EndAfterFatalReport();
+}
+
+DWORD WINAPI RelayThread(LPVOID) {
+    for (;;) {
+        WaitForSingleObject(g_relay.Request, INFINITE);
+        if (g_relay.Stop) return 0;
+        try {
+            g_relay.Reported = ReportRelayedFault();
+        } catch (...) {
+            g_relay.Reported = false;
+        }
+        SetEvent(g_relay.Done);
+    }
+}
+
+// The faulting thread's part: as little stack as possible.
+bool RelayFault(EXCEPTION_POINTERS* info) {
+    if (!g_driver || !g_driver->Active() || g_driver->Excluded(GetCurrentThreadId())) return false;
+    // One fault at a time; a second faulting thread waits (the first one's report usually ends
+    // the process).
+    while (InterlockedCompareExchange(&g_relay.Busy, 1, 0) != 0) Sleep(10);
+    std::memcpy(&g_relay.Record, info->ExceptionRecord, sizeof(EXCEPTION_RECORD));
+    std::memcpy(&g_relay.Context, info->ContextRecord, sizeof(CONTEXT));
+    g_relay.ThreadId = GetCurrentThreadId();
+    bool reported = false;
+    if (g_relay.Thread) {
+        SetEvent(g_relay.Request);
+        WaitForSingleObject(g_relay.Done, INFINITE);
+        reported = g_relay.Reported;
+    } else {
+        reported = ReportRelayedFault();
+    }
+    InterlockedExchange(&g_relay.Busy, 0);
+    return reported;
+}
+
+LONG ChainFilter(EXCEPTION_POINTERS* info) {
+    return g_previousFilter ? g_previousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// GCC's own exception codes ("GCC" in the low bytes) are the C++ run-time's business: the
+// run-time's filter continues them so that an uncaught exception reaches std::terminate.
+bool GccCode(DWORD code) { return (code & 0x20FFFFFF) == 0x20474343; }
+
+LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* info) {
+    const DWORD code = info->ExceptionRecord->ExceptionCode;
+    if (GccCode(code) || code == EXCEPTION_BREAKPOINT || code == EXCEPTION_SINGLE_STEP) return ChainFilter(info);
+    RelayFault(info);
+    return ChainFilter(info);
+}
+
+LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* info) {
+    if (FatalFirstChanceCode(info->ExceptionRecord->ExceptionCode)) RelayFault(info);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// abort(), from the program (through the link-time wrapper) or from the C run-time (SIGABRT).
+bool ReportAbort(const void* returnAddress, const void* const* frame) {
+    if (!g_driver) return false;
+    EAbnormalTermination abortion("Abnormal program termination.");
+    TCppException exception(abortion);
+    TExceptionCall call;
+    call.Exception = &exception;
+    call.HostKind = THostKind::RunTime;
+    call.Module = AsAddress(GetModuleHandleW(nullptr));
+    call.Mode = GetCurrentThreadId() == MainThreadId() ? TReportMode::Unhandled : TReportMode::Thread;
+    CaptureRegisters(call.Registers);
+    if (returnAddress) {
+        call.Address = AsAddress(returnAddress) - 5;
+        call.Stack.StackPointer = CallerStackPointer(returnAddress, frame);
+        call.Registers.Registers[rgIp] = call.Address;
+        call.Registers.Registers[rgSp] = call.Stack.StackPointer;
+    }
+    return g_driver->ExceptionManager(call) == 0;
+}
+
+void OnAbortSignal(int) {
+    if (ReportAbort(nullptr, nullptr)) EndAfterFatalReport();
+    // Not reported: the run-time's own abort goes on.
+    std::signal(SIGABRT, g_previousAbort);
+}
+
+// Uncaught C++ exceptions of every thread: std::terminate runs on the throwing thread before
+// anything is unwound (or, past a noexcept boundary, after its throw was recorded).
+[[noreturn]] void OnTerminate() {
+    static thread_local bool inside = false;
+    if (!inside && g_driver) {
+        inside = true;
+        bool reported = false;
+        try {
+            std::exception_ptr current = std::current_exception();
+            std::unique_ptr<EAbnormalTermination> none;
+            std::unique_ptr<TCppException> exception;
+            if (current) {
+                exception = std::make_unique<TCppException>(current);
+            } else {
+                none = std::make_unique<EAbnormalTermination>("Terminate called without an active exception.");
+                exception = std::make_unique<TCppException>(*none);
+            }
+            TExceptionCall call = CppExceptionCall(*exception, current ? current.__cxa_exception_type() : nullptr,
+                                                   AsAddress(__builtin_return_address(0)));
+            call.HostKind = THostKind::RunTime;
+            call.Mode = GetCurrentThreadId() == MainThreadId() ? TReportMode::Unhandled : TReportMode::Thread;
+            reported = g_driver->ExceptionManager(call) == 0;
+        } catch (...) {
+            reported = false;
+        }
+        if (reported) EndAfterFatalReport();
+    }
+    if (g_previousTerminate) g_previousTerminate();
+    __real_abort();
+}
+
+// 64-bit Windows (and 32-bit programs on it) may swallow a fault in a window procedure called
+// back from the kernel; the process's policy makes it an ordinary unhandled fault instead.
+void ReportFaultsInCallbacks() {
+    using TGetPolicy = BOOL(WINAPI*)(LPDWORD);
+    using TSetPolicy = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto get = reinterpret_cast<TGetPolicy>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
+    auto set = reinterpret_cast<TSetPolicy>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    const DWORD kCallbackFilterEnabled = 0x1;
+    DWORD flags = 0;
+    if (get && set && get(&flags)) set(flags & ~kCallbackFilterEnabled);
+}
+
+}  // namespace
+
+bool FatalFirstChanceCode(unsigned long code) {
+    return code == kStatusHeapCorruption || code == kStatusStackBufferOverrun || code == kStatusFailFast;
+}
+
+void InstallFaultHandlers(TReportDriver& driver) {
+    g_driver = &driver;
+    g_relay.Request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_relay.Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (g_relay.Request && g_relay.Done) g_relay.Thread = CreateThread(nullptr, 0, &RelayThread, nullptr, 0, nullptr);
+    g_previousTerminate = std::set_terminate(&OnTerminate);
+    g_previousFilter = SetUnhandledExceptionFilter(&UnhandledFilter);
+    g_vectored = AddVectoredExceptionHandler(1, &VectoredHandler);
+    g_previousAbort = std::signal(SIGABRT, &OnAbortSignal);
+    if (g_previousAbort == SIG_ERR) g_previousAbort = SIG_DFL;
+    ReportFaultsInCallbacks();
+}
+
+void RemoveFaultHandlers() {
+    std::signal(SIGABRT, g_previousAbort);
+    if (g_vectored) RemoveVectoredExceptionHandler(g_vectored);
+    g_vectored = nullptr;
+    SetUnhandledExceptionFilter(g_previousFilter);
+    std::set_terminate(g_previousTerminate);
+    if (g_relay.Thread) {
+        InterlockedExchange(&g_relay.Stop, 1);
+        SetEvent(g_relay.Request);
+        WaitForSingleObject(g_relay.Thread, 5000);
+        CloseHandle(g_relay.Thread);
+        g_relay.Thread = nullptr;
+    }
+    g_driver = nullptr;
+}
+
+}  // namespace quillan::crash
+
+extern "C" void __wrap_abort() {
+    if (quillan::crash::ReportAbort(__builtin_return_address(0), static_cast<void* const*>(__builtin_frame_address(0))))
+        quillan::crash::EndAfterFatalReport();
+    __real_abort();
+}

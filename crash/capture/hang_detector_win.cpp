@@ -1,0 +1,141 @@
+#include "crash/capture/hang_detector_win.h"
+
+#include "crash/capture/capture_errors.h"
+#include "crash/capture/cpp_exception.h"
+#include "crash/stack/threads_list_win.h"
+#include "framework/win/handle.h"
+
+namespace quillan::crash {
+
+namespace {
+
+struct TWindowSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FirstVisible(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search->process && IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+THangDetector::THangDetector(TReportDriver& driver, const TMishapModuleOptions& options)
+    : driver_(driver), options_(options) {}
+
+THangDetector::~THangDetector() { Stop(); }
+
+void THangDetector::Start() {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (thread_) return;
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stop_) return;
+    thread_ = CreateThread(nullptr, 0, &ThreadProc, this, 0, &threadId_);
+    if (!thread_) {
+        CloseHandle(stop_);
+        stop_ = nullptr;
+    }
+}
+
+void THangDetector::Stop() {
+    HANDLE thread = nullptr;
+    HANDLE stop = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        thread = thread_;
+        stop = stop_;
+        thread_ = nullptr;
+        stop_ = nullptr;
+    }
+    if (!thread) return;
+    SetEvent(stop);
+    // Options changed by the detector's own report (an event handler) must not wait for itself.
+    if (GetCurrentThreadId() != GetThreadId(thread)) WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(stop);
+}
+
+bool THangDetector::Running() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    return thread_ != nullptr;
+}
+
+DWORD WINAPI THangDetector::ThreadProc(LPVOID raw) {
+    auto* self = static_cast<THangDetector*>(raw);
+    try {
+        RunHangDetector(*self, self->options_.HangTimeout());
+    } catch (...) {
+        // The detector ends; the program goes on without it.
+    }
+    return 0;
+}
+
+bool THangDetector::FindWindow() {
+    TWindowSearch search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(&FirstVisible, reinterpret_cast<LPARAM>(&search));
+    window_ = search.found;
+    return window_ != nullptr;
+}
+
+IHangProbe::TPing THangDetector::Ping() {
+    if (!IsWindow(window_)) return TPing::Gone;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_BLOCK, 50, &result)) return TPing::Answered;
+    return IsWindow(window_) ? TPing::NoAnswer : TPing::Gone;
+}
+
+bool THangDetector::Wait(unsigned ms) {
+    HANDLE stop = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        stop = stop_;
+    }
+    return stop && WaitForSingleObject(stop, ms) == WAIT_TIMEOUT;
+}
+
+bool THangDetector::StopRequested() { return !Wait(0); }
+
+void THangDetector::ReportFrozen() {
+    win::KernelHandle main(OpenThread(kThreadsListAccess, FALSE, MainThreadId()));
+    if (!main || SuspendThread(main.get()) == DWORD(-1)) return;
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER | CONTEXT_SEGMENTS;
+    if (GetThreadContext(main.get(), &context)) {
+        TExceptionCall call;
+#if defined(_WIN64)
+        const TAddress ip = context.Rip, sp = context.Rsp;
+        call.Registers.Registers = {context.Rax, context.Rbx, context.Rcx, context.Rdx,
+                                    context.Rdi, context.Rsi, context.Rsp, context.Rip};
+#else
+        const TAddress ip = context.Eip, sp = context.Esp;
+        call.Registers.Registers = {context.Eax, context.Ebx, context.Ecx, context.Edx,
+                                    context.Edi, context.Esi, context.Esp, context.Eip};
+#endif
+        if (ip != 0 && sp != 0) {
+            call.Registers.Present = true;
+            EApplicationFrozen frozen(options_.HangMessage());
+            TCppException exception(frozen);
+            call.Exception = &exception;
+            call.Address = ip;
+            call.HostKind = THostKind::RunTime;
+            call.Module = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+            call.FromHangDetector = true;
+            call.Stack.StackPointer = sp;
+            try {
+                driver_.ExceptionManager(call);
+            } catch (...) {
+                // The report guards itself; the main thread is resumed whatever happens.
+            }
+        }
+    }
+    ResumeThread(main.get());
+}
+
+}  // namespace quillan::crash

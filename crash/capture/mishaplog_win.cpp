@@ -1,0 +1,161 @@
+#include "crash/capture/mishaplog_win.h"
+
+#include <memory>
+
+#include "crash/capture/cpp_exception.h"
+#include "crash/capture/fault_handlers_win.h"
+#include "crash/capture/hang_detector_win.h"
+#include "crash/capture/internal_texts.h"
+#include "crash/capture/throw_site_win.h"
+#include "crash/moduledata/memory_reader_win.h"
+#include "crash/options/current_options.h"
+#include "crash/options/shared_block_win.h"
+#include "crash/stack/threads_list_win.h"
+#include "framework/win/application.h"
+
+namespace quillan::crash {
+
+namespace {
+
+// The process-wide state, made by the start-up and freed by the shut-down.
+struct TMishapLogState {
+    TProcessModulePlatform modulePlatform;
+    TMishapModulesList modules{modulePlatform};
+    TWinCapturePlatform platform{modules, modulePlatform};
+    TMishapModuleOptionsEx options;
+    TReportDriver driver{platform, options};
+    std::unique_ptr<TSharedOptionsBlock> sharedBlock;
+    std::unique_ptr<THangDetector> hang;
+};
+
+TMishapLogState* g_state = nullptr;
+
+TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+std::string CurrentDirectory() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
+    return length > 0 && length <= MAX_PATH ? win::Narrow(std::wstring(buffer, length)) : std::string();
+}
+
+}  // namespace
+
+TExceptionCall CppExceptionCall(TCppException& exception, const std::type_info* type, TAddress fallbackAddress) {
+    TExceptionCall call;
+    call.Exception = &exception;
+    call.Module = AsAddress(GetModuleHandleW(nullptr));
+    TThrowRecord record;
+    bool found = FindThrowRecord(exception.ThrownObject(), type, record);
+    if (!found) {
+        // A conversion made in the handler (an unknown exception turned into one of ours) is not
+        // the object that was thrown: the exception being handled is.
+        std::exception_ptr current = std::current_exception();
+        found = FindThrowRecord(ThrownObjectOf(current), current.__cxa_exception_type(), record);
+    }
+    if (found) {
+        call.Address = record.RaiseAddress;
+        call.Registers = record.Registers;
+        call.Stack = StackOriginOf(record);
+        // An exception carried over from another thread shows where it was thrown there.
+        call.ExceptionThreadId = record.ThreadId;
+    } else {
+        call.Address = fallbackAddress;
+    }
+    return call;
+}
+
+namespace {
+
+void LoadStartOptions(TMishapLogState& state) {
+    const TAddress executable = AsAddress(GetModuleHandleW(nullptr));
+    TMishapModuleOptions loaded;
+    state.platform.LoadModuleOptions(executable, loaded);
+    state.options.Assign(&loaded);
+    state.options.SetModuleName(loaded.ModuleName());
+}
+
+}  // namespace
+
+void MishapLogInit() {
+    CriticalGuard(kInitSection, [] {
+        if (g_state) return;
+        auto state = std::make_unique<TMishapLogState>();
+        EnterMainThread();
+        state->platform.SetStartTime(LocalNowDays());
+        state->driver.SetStartDirectory(CurrentDirectory());
+        state->modules.SetCallRunner(
+            [driver = &state->driver](const std::function<void()>& call) { driver->RunSynchronised(call); });
+        LoadStartOptions(*state);
+        state->sharedBlock = std::make_unique<TSharedOptionsBlock>(GetModuleHandleW(nullptr));
+        state->options.SetPublisher(state->sharedBlock.get());
+        state->hang = std::make_unique<THangDetector>(state->driver, state->options);
+        state->options.SetHangControl(state->hang.get());
+        g_state = state.release();
+        SetCurrentMishapLogOptions(&g_state->options);
+
+        // The interception points.
+        win::Application().SetExceptionHooks(&ReportFrameworkException, &ReportFrameworkException);
+        InstallFaultHandlers(g_state->driver);
+
+        if (g_state->options.Enabled() && g_state->options.HangDetection()) g_state->hang->Start();
+    });
+}
+
+void MishapLogDone() {
+    CriticalGuard(kDoneSection, [] {
+        if (!g_state) return;
+        g_state->driver.WaitForReport();
+        g_state->driver.SetActive(false);
+        g_state->options.SetHangControl(nullptr);
+        g_state->hang->Stop();
+        win::Application().SetExceptionHooks(nullptr, nullptr);
+        RemoveFaultHandlers();
+        SetCurrentMishapLogOptions(nullptr);
+        g_state->options.SetPublisher(nullptr);
+        // Threads of the program may still run and fail while the process ends: the state stays
+        // allocated, inactive.
+    });
+}
+
+bool MishapLogActive() { return g_state && g_state->driver.Active(); }
+
+TReportDriver* MishapLogDriver() { return g_state ? &g_state->driver : nullptr; }
+
+TWinCapturePlatform* MishapLogPlatform() { return g_state ? &g_state->platform : nullptr; }
+
+void MishapLogReleaseBeforeRestart(HANDLE handle) {
+    if (g_state) g_state->platform.ReleaseBeforeRestart(handle);
+}
+
+unsigned char ExceptionManagerEntry(const void* object, const void* address, int hostKind, HMODULE module) {
+    if (!g_state || !object) return 1;
+    // A valid object is at least readable memory.
+    TProcessMemoryReader memory;
+    void* vtable = nullptr;
+    if (!memory.Read(AsAddress(object), &vtable, sizeof vtable) || !vtable) return 1;
+    const auto* e = static_cast<const std::exception*>(object);
+    TCppException exception(*e);
+    TExceptionCall call = CppExceptionCall(exception, &typeid(*e), AsAddress(address));
+    if (address) call.Address = AsAddress(address);
+    call.HostKind = hostKind == 1   ? THostKind::Framework
+                    : hostKind == 2 ? THostKind::FrameworkEvent
+                                    : THostKind::RunTime;
+    if (module) call.Module = AsAddress(module);
+    return g_state->driver.ExceptionManager(call);
+}
+
+bool ReportFrameworkException(const std::exception& e) {
+    if (!g_state) return false;
+    TCppException exception(e);
+    TExceptionCall call = CppExceptionCall(exception, &typeid(e), AsAddress(__builtin_return_address(0)));
+    call.HostKind = THostKind::Framework;
+    return g_state->driver.ExceptionManager(call) == 0;
+}
+
+void EndAfterFatalReport() {
+    if (g_state) g_state->driver.TerminateOrRestart();
+    TerminateProcess(GetCurrentProcess(), 1);
+    for (;;) Sleep(INFINITE);
+}
+
+}  // namespace quillan::crash

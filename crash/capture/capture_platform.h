@@ -96,9 +96,9 @@ public:
     virtual void FreeScreenshot() = 0;
     // Ends in a separator.
     virtual std::string TempFolder() = 0;
-    virtual void DeleteFile(const std::string& path) = 0;
+    virtual void DeleteTempFile(const std::string& path) = 0;
 
-    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
     virtual void DebugOutput(const std::string& line) = 0;
 
     // --- Where the log goes.
@@ -106,7 +106,7 @@ public:
     virtual std::string ProfileFolder() = 0;
 
     // --- Presentation; each raises on failure.
-    virtual void WriteConsole(const std::string& text) = 0;
+    virtual void WriteConsoleText(const std::string& text) = 0;
     virtual TDialogOutcome ShowDialog(const TReportJob& job) = 0;
     virtual bool WebHost() = 0;
     virtual void ShowWebPage(const TReportJob& job, bool fullReport) = 0;

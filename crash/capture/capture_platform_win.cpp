@@ -15,6 +15,7 @@
 #include "crash/stack/process_modules_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
+#include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
@@ -166,8 +167,7 @@ int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSync
     TReportThreadStart start = {&body, 0};
     DWORD id = 0;
     static const char kClass[] = "TExceptionThread";
-    HANDLE thread =
-        CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
+    HANDLE thread = CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
     if (!thread) {
         // No thread can be started (out of resources): the report is made here.
         return body();
@@ -319,7 +319,8 @@ void TWinCapturePlatform::ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu)
     cpu.MemoryAddress = call.Address;
     for (size_t i = 0; i < 16; ++i) {
         std::uintptr_t value = 0;
-        std::copy_n(stackBytes.begin() + static_cast<std::ptrdiff_t>(i * slot), slot, reinterpret_cast<std::uint8_t*>(&value));
+        std::copy_n(stackBytes.begin() + static_cast<std::ptrdiff_t>(i * slot), slot,
+                    reinterpret_cast<std::uint8_t*>(&value));
         cpu.StackValues[i] = value;
     }
 }
@@ -343,10 +344,10 @@ std::string TWinCapturePlatform::TempFolder() {
     return folder;
 }
 
-void TWinCapturePlatform::DeleteFile(const std::string& path) { RemoveFile(path); }
+void TWinCapturePlatform::DeleteTempFile(const std::string& path) { RemoveFile(path); }
 
-int TWinCapturePlatform::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-    return MessageBoxW(nullptr, win::Wide(text).c_str(), win::Wide(caption).c_str(), flags);
+int TWinCapturePlatform::ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return ::MessageBoxW(nullptr, win::Wide(text).c_str(), win::Wide(caption).c_str(), flags);
 }
 
 void TWinCapturePlatform::DebugOutput(const std::string& line) { OutputDebugStringA(line.c_str()); }
@@ -363,18 +364,19 @@ std::string TWinCapturePlatform::ProfileFolder() {
     return length > 0 && length <= MAX_PATH ? win::Narrow(std::wstring(buffer, length)) : std::string();
 }
 
-void TWinCapturePlatform::WriteConsole(const std::string& text) {
+void TWinCapturePlatform::WriteConsoleText(const std::string& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD written = 0;
-    if (!out || out == INVALID_HANDLE_VALUE || !WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-        throw Exception(SysErrorMessage(static_cast<int>(GetLastError())));
+    if (!out || out == INVALID_HANDLE_VALUE ||
+        !WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        throw quillan::Exception(SysErrorMessage(static_cast<int>(GetLastError())));
 }
 
 TDialogOutcome TWinCapturePlatform::ShowDialog(const TReportJob& job) {
     if (Hooks.ShowDialog) return Hooks.ShowDialog(job);
     // Without the crash dialog: the message in a plain top-most box.
     const std::string caption = job.Options ? job.Options->Text(TMishapText::ErrorCaption) : "Error.";
-    MessageBox(job.ShownMessage, caption, MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
+    ShowMessageBox(job.ShownMessage, caption, MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
     return {};
 }
 
@@ -434,7 +436,9 @@ std::string TWinCapturePlatform::InternalErrorFile() {
     return path + ".log";
 }
 
-void TWinCapturePlatform::WriteTextFile(const std::string& path, const std::string& text) { AtomicWriteFile(path, text); }
+void TWinCapturePlatform::WriteTextFile(const std::string& path, const std::string& text) {
+    AtomicWriteFile(path, text);
+}
 
 std::vector<std::uint8_t> TWinCapturePlatform::CodeBytes(TAddress address, size_t count) {
     TProcessMemoryReader memory;

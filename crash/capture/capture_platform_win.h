@@ -70,15 +70,15 @@ public:
     bool SaveScreenshot(const std::string& path) override;
     void FreeScreenshot() override;
     std::string TempFolder() override;
-    void DeleteFile(const std::string& path) override;
+    void DeleteTempFile(const std::string& path) override;
 
-    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     void DebugOutput(const std::string& line) override;
 
     std::string ComputerName() override;
     std::string ProfileFolder() override;
 
-    void WriteConsole(const std::string& text) override;
+    void WriteConsoleText(const std::string& text) override;
     TDialogOutcome ShowDialog(const TReportJob& job) override;
     bool WebHost() override { return false; }
     void ShowWebPage(const TReportJob&, bool) override {}

@@ -102,7 +102,7 @@ struct TStackOrigin {
     TAddress StackTop = 0;      // 0: the thread's own
     // The bytes of [StackPointer, StackPointer + size) as they were at raise time; the scan reads
     // them in place of the live stack, which unwinding and the catch handlers overwrote.
-    std::shared_ptr<const std::string> Saved;
+    std::shared_ptr<const std::vector<std::uint8_t>> Saved;
 };
 
 // ExceptionManager's arguments, with what the interception point knows besides.

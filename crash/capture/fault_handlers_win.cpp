@@ -33,16 +33,18 @@ TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(poi
 // A fault's report is built by this thread, started at start-up: the faulting thread may have
 // only the few kilobytes above its stack's guard page left, so it does no more than copy the
 // record, wake the relay and wait.
+// Plain data, zero before any code runs: the library starts from another unit's static
+// initialisation, which may come before this unit's.
 struct TFaultRelay {
-    HANDLE Thread = nullptr;
-    HANDLE Request = nullptr;
-    HANDLE Done = nullptr;
-    volatile LONG Busy = 0;
-    volatile LONG Stop = 0;
+    HANDLE Thread;
+    HANDLE Request;
+    HANDLE Done;
+    volatile LONG Busy;
+    volatile LONG Stop;
     EXCEPTION_RECORD Record;
     CONTEXT Context;
-    DWORD ThreadId = 0;
-    bool Reported = false;
+    DWORD ThreadId;
+    bool Reported;
 };
 TFaultRelay g_relay;
 
@@ -193,8 +195,10 @@ void ReportFaultsInCallbacks() {
     using TGetPolicy = BOOL(WINAPI*)(LPDWORD);
     using TSetPolicy = BOOL(WINAPI*)(DWORD);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto get = reinterpret_cast<TGetPolicy>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
-    auto set = reinterpret_cast<TSetPolicy>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    auto get = reinterpret_cast<TGetPolicy>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
+    auto set = reinterpret_cast<TSetPolicy>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
     const DWORD kCallbackFilterEnabled = 0x1;
     DWORD flags = 0;
     if (get && set && get(&flags)) set(flags & ~kCallbackFilterEnabled);

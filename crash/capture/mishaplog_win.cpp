@@ -12,6 +12,7 @@
 #include "crash/options/shared_block_win.h"
 #include "crash/stack/threads_list_win.h"
 #include "framework/win/application.h"
+#include "framework/win/text.h"
 
 namespace quillan::crash {
 

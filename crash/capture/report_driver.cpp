@@ -255,7 +255,7 @@ int TReportDriver::PipelineSteps(TReportJob& job) {
         if (job.SendingPossible && !job.Duplicate && !job.Dialog.SendUnchecked)
             platform_.Send(job, (options_.SendFlags() & sfSendInThread) != 0);
         if (!(options_.SendFlags() & sfSendInThread)) {
-            if (!job.ScreenshotFile.empty()) platform_.DeleteFile(job.ScreenshotFile);
+            if (!job.ScreenshotFile.empty()) platform_.DeleteTempFile(job.ScreenshotFile);
             if ((options_.BehaviourFlags() & bfCrashBurst) &&
                 crashTimes_.BurstReached(options_.CrashBurstCount(), options_.CrashBurstMinutes())) {
                 options_.SetTerminateAction(options_.CrashBurstAction());
@@ -308,7 +308,7 @@ bool TReportDriver::ApplyFilter(const TReportJob& job) {
     const auto& messages = options_.FilterMessages();
     std::string message = static_cast<size_t>(index) < messages.size() ? messages[static_cast<size_t>(index)] : "";
     if (!message.empty())
-        platform_.MessageBox(message, options_.Text(TMishapText::InformationCaption), kFilterBoxFlags);
+        platform_.ShowMessageBox(message, options_.Text(TMishapText::InformationCaption), kFilterBoxFlags);
     return true;
 }
 
@@ -399,7 +399,7 @@ void TReportDriver::Present(TReportJob& job) {
         } else if (platform_.ConsoleProcess()) {
             section_ = psConsole;
             try {
-                platform_.WriteConsole(job.Text);
+                platform_.WriteConsoleText(job.Text);
             } catch (const std::exception& e) {
                 Warn(TMishapLogErrorCode::eeShowError, StepWarningMessage("Console", &e), job.Call.Address);
             } catch (...) {
@@ -453,7 +453,7 @@ void TReportDriver::Warn(TMishapLogErrorCode code, const std::string& message, T
                              code == TMishapLogErrorCode::eeWebHTTPError ||
                              code == TMishapLogErrorCode::eeWebHTTPSError || code == TMishapLogErrorCode::eeWebFTPError;
     if (sendingCode && platform_.SendingProgressOpen())
-        platform_.MessageBox(message, options_.Text(TMishapText::ErrorCaption), kStepErrorBoxFlags);
+        platform_.ShowMessageBox(message, options_.Text(TMishapText::ErrorCaption), kStepErrorBoxFlags);
 }
 
 void TReportDriver::TerminateOrRestart() {
@@ -490,9 +490,10 @@ void TReportDriver::InternalError(const TReportJob& job, const std::exception* e
         const std::string file = platform_.InternalErrorFile();
         platform_.WriteTextFile(file, InternalErrorFileText(info));
         const int kIdYes = 6;
-        if (platform_.MessageBox(InternalBugBoxText(message), kInternalBugCaption, kInternalBugBoxFlags) == kIdYes &&
+        if (platform_.ShowMessageBox(InternalBugBoxText(message), kInternalBugCaption, kInternalBugBoxFlags) ==
+                kIdYes &&
             !platform_.MailFile(file, kSupportAddress, kInternalBugSubject)) {
-            platform_.MessageBox(SendByHandText(file), "Information", kFilterBoxFlags);
+            platform_.ShowMessageBox(SendByHandText(file), "Information", kFilterBoxFlags);
         }
     } catch (...) {
         // Nothing more can be done about a failure while reporting a failure.

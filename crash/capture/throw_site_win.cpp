@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <exception>
 
 #include "crash/capture/cpp_exception.h"
+#include "crash/stack/threads_list_win.h"
 
 extern "C" {
 [[noreturn]] void __real___cxa_throw(void* object, std::type_info* type, void* destructor);
@@ -21,17 +23,20 @@ namespace {
 
 // One record. Writers and the reader take the slot's spin lock; a throw never allocates, so an
 // out-of-memory exception is recorded like any other.
+// Plain data, zero before any code runs (a throw may come during another unit's static
+// initialisation, before this unit's dynamic initialisation would have run).
 struct TSlot {
-    std::atomic_flag busy = ATOMIC_FLAG_INIT;
-    std::uint64_t sequence = 0;  // 0: empty
-    const void* object = nullptr;
-    const std::type_info* type = nullptr;
-    std::uint32_t threadId = 0;
-    TAddress raise = 0;
-    TAddress sp = 0;
-    TAddress top = 0;
-    TRegisterSnapshot registers;
-    size_t size = 0;
+    std::atomic_flag busy;
+    std::uint64_t sequence;  // 0: empty
+    const void* object;
+    const std::type_info* type;
+    std::uint32_t threadId;
+    TAddress raise;
+    TAddress sp;
+    TAddress top;
+    bool hasRegisters;
+    TAddress registers[kRegisterCount];
+    size_t size;
     std::uint8_t bytes[kThrowStackCopy];
 };
 
@@ -54,7 +59,7 @@ void ReadRegisters(const CONTEXT& c, TRegisterSnapshot& r) {
 #endif
 }
 
-TAddress StackTopNow() { return reinterpret_cast<TAddress>(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase); }
+TAddress StackTopNow() { return CurrentStackTop(); }
 
 // frame is the wrapper's frame address; its return address lies just above it.
 [[gnu::noinline]] void Record(const void* object, const std::type_info* type, void* returnAddress, void* const* frame) {
@@ -76,9 +81,12 @@ TAddress StackTopNow() { return reinterpret_cast<TAddress>(reinterpret_cast<NT_T
     slot.raise = raise;
     slot.sp = sp;
     slot.top = top;
-    ReadRegisters(context, slot.registers);
-    slot.registers.Registers[rgIp] = raise;
-    slot.registers.Registers[rgSp] = sp;
+    TRegisterSnapshot registers;
+    ReadRegisters(context, registers);
+    std::copy(registers.Registers.begin(), registers.Registers.end(), slot.registers);
+    slot.registers[rgIp] = raise;
+    slot.registers[rgSp] = sp;
+    slot.hasRegisters = true;
     slot.size = top > sp ? static_cast<size_t>(top - sp) : 0;
     if (slot.size > kThrowStackCopy) slot.size = kThrowStackCopy;
     std::memcpy(slot.bytes, reinterpret_cast<const void*>(sp), slot.size);
@@ -120,7 +128,8 @@ bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecor
         record.RaiseAddress = newest->raise;
         record.StackPointer = newest->sp;
         record.StackTop = newest->top;
-        record.Registers = newest->registers;
+        record.Registers.Present = newest->hasRegisters;
+        std::copy(newest->registers, newest->registers + kRegisterCount, record.Registers.Registers.begin());
         record.Stack = std::make_shared<const std::vector<std::uint8_t>>(newest->bytes, newest->bytes + newest->size);
     }
     Unlock(*newest);

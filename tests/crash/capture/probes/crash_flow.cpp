@@ -1,0 +1,93 @@
+// The report flow's rules, one scenario per run (argument scenario=...):
+//   duplicate   the same exception twice: one report
+//   reentrant   exceptions raised while the report is made, on the same thread: swallowed
+//   filter      exceptions of a filtered class (and of a class derived from it): no report
+//   burst       ten reports within a minute with the burst rule on: the program restarts
+#include <windows.h>
+
+#include <string>
+
+#include "crash/capture/mishaplog_win.h"
+#include "framework/core/exceptions.h"
+#include "framework/win/application.h"
+#include "framework/win/window.h"
+#include "tests/crash/capture/probes/probe_support.h"
+
+namespace quillan {
+
+QUILLAN_EXCEPTION(EProbeFlow, Exception);
+QUILLAN_EXCEPTION(EProbeFiltered, Exception);
+QUILLAN_EXCEPTION(EProbeFilteredChild, EProbeFiltered);
+QUILLAN_EXCEPTION(EProbeInner, Exception);
+
+namespace {
+
+std::string g_folder;
+int g_inner = 0;
+int g_pumped = 0;
+constexpr UINT kThrowWhilePumped = WM_APP + 2;
+
+[[gnu::noinline]] void ThrowFlow(const std::string& message) {
+    throw EProbeFlow(message);  // THROW-FLOW
+}
+
+// A window whose message handler fails: its message is dispatched while the main thread waits
+// for a report.
+class TFailingWindow : public win::TWindow {
+public:
+    void Create() {
+        RegisterWindowClass(L"TProbeFailing");
+        CreateHandle(0, L"TProbeFailing", "", 0, 0, 0, 0, 0, HWND_MESSAGE);
+    }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == kThrowWhilePumped) {
+            ++g_pumped;
+            throw EProbeInner("Raised by a message pumped during the report.");
+        }
+        return TWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+void Duplicate() {
+    for (int i = 0; i < 2; ++i) win::Guarded([] { ThrowFlow("The same failure twice."); });
+}
+
+void Reentrant() {
+    TFailingWindow window;
+    window.Create();
+    crash::MishapLogDriver()->Events.OnExceptionNotify = [](const crash::TReportJob&, bool&) {
+        win::Guarded([] { throw EProbeInner("Raised by the exception-notify event."); });
+        ++g_inner;
+    };
+    PostMessageW(window.Handle(), kThrowWhilePumped, 0, 0);
+    win::Guarded([] { ThrowFlow("The outer failure."); });
+    crash::MishapLogDriver()->Events.OnExceptionNotify = nullptr;
+    probe::WriteMarker(g_folder, "reentrant.txt",
+                       "inner=" + std::to_string(g_inner) + " pumped=" + std::to_string(g_pumped));
+}
+
+void Filter() {
+    win::Guarded([] { throw EProbeFiltered("Filtered by its class."); });
+    win::Guarded([] { throw EProbeFilteredChild("Filtered by its ancestor."); });
+}
+
+void Burst() {
+    for (int i = 1; i <= 10; ++i) win::Guarded([i] { ThrowFlow("Burst failure " + std::to_string(i) + "."); });
+}
+
+}  // namespace
+}  // namespace quillan
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace quillan;
+    g_folder = probe::Setup(argc, argv);
+    const std::string scenario = probe::Argument("scenario");
+    if (scenario == "duplicate") Duplicate();
+    if (scenario == "reentrant") Reentrant();
+    if (scenario == "filter") Filter();
+    if (scenario == "burst") Burst();
+    probe::WriteMarker(g_folder, "done.txt", scenario);
+    return 0;
+}

@@ -1,0 +1,54 @@
+// A main window that stops answering for 3.5 seconds with HangTimeout 2: one EApplicationFrozen
+// report naming the main thread's stack.
+#include <windows.h>
+
+#include "framework/win/application.h"
+#include "framework/win/window.h"
+#include "tests/crash/capture/probes/probe_support.h"
+
+namespace quillan {
+namespace {
+
+std::string g_folder;
+enum : UINT_PTR { kFreezeTimer = 1, kQuitTimer = 2 };
+
+[[gnu::noinline]] void Freeze(DWORD milliseconds) {
+    Sleep(milliseconds);  // HANG-SLEEP
+    OutputDebugStringA("thawed");
+}
+
+class THangForm : public win::TWindow {
+public:
+    void Create() {
+        RegisterWindowClass(L"THangForm");
+        CreateHandle(0, L"THangForm", "Hang probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 80, 300, 200, nullptr);
+        SetTimer(hwnd_, kFreezeTimer, 600, nullptr);
+    }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_TIMER && wParam == kFreezeTimer) {
+            KillTimer(hwnd_, kFreezeTimer);
+            Freeze(3500);
+            SetTimer(hwnd_, kQuitTimer, 1500, nullptr);
+            return 0;
+        }
+        if (msg == WM_TIMER && wParam == kQuitTimer) {
+            KillTimer(hwnd_, kQuitTimer);
+            probe::WriteMarker(g_folder, "done.txt");
+            PostQuitMessage(0);
+            return 0;
+        }
+        return TWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+}  // namespace
+}  // namespace quillan
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    quillan::g_folder = quillan::probe::SetupFromCommandLine();
+    quillan::THangForm form;
+    form.Create();
+    return quillan::win::Application().Run();
+}

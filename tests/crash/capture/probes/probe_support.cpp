@@ -1,0 +1,73 @@
+#include "tests/crash/capture/probes/probe_support.h"
+
+#include <shellapi.h>
+
+#include <map>
+#include <vector>
+
+#include "crash/options/carried_options.h"
+#include "crash/options/current_options.h"
+#include "framework/win/text.h"
+
+namespace quillan::probe {
+
+namespace {
+
+std::map<std::string, std::string> g_arguments;
+constexpr wchar_t kChildVariable[] = L"QUILLAN_PROBE_RESTARTED";
+
+}  // namespace
+
+void WriteMarker(const std::string& folder, const std::string& name, const std::string& text) {
+    HANDLE file = CreateFileW(win::Wide(folder + name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string Argument(const std::string& name) {
+    auto it = g_arguments.find(name);
+    return it == g_arguments.end() ? std::string() : it->second;
+}
+
+std::string Setup(int argc, wchar_t** argv) {
+    std::string folder = argc > 1 ? win::Narrow(argv[1]) : std::string(".");
+    if (folder.back() != '\\') folder += '\\';
+    for (int i = 2; i < argc; ++i) {
+        std::string argument = win::Narrow(argv[i]);
+        size_t equals = argument.find('=');
+        if (equals != std::string::npos) g_arguments[argument.substr(0, equals)] = argument.substr(equals + 1);
+    }
+    wchar_t flag[8] = {};
+    if (GetEnvironmentVariableW(kChildVariable, flag, 8) > 0) {
+        WriteMarker(folder, "restarted.txt", win::Narrow(GetCommandLineW()));
+        ExitProcess(0);
+    }
+    // A restart of this process inherits the mark.
+    SetEnvironmentVariableW(kChildVariable, L"1");
+
+    crash::TMishapModuleOptionsEx& options = crash::CurrentMishapLogOptions();
+    crash::ApplyCarriedOptions(options);
+    options.SetOutputPath(folder);
+    if (!Argument("terminate").empty())
+        options.SetTerminateAction(static_cast<uint8_t>(std::stoi(Argument("terminate"))));
+    if (Argument("burst") == "1") options.SetBehaviourFlags(options.BehaviourFlags() | crash::bfCrashBurst);
+    if (!Argument("filter").empty()) options.AddFilter(Argument("filter"), Argument("filtermsg"));
+    if (!Argument("hang").empty()) {
+        options.SetHangTimeout(static_cast<uint32_t>(std::stoi(Argument("hang"))));
+        options.SetHangDetection(true);
+    }
+    return folder;
+}
+
+std::string SetupFromCommandLine() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::string folder = Setup(count, arguments);
+    LocalFree(arguments);
+    return folder;
+}
+
+}  // namespace quillan::probe

@@ -42,7 +42,9 @@ std::string Setup(int argc, wchar_t** argv) {
     }
     wchar_t flag[8] = {};
     if (GetEnvironmentVariableW(kChildVariable, flag, 8) > 0) {
-        WriteMarker(folder, "restarted.txt", win::Narrow(GetCommandLineW()));
+        wchar_t directory[MAX_PATH + 1] = {};
+        GetCurrentDirectoryW(MAX_PATH + 1, directory);
+        WriteMarker(folder, "restarted.txt", win::Narrow(GetCommandLineW()) + "\r\n" + win::Narrow(directory));
         ExitProcess(0);
     }
     // A restart of this process inherits the mark.

@@ -14,7 +14,7 @@ namespace quillan::probe {
 //   hang=N           hang detection with HangTimeout N seconds
 //   filter=Class     a filter entry; filtermsg=Text gives the message of the last one
 // A restarted instance (its environment says so) writes "restarted.txt" with its command line
-// into the folder and exits at once. Returns the folder, ending in a separator.
+// and its current folder (two lines) into the folder and exits at once. Returns the folder, ending in a separator.
 std::string Setup(int argc, wchar_t** argv);
 // The same for a program started with wWinMain.
 std::string SetupFromCommandLine();

@@ -1,0 +1,124 @@
+// The report flow's rules in real processes under Wine: duplicates, exceptions raised during a
+// report, the filter with and without its box, the crash-burst rule, the hang detector.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/crash/capture/probe_runner.h"
+
+namespace quillan::test {
+namespace {
+
+TEST(ReportFlow, TheSameExceptionTwiceIsStoredOnce) {
+    TProbe probe("crash_flow", {"scenario=duplicate"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.5"), "The same failure twice.");
+    EXPECT_EQ(FindRow(ExceptionRows(log.Report(0)), "crash_flow", "ThrowFlow", "THROW-FLOW"), 0);
+}
+
+TEST(ReportFlow, ExceptionsRaisedDuringAReportOnItsThreadAreSwallowed) {
+    // One from the exception-notify event, one from a message the waiting thread dispatched.
+    TProbe probe("crash_flow", {"scenario=reentrant"});
+    EXPECT_EQ(probe.Run(), 0);
+    ASSERT_TRUE(probe.HasMarker("reentrant.txt"));
+    EXPECT_EQ(ReadFileBytes(probe.Marker("reentrant.txt")), "inner=1 pumped=1");
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.5"), "The outer failure.");
+}
+
+TEST(ReportFlow, AFilteredClassAndItsDescendantsAreConsumedSilently) {
+    TProbe probe("crash_flow", {"scenario=filter", "filter=EProbeFiltered"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    EXPECT_EQ(probe.Log().Count(), 0);
+}
+
+struct TBoxSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindInformationBox(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TBoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t className[32] = {};
+    GetClassNameW(hwnd, className, 32);
+    if (owner == search->process && IsWindowVisible(hwnd) && lstrcmpW(className, L"#32770") == 0 &&
+        win::GetWindowTextA1251(hwnd) == "Information.") {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(win::GetWindowTextA1251(hwnd));
+    return TRUE;
+}
+
+TEST(ReportFlow, AFilterMessageIsShownInAnInformationBoxInsteadOfAReport) {
+    const std::string message = "Не удалось: это ожидаемо.";
+    TProbe probe("crash_flow", {"scenario=filter", "filter=EProbeFiltered", "filtermsg=" + message});
+    ASSERT_TRUE(probe.Start());
+    // One box per exception: the filtered class, then its descendant.
+    for (int box = 0; box < 2; ++box) {
+        TBoxSearch search = {probe.ProcessId(), nullptr};
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                search.found = nullptr;
+                EnumWindows(&FindInformationBox, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            20000))
+            << "box " << box;
+        std::vector<std::string> texts;
+        EnumChildWindows(search.found, &CollectTexts, reinterpret_cast<LPARAM>(&texts));
+        EXPECT_NE(std::find(texts.begin(), texts.end(), message), texts.end());
+        PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return !IsWindow(search.found) || !IsWindowVisible(search.found); }, 10000);
+    }
+    EXPECT_EQ(probe.WaitForExit(), 0);
+    EXPECT_EQ(probe.Log().Count(), 0);
+}
+
+TEST(ReportFlow, TenReportsWithinAMinuteRestartTheProgramOnlyWithTheBurstRuleOn) {
+    {
+        TProbe probe("crash_flow", {"scenario=burst", "burst=1", "terminate=1"});
+        EXPECT_EQ(probe.Run(), 1);
+        EXPECT_FALSE(probe.HasMarker("done.txt"));
+        EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+        crash::TLogFile log = probe.Log();
+        ASSERT_EQ(log.Count(), 10);
+        EXPECT_EQ(log.ItemValue(9, "2.5"), "Burst failure 10.");
+    }
+    TProbe probe("crash_flow", {"scenario=burst", "terminate=1"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    EXPECT_EQ(probe.Log().Count(), 10);
+    EXPECT_FALSE(probe.HasMarker("restarted.txt"));
+}
+
+TEST(ReportFlow, AFrozenMainWindowGivesOneFrozenReportWithTheMainThreadsStack) {
+    TProbe probe("crash_hang", {"hang=2"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EApplicationFrozen");
+    EXPECT_EQ(log.ItemValue(0, "2.5"), "The application seems to be frozen.");
+    auto rows = ExceptionRows(log.Report(0));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NE(rows.front().Thread.find("[Main]"), std::string::npos);
+    EXPECT_GE(FindRow(rows, "crash_hang", "Freeze", "HANG-SLEEP"), 0) << Describe(rows);
+}
+
+}  // namespace
+}  // namespace quillan::test

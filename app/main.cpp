@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/main_form.h"
+#include "crash/capture/mishaplog_win.h"
 #include "framework/win/application.h"
 #include "framework/win/handle.h"
 
@@ -13,6 +14,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // register the hotkey: it leaves at once instead.
     win::KernelHandle running(CreateMutexW(nullptr, TRUE, L"Local\\Quillan.Resident"));
     if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    // A restart after a fatal failure closes it first, or the new instance would leave at once.
+    crash::MishapLogReleaseBeforeRestart(running.get());
 
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);

@@ -166,7 +166,14 @@ void TFForm::ClearTemplateMenu() {
 }
 
 void TFForm::BuildTemplateMenu() {
-    LoadTemplates(xml1, GetTemplateFilePath(), templates_);
+    try {
+        LoadTemplates(xml1, GetTemplateFilePath(), templates_);
+    } catch (const std::exception& e) {
+        // hot.ini is the user's own file: the balloon says why no menu appears; the failure is
+        // still reported as any other.
+        if (Tray) Tray->ShowBalloon(win::Application().Title(), e.what(), TTrayIcon::btError, 10000, true);
+        throw;
+    }
     quillan::BuildTemplateMenu(pm, templates_, CurrentApp, GetForegroundAppName(),
                                [this](TMenuItem&, const TTmpl& tmpl) { OnPasteTemplClick(&tmpl); });
 }

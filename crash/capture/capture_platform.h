@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crash/capture/capture_types.h"
+#include "crash/report/gatherers.h"
 #include "crash/report/report_context.h"
 
 namespace quillan::crash {
@@ -17,11 +18,14 @@ class TSyncCallSlot;
 struct TReportJob;
 
 // The control that had the focus when the exception came.
+// The control that had the focus when the exception came, and its form.
 struct TFocusedControl {
     TAddress Handle = 0;
     std::string ClassName;  // at most 256 characters
     std::string Text;       // at most 256 characters
     bool PasswordStyle = false;
+    std::string FormClass;  // the thread's active window
+    std::string FormText;
 };
 
 // A thread of the process as a report sees it (a copy of its threads-list entry).
@@ -85,9 +89,10 @@ public:
     virtual void ResumeThread(std::uint32_t id) = 0;
     // Every module of the process (LogFlags bit 4).
     virtual void GatherModules(std::vector<TModuleSummary>& modules) = 0;
-    // The values of sections 1 to 6 that the driver left empty (it fills the exception's items and
-    // the focused control).
-    virtual void GatherValues(const TReportJob& job, TReportValues& values) = 0;
+    // What only the system knows of sections 1, 4, 5 and 6.
+    virtual ISystemGatherer& SystemGatherer() = 0;
+    // Start time, compilation date and version of the program.
+    virtual TApplicationFacts ApplicationFacts() = 0;
     // Registers, stack and memory dump of the exception thread.
     virtual void ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu) = 0;
 

@@ -114,7 +114,7 @@ double LocalNowDays() {
 }
 
 TWinCapturePlatform::TWinCapturePlatform(TMishapModulesList& modules, TProcessModulePlatform& modulePlatform)
-    : modules_(modules), modulePlatform_(modulePlatform) {}
+    : modules_(modules), modulePlatform_(modulePlatform), gatherer_(win::ModuleFileName(nullptr)) {}
 
 void TWinCapturePlatform::ReleaseBeforeRestart(HANDLE handle) {
     std::lock_guard<std::mutex> lock(releaseLock_);
@@ -147,19 +147,20 @@ void TWinCapturePlatform::BringApplicationToFront() {
 }
 
 TFocusedControl TWinCapturePlatform::FocusedControl(std::uint32_t threadId) {
+    // The thread's input state, read without sending it anything: it may be frozen.
     TFocusedControl focus;
-    HWND hwnd = nullptr;
-    if (threadId == GetCurrentThreadId()) hwnd = GetFocus();
-    if (!hwnd) {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        if (GetGUIThreadInfo(threadId, &info)) hwnd = info.hwndFocus;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(threadId, &info)) return focus;
+    if (info.hwndActive) {
+        focus.FormClass = WindowClass(info.hwndActive);
+        focus.FormText = WindowText(info.hwndActive);
     }
-    if (!hwnd) return focus;
-    focus.Handle = AsAddress(hwnd);
-    focus.ClassName = WindowClass(hwnd);
-    focus.Text = WindowText(hwnd);
-    focus.PasswordStyle = (GetWindowLongW(hwnd, GWL_STYLE) & ES_PASSWORD) != 0;
+    if (!info.hwndFocus) return focus;
+    focus.Handle = AsAddress(info.hwndFocus);
+    focus.ClassName = WindowClass(info.hwndFocus);
+    focus.Text = WindowText(info.hwndFocus);
+    focus.PasswordStyle = (GetWindowLongW(info.hwndFocus, GWL_STYLE) & ES_PASSWORD) != 0;
     return focus;
 }
 
@@ -273,29 +274,14 @@ void TWinCapturePlatform::GatherModules(std::vector<TModuleSummary>& modules) {
     modules = ProcessModules(modulePlatform_);
 }
 
-void TWinCapturePlatform::GatherValues(const TReportJob& job, TReportValues& values) {
-    auto exe = modules_.FindByHandle(ExecutableModule());
-    values[TReportItem::StartDate] = DateTimeText(startTime_);
-    if (exe) {
-        std::string name = ExtractFileName(exe->FileName);
-        values[TReportItem::NameDescription] = exe->Description.empty() ? name : name + " - " + exe->Description;
-        values[TReportItem::VersionNumber] = exe->Version;
-        if (exe->BuildDate != 0) values[TReportItem::CompilationDate] = DateTimeText(exe->BuildDate);
+TApplicationFacts TWinCapturePlatform::ApplicationFacts() {
+    TApplicationFacts facts;
+    facts.StartTime = startTime_;
+    if (auto exe = modules_.FindByHandle(ExecutableModule())) {
+        facts.CompilationDate = exe->BuildDate;
+        facts.RunningVersion = exe->Version;
     }
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments) {
-        std::string parameters;
-        for (int i = 1; i < count; ++i) parameters += (i > 1 ? " " : "") + win::Narrow(arguments[i]);
-        values[TReportItem::Parameters] = parameters;
-        LocalFree(arguments);
-    }
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (GetGUIThreadInfo(job.ExceptionThreadId, &info) && info.hwndActive) {
-        values[TReportItem::FormClass] = WindowClass(info.hwndActive);
-        values[TReportItem::FormText] = WindowText(info.hwndActive);
-    }
+    return facts;
 }
 
 void TWinCapturePlatform::ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu) {

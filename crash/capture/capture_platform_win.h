@@ -13,6 +13,7 @@
 #include "crash/moduledata/modules_list.h"
 #include "crash/moduledata/modules_platform_win.h"
 #include "crash/packaging/octree.h"
+#include "crash/report/system_gatherer_win.h"
 #include "crash/stack/threads_list.h"
 
 namespace quillan::crash {
@@ -63,7 +64,8 @@ public:
     bool SuspendThread(std::uint32_t id) override;
     void ResumeThread(std::uint32_t id) override;
     void GatherModules(std::vector<TModuleSummary>& modules) override;
-    void GatherValues(const TReportJob& job, TReportValues& values) override;
+    ISystemGatherer& SystemGatherer() override { return gatherer_; }
+    TApplicationFacts ApplicationFacts() override;
     void ReadCpu(const TExceptionCall& call, TCpuSnapshot& cpu) override;
 
     bool CaptureScreenshot(bool foregroundOnly, const TFocusedControl& focus) override;
@@ -101,6 +103,7 @@ private:
 
     TMishapModulesList& modules_;
     TProcessModulePlatform& modulePlatform_;
+    TWindowsSystemGatherer gatherer_;
     TThreadsSnapshot snapshot_;
     TBgrxImage screenshot_;
     double startTime_ = 0;

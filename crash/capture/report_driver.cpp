@@ -30,23 +30,9 @@ std::string Upper(std::string text) {
     return text;
 }
 
-std::string Trim(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
 
 }  // namespace
-
-bool IsEditClass(const std::string& className) { return Trim(Upper(className)).find("EDIT") != std::string::npos; }
-
-std::string MaskedControlText(const TFocusedControl& focus) {
-    if (focus.PasswordStyle && IsEditClass(focus.ClassName)) return std::string(focus.Text.size(), '*');
-    return focus.Text;
-}
 
 int FindFilter(const TMishapModuleOptions& options, const std::vector<std::string>& classNames) {
     const auto& filters = options.FilterClasses();
@@ -116,7 +102,7 @@ unsigned char TReportDriver::ExceptionManager(const TExceptionCall& call) {
     job.Focus = platform_.FocusedControl(job.ExceptionThreadId);
     if (job.Focus.ClassName.size() > 256) job.Focus.ClassName.resize(256);
     if (job.Focus.Text.size() > 256) job.Focus.Text.resize(256);
-    job.Focus.Text = MaskedControlText(job.Focus);
+    job.Focus.Text = MaskedControlText(job.Focus.ClassName, job.Focus.PasswordStyle, job.Focus.Text);
 
     int result = 0;
     waiterThread_ = self;
@@ -341,17 +327,19 @@ void TReportDriver::BuildText(TReportJob& job) {
     context.Options = &options_;
     TReportValues& values = context.Values;
     const std::vector<std::string> classes = job.Call.Exception->ClassNames();
-    const std::string message = job.Call.Exception->Message();
-    values[TReportItem::ExceptionDate] = DateTimeText(job.Time);
-    values[TReportItem::ExceptionAddress] = HexText(job.Call.Address, *context.Layout);
-    values[TReportItem::ExceptionModule] =
-        ExtractFileName(platform_.ModuleFileName(platform_.ModuleOfAddress(job.Call.Address)));
-    values[TReportItem::ExceptionType] =
-        classes.empty() || classes.front().empty() ? "Unknown exception type." : classes.front();
-    values[TReportItem::ExceptionMessage] = message.empty() ? "Unknown error message." : message;
-    values[TReportItem::ControlClass] = job.Focus.ClassName;
-    values[TReportItem::ControlText] = job.Focus.Text;
-    platform_.GatherValues(job, values);
+    TExceptionFacts exception;
+    exception.Time = job.Time;
+    exception.Address = job.Call.Address;
+    exception.ModuleFile = platform_.ModuleFileName(platform_.ModuleOfAddress(job.Call.Address));
+    exception.ClassName = classes.empty() ? std::string() : classes.front();
+    exception.Message = job.Call.Exception->Message();
+    TActiveControls controls;
+    controls.FormClass = job.Focus.FormClass;
+    controls.FormText = job.Focus.FormText;
+    controls.ControlClass = job.Focus.ClassName;
+    controls.ControlText = job.Focus.Text;
+    GatherReportValues(values, platform_.SystemGatherer(), platform_.ApplicationFacts(), exception, controls,
+                       *context.Layout);
     if (options_.LogFlags() & lfGatherCpu) platform_.ReadCpu(job.Call, context.Cpu);
 
     // The thread lines name the threads whose entries the table lists.

@@ -137,11 +137,6 @@ private:
     TReportJob* current_job_ = nullptr;
 };
 
-// True when the class name, upper-cased and trimmed, names an edit control.
-bool IsEditClass(const std::string& className);
-// The focused control's text as a report may show it: every character of a password edit's text
-// becomes "*".
-std::string MaskedControlText(const TFocusedControl& focus);
 // The index of the first filter entry that names one of classNames (case-insensitively), or -1.
 int FindFilter(const TMishapModuleOptions& options, const std::vector<std::string>& classNames);
 

@@ -42,7 +42,7 @@ public:
     crash::TDialogOutcome Dialog;
     bool DialogFails = false;
     int BoxAnswer = 1;  // IDOK
-    std::function<void()> OnGatherValues;
+    std::function<void()> OnGatherModules;
     std::string Version = "1.0.0.0";
     std::string Profile;
     double Clock = 45000.5;          // days; every Now() advances ClockStep
@@ -146,12 +146,18 @@ public:
     void ResumeThread(std::uint32_t id) override { Record("Resume " + std::to_string(id)); }
     void GatherModules(std::vector<crash::TModuleSummary>& modules) override {
         Record("GatherModules");
+        if (OnGatherModules) OnGatherModules();
         modules.push_back({kExe, ExePath(), "Probe", Version, 1000, 45000});
     }
-    void GatherValues(const crash::TReportJob&, crash::TReportValues& values) override {
+    crash::ISystemGatherer& SystemGatherer() override {
         Record("GatherValues");
-        if (OnGatherValues) OnGatherValues();
-        values[crash::TReportItem::VersionNumber] = Version;
+        return gatherer_;
+    }
+    crash::TApplicationFacts ApplicationFacts() override {
+        crash::TApplicationFacts facts;
+        facts.StartTime = 45000.25;
+        facts.RunningVersion = Version;
+        return facts;
     }
     void ReadCpu(const crash::TExceptionCall&, crash::TCpuSnapshot&) override { Record("ReadCpu"); }
     bool CaptureScreenshot(bool foregroundOnly, const crash::TFocusedControl&) override {
@@ -204,6 +210,22 @@ public:
     }
 
 private:
+    // The machine's values: fixed ones.
+    class TGatherer : public crash::ISystemGatherer {
+    public:
+        explicit TGatherer(TRecordingPlatform& owner) : owner_(owner) {}
+        void Application(crash::TReportValues& values, const crash::TApplicationFacts&) override {
+            values[crash::TReportItem::NameDescription] = "probe.exe";
+            values[crash::TReportItem::VersionNumber] = owner_.Version;
+        }
+        void Computer(crash::TReportValues& values) override { values[crash::TReportItem::ComputerName] = "HOST"; }
+        void OperatingSystem(crash::TReportValues&) override {}
+        void Network(crash::TReportValues&) override {}
+
+    private:
+        TRecordingPlatform& owner_;
+    };
+
     void Record(std::string call) {
         std::uint32_t thread = ThreadNumber();
         std::lock_guard<std::mutex> lock(mutex_);
@@ -212,6 +234,7 @@ private:
     }
 
     std::string folder_;
+    TGatherer gatherer_{*this};
     std::mutex mutex_;
     std::vector<std::string> calls_;
     std::vector<std::uint32_t> threadsOfCalls_;

@@ -1,0 +1,140 @@
+// End to end with the built program under Wine: a malformed hot.ini and the hotkey give one
+// report in Quillan.mlf beside the program, whose stack runs from the XML reader through the
+// hotkey handler; Quillan stays resident, its tray icon shows a balloon, and the same press again
+// adds no second report.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/crash/capture/probe_runner.h"
+
+namespace quillan::test {
+namespace {
+
+struct TWindowSearch {
+    const wchar_t* ClassName;
+    DWORD Process;  // 0: any
+    bool VisibleOnly;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectWindows(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(hwnd, className, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (lstrcmpiW(className, search->ClassName) == 0 && (!search->Process || owner == search->Process) &&
+        (!search->VisibleOnly || IsWindowVisible(hwnd)))
+        search->Found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> Windows(const wchar_t* className, DWORD process, bool visibleOnly) {
+    TWindowSearch search = {className, process, visibleOnly, {}};
+    EnumWindows(&CollectWindows, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(win::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Quillan's settings at their defaults: the template file beside the program, Ctrl + Win + H.
+void ResetSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillan"); }
+
+class QuillanResident : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        const std::string program = std::string("Z:") + QUILLAN_PROGRAM;
+        ASSERT_TRUE(CopyFileW(win::Wide(program).c_str(), win::Wide(dir_.Path() + "Quillan.exe").c_str(), FALSE));
+    }
+    void TearDown() override {
+        if (process_.hProcess) {
+            TerminateProcess(process_.hProcess, 0);
+            WaitForSingleObject(process_.hProcess, 5000);
+            CloseHandle(process_.hThread);
+            CloseHandle(process_.hProcess);
+        }
+        ResetSettings();
+    }
+
+    bool Start() {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        std::wstring exe = win::Wide(dir_.Path() + "Quillan.exe");
+        std::wstring folder = win::Wide(dir_.Path());
+        if (!CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &process_))
+            return false;
+        // Resident once its tray icon's window exists; the start-up paste takes a second more.
+        bool resident =
+            WaitFor([&] { return !Windows(L"TTrayCallbackWindow", process_.dwProcessId, false).empty(); }, 20000);
+        Sleep(1500);
+        return resident;
+    }
+    bool Running() { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    crash::TLogFile Log() { return ReadLog(dir_.Path() + "Quillan.mlf"); }
+
+    TempDir dir_;
+    PROCESS_INFORMATION process_ = {};
+};
+
+TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownInABalloon) {
+    WriteFile(dir_.Path() + "hot.ini",
+              "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <Templates>\r\n"
+              "  <Application>notepad.exe</Application>\r\n  <Template><MenuCaption>Письмо</MenuCaption>\r\n"
+              " </Templates>\r\n</HOT>\r\n");
+    ASSERT_TRUE(Start());
+    const size_t balloonsBefore = Windows(L"tooltips_class32", 0, true).size();
+
+    PressHotkey('H');
+    ASSERT_TRUE(WaitFor([&] { return Log().Count() == 1; }, 20000));
+    crash::TLogFile log = Log();
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "ESimpleXMLError");
+    EXPECT_EQ(log.ItemValue(0, "2.3"), "Quillan.exe");
+    const std::string message = log.ItemValue(0, "2.5").value_or("");
+    EXPECT_FALSE(message.empty());
+
+    // From the reader, through the template load and the menu build, to the hotkey handler.
+    auto rows = ExceptionRows(log.Report(0));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().Unit.rfind("components/xml/", 0), 0u) << Describe(rows);
+    auto find = [&](const std::string& unit, const std::string& procedure) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].Unit == unit && rows[i].Procedure == procedure) return static_cast<int>(i);
+        }
+        return -1;
+    };
+    const int load = find("engine/store/template_loader.cpp", "LoadTemplates");
+    const int build = find("app/main_form.cpp", "BuildTemplateMenu");
+    const int hotkey = find("app/main_form.cpp", "OnHotKey");
+    EXPECT_GT(load, 0) << Describe(rows);
+    EXPECT_GT(build, load) << Describe(rows);
+    EXPECT_GT(hotkey, build) << Describe(rows);
+    EXPECT_NE(rows.front().Thread.find("[Main]"), std::string::npos);
+
+    // Still resident; the balloon tells the user why no menu came.
+    EXPECT_TRUE(Running());
+    EXPECT_TRUE(WaitFor([&] { return Windows(L"tooltips_class32", 0, true).size() > balloonsBefore; }, 10000));
+    EXPECT_TRUE(Windows(L"#32768", process_.dwProcessId, true).empty());  // no menu
+
+    // The same press again: the same failure is not stored twice.
+    PressHotkey('H');
+    Sleep(3000);
+    EXPECT_EQ(Log().Count(), 1);
+    EXPECT_TRUE(Running());
+    // Nothing else of the configuration shows: no box of Quillan's.
+    EXPECT_TRUE(Windows(L"#32770", process_.dwProcessId, true).empty());
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -69,8 +69,15 @@ std::ostream& operator<<(std::ostream& out, const TFatalCase& c) {
 
 class FatalFailures : public ::testing::TestWithParam<TFatalCase> {};
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 TEST_P(FatalFailures, LeaveOneReportAndRestartOrEndAsConfigured) {
     const TFatalCase& c = GetParam();
+    if (sizeof(void*) == 8 && UnderWine() && std::string(c.Probe) == "crash_overflow" && !c.Raised) {
+        // 64-bit Wine 8 lets the recursion run into the stack's last page and ends the thread
+        // ("stack overflow ... bytes") without raising anything; the simulated overflow stands in.
+        GTEST_SKIP() << "64-bit Wine raises no exception for a real stack overflow";
+    }
     TProbe probe(c.Probe, c.Options);
     EXPECT_EQ(probe.Run(), 1);
     crash::TLogFile log = probe.Log();

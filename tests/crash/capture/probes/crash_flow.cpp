@@ -25,6 +25,7 @@ namespace {
 std::string g_folder;
 int g_inner = 0;
 int g_pumped = 0;
+int g_keys = 0;
 constexpr UINT kThrowWhilePumped = WM_APP + 2;
 
 [[gnu::noinline]] void ThrowFlow(const std::string& message) {
@@ -46,6 +47,7 @@ protected:
             ++g_pumped;
             throw EProbeInner("Raised by a message pumped during the report.");
         }
+        if (msg == WM_KEYDOWN) ++g_keys;
         return TWindow::HandleMessage(msg, wParam, lParam);
     }
 };
@@ -61,11 +63,21 @@ void Reentrant() {
         win::Guarded([] { throw EProbeInner("Raised by the exception-notify event."); });
         ++g_inner;
     };
+    // Waiting for the report, this thread dispatches the first, answers the key with a beep and
+    // drops the quit.
     PostMessageW(window.Handle(), kThrowWhilePumped, 0, 0);
+    PostMessageW(window.Handle(), WM_KEYDOWN, 'A', 0);
+    PostQuitMessage(3);
     win::Guarded([] { ThrowFlow("The outer failure."); });
     crash::MishapLogDriver()->Events.OnExceptionNotify = nullptr;
+    MSG msg;
+    int left = 0;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT || msg.message == WM_KEYDOWN) ++left;
+    }
     probe::WriteMarker(g_folder, "reentrant.txt",
-                       "inner=" + std::to_string(g_inner) + " pumped=" + std::to_string(g_pumped));
+                       "inner=" + std::to_string(g_inner) + " pumped=" + std::to_string(g_pumped) +
+                           " keys=" + std::to_string(g_keys) + " left=" + std::to_string(left));
 }
 
 void Filter() {

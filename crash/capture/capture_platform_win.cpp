@@ -8,7 +8,6 @@
 #include "crash/capture/sync_slot.h"
 #include "crash/moduledata/memory_reader_win.h"
 #include "crash/options/options.h"
-#include "crash/options/shared_block_win.h"
 #include "crash/packaging/png_writer.h"
 #include "crash/packaging/screenshot_win.h"
 #include "crash/report/date_text.h"
@@ -220,15 +219,10 @@ bool TWinCapturePlatform::ModuleCarriesData(TAddress module) {
 }
 
 void TWinCapturePlatform::LoadModuleOptions(TAddress module, TMishapModuleOptions& options) {
+    // The block's options overlaid by the module's shared block, read now: the module may have
+    // changed its options (CurrentMishapLogOptions) since its entry was made.
+    if (module) modules_.LoadOptions(module, options);
     auto entry = module ? modules_.FindByHandle(module) : nullptr;
-    if (entry && entry->HasOptions) {
-        try {
-            options.LoadFromBytes(entry->OptionsStream, entry->FormatVersion);
-        } catch (const std::exception&) {
-            // A damaged options stream leaves the defaults (the load changes nothing on failure).
-        }
-    }
-    if (module) LoadSharedOptions(AsModule(module), options);
     options.SetModuleName(entry ? entry->FileName : std::string());
 }
 

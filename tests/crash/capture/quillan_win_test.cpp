@@ -110,7 +110,12 @@ TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownI
     EXPECT_EQ(rows.front().Unit.rfind("components/xml/", 0), 0u) << Describe(rows);
     auto find = [&](const std::string& unit, const std::string& procedure) {
         for (size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].Unit == unit && rows[i].Procedure == procedure) return static_cast<int>(i);
+            // A free function is named with its namespaces ("quillan::LoadTemplates").
+            const std::string& name = rows[i].Procedure;
+            const bool named = name == procedure || (name.size() > procedure.size() + 2 &&
+                                                     name.compare(name.size() - procedure.size() - 2,
+                                                                  std::string::npos, "::" + procedure) == 0);
+            if (rows[i].Unit == unit && named) return static_cast<int>(i);
         }
         return -1;
     };

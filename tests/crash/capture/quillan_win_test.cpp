@@ -113,8 +113,8 @@ TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownI
             // A free function is named with its namespaces ("quillan::LoadTemplates").
             const std::string& name = rows[i].Procedure;
             const bool named = name == procedure || (name.size() > procedure.size() + 2 &&
-                                                     name.compare(name.size() - procedure.size() - 2,
-                                                                  std::string::npos, "::" + procedure) == 0);
+                                                     name.compare(name.size() - procedure.size() - 2, std::string::npos,
+                                                                  "::" + procedure) == 0);
             if (rows[i].Unit == unit && named) return static_cast<int>(i);
         }
         return -1;
@@ -139,6 +139,47 @@ TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownI
     EXPECT_TRUE(Running());
     // Nothing else of the configuration shows: no box of Quillan's.
     EXPECT_TRUE(Windows(L"#32770", process_.dwProcessId, true).empty());
+}
+
+TEST_F(QuillanResident, AFaultRestartsTheProgramAndItsTrayIconComesBack) {
+    WriteFile(dir_.Path() + "hot.ini", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT/>\r\n");
+    ASSERT_TRUE(Start());
+    const DWORD first = process_.dwProcessId;
+    // A thread of Quillan's that jumps to address 1: an access violation nobody handles.
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, first);
+    ASSERT_NE(process, nullptr);
+    HANDLE thread =
+        CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    CloseHandle(thread);
+    CloseHandle(process);
+
+    // Reported, ended with exit code 1, and started again: a new resident with its tray icon.
+    ASSERT_EQ(WaitForSingleObject(process_.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    DWORD second = 0;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (HWND tray : Windows(L"TTrayCallbackWindow", 0, false)) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(tray, &owner);
+                if (owner != first) second = owner;
+            }
+            return second != 0;
+        },
+        20000));
+    crash::TLogFile log = Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EAccessViolation");
+    if (second) {
+        HANDLE restarted = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, second);
+        ASSERT_NE(restarted, nullptr);
+        TerminateProcess(restarted, 0);
+        WaitForSingleObject(restarted, 5000);
+        CloseHandle(restarted);
+    }
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ private:
 };
 
 // The rows of the exception thread, in order.
-inline std::vector<TStackRow> ExceptionRows(const std::string& report) {
+inline std::vector<TStackRow> ExceptionRows(std::string_view report) {
     std::vector<TStackRow> rows;
     for (const TStackRow& row : StackRows(report)) {
         if (row.Thread.rfind("Exception Thread:", 0) == 0) rows.push_back(row);

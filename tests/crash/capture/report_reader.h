@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crash/log/log_file.h"
@@ -23,12 +24,12 @@ inline std::string TrimCell(const std::string& cell) {
 }
 
 // The rows of the call-stack table of one report, with the thread each belongs to.
-inline std::vector<TStackRow> StackRows(const std::string& report) {
+inline std::vector<TStackRow> StackRows(std::string_view report) {
     std::vector<TStackRow> rows;
     size_t start = report.find("Call Stack Information:");
     if (start == std::string::npos) return rows;
     size_t end = report.find("\r\n\r\n", start);
-    std::istringstream lines(report.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    std::istringstream lines(std::string(report.substr(start, end == std::string::npos ? std::string::npos : end - start)));
     std::string line, thread;
     int row = 0;
     while (std::getline(lines, line)) {

@@ -85,12 +85,12 @@ int wmain(int argc, wchar_t** argv) {
     // Paired rounds, so that the machine's drift falls on both sides of each difference.
     std::vector<double> plain, recorded, difference;
     ThrowRound(2000);  // warm up the unwinder's caches
-    for (int round = 0; round < 41; ++round) {
+    for (int round = 0; round < 201; ++round) {
         // Which side goes first alternates, so that neither gains from the other's warm caches.
         for (int side = 0; side < 2; ++side) {
             const bool record = (side + round) % 2 == 1;
             crash::SetThrowRecording(record);
-            (record ? recorded : plain).push_back(ThrowRound(2000));
+            (record ? recorded : plain).push_back(ThrowRound(250));
         }
         difference.push_back(recorded.back() - plain.back());
     }
@@ -103,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
         crash::TThrowRecord record;
         if (crash::FindThrowRecord(&e, &typeid(e), record) && record.Stack) copied = record.Stack->size();
     }
-    std::printf("throw caught at depth 5, 41 paired rounds of 2000 throws:\n");
+    std::printf("throw caught at depth 5, 201 paired rounds of 250 throws:\n");
     // The best round of each side is the one the machine disturbed least.
     const double bestPlain = *std::min_element(plain.begin(), plain.end());
     const double bestRecorded = *std::min_element(recorded.begin(), recorded.end());

@@ -61,11 +61,21 @@ void ReadRegisters(const CONTEXT& c, TRegisterSnapshot& r) {
 
 TAddress StackTopNow() { return CurrentStackTop(); }
 
+// The general registers as they are at this point, read in place (a context capture through
+// the system costs more than the rest of the record).
+struct TGeneralRegisters {
+    uintptr_t ax, bx, cx, dx, di, si;
+};
+
+[[gnu::always_inline]] inline TGeneralRegisters GeneralRegisters() {
+    TGeneralRegisters r;
+    asm volatile("" : "=a"(r.ax), "=b"(r.bx), "=c"(r.cx), "=d"(r.dx), "=D"(r.di), "=S"(r.si));
+    return r;
+}
+
 // frame is the wrapper's frame address; its return address lies just above it.
-[[gnu::noinline]] void Record(const void* object, const std::type_info* type, void* returnAddress, void* const* frame) {
-    CONTEXT context;
-    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-    RtlCaptureContext(&context);
+[[gnu::noinline]] void Record(const void* object, const std::type_info* type, void* returnAddress, void* const* frame,
+                              const TGeneralRegisters& general) {
     const TAddress top = StackTopNow();
     const TAddress sp = CallerStackPointer(returnAddress, frame);
     // The call that threw is a direct call: 5 bytes before the return address.
@@ -81,9 +91,12 @@ TAddress StackTopNow() { return CurrentStackTop(); }
     slot.raise = raise;
     slot.sp = sp;
     slot.top = top;
-    TRegisterSnapshot registers;
-    ReadRegisters(context, registers);
-    std::copy(registers.Registers.begin(), registers.Registers.end(), slot.registers);
+    slot.registers[rgAx] = general.ax;
+    slot.registers[rgBx] = general.bx;
+    slot.registers[rgCx] = general.cx;
+    slot.registers[rgDx] = general.dx;
+    slot.registers[rgDi] = general.di;
+    slot.registers[rgSi] = general.si;
     slot.registers[rgIp] = raise;
     slot.registers[rgSp] = sp;
     slot.hasRegisters = true;
@@ -167,8 +180,9 @@ TStackOrigin StackOriginOf(const TThrowRecord& record) {
 
 extern "C" void __wrap___cxa_throw(void* object, std::type_info* type, void* destructor) {
     if (quillan::crash::g_recording.load(std::memory_order_relaxed)) {
+        const auto general = quillan::crash::GeneralRegisters();
         quillan::crash::Record(object, type, __builtin_return_address(0),
-                               static_cast<void* const*>(__builtin_frame_address(0)));
+                               static_cast<void* const*>(__builtin_frame_address(0)), general);
     }
     __real___cxa_throw(object, type, destructor);
 }
@@ -181,7 +195,8 @@ extern "C" void __wrap___cxa_rethrow() {
         const void* object = quillan::crash::ThrownObjectOf(current);
         if (object && !quillan::crash::HasRecord(object)) {
             quillan::crash::Record(object, current.__cxa_exception_type(), __builtin_return_address(0),
-                                   static_cast<void* const*>(__builtin_frame_address(0)));
+                                   static_cast<void* const*>(__builtin_frame_address(0)),
+                                   quillan::crash::GeneralRegisters());
         }
     }
     __real___cxa_rethrow();

@@ -58,6 +58,17 @@ bool EndsWithNoCase(const std::string& text, const std::string& end) {
 
 }  // namespace
 
+std::vector<TMishapText> CallStackColumns() {
+    return {TMishapText::StackAddress, TMishapText::StackModule,    TMishapText::StackUnit,
+            TMishapText::StackClass,   TMishapText::StackProcedure, TMishapText::StackLine};
+}
+
+std::vector<TMishapText> ModuleColumns() {
+    return {TMishapText::ModuleHandle,  TMishapText::ModuleName, TMishapText::ModuleDescription,
+            TMishapText::ModuleVersion, TMishapText::ModuleSize, TMishapText::ModulePath,
+            TMishapText::ModuleModified};
+}
+
 TRowIcon StackEntryIcon(const TMishapStackEntry& entry) {
     switch (entry.Kind) {
         case TStackKind::PlainExport:
@@ -120,8 +131,8 @@ std::vector<TListRow> ModuleRows(const std::vector<TModuleSummary>& modules, con
         });
         row.Icon = ownSources ? TRowIcon::Src : EndsWithNoCase(module.Path, ".bpl") ? TRowIcon::Pkg : TRowIcon::Dll;
         row.Cells = {
-            HexText(module.Handle, layout), FileNameOf(module.Path),       module.Description,   module.Version,
-            std::to_string(module.Size),    DateTimeText(module.Modified), FolderOf(module.Path)};
+            HexText(module.Handle, layout), FileNameOf(module.Path), module.Description,           module.Version,
+            std::to_string(module.Size),    FolderOf(module.Path),   DateTimeText(module.Modified)};
         rows.push_back(std::move(row));
     }
     return rows;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/options/texts.h"
 #include "crash/report/report_context.h"
 
 namespace quillan::crash {
@@ -37,7 +38,13 @@ struct TListRow {
 std::vector<TListRow> CallStackRows(const TMishapModuleOptions& options, const TMishapStackList& stack,
                                     const std::vector<TThreadSummary>& threads, const TReportLayout& layout);
 
-// One row per module (handle, name, description, version, size, modified, folder), no groups.
+// The column titles of the two lists, in the order of the rows' cells.
+std::vector<TMishapText> CallStackColumns();
+// The modules list shows the folder before the date: the stored widths ("ColMod5" 712, "ColMod6"
+// 80) fit a folder and a date in that order.
+std::vector<TMishapText> ModuleColumns();
+
+// One row per module (handle, name, description, version, size, folder, modified), no groups.
 // The picture: Src for a module the call stack resolved through line tables, Pkg for a ".bpl",
 // Dll otherwise.
 std::vector<TListRow> ModuleRows(const std::vector<TModuleSummary>& modules, const TMishapStackList& stack,

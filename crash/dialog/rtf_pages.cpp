@@ -1,7 +1,7 @@
 #include "crash/dialog/rtf_pages.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 #include "crash/options/options.h"
@@ -47,15 +47,26 @@ std::string TabStops(const std::vector<int>& columns) {
     return out + ' ';
 }
 
-std::string Title(std::string_view text) { return "\\cf1\\b " + RtfEscape(text) + "\\b0\\par\r\n"; }
+// Appends each piece; GCC 12 warns falsely (-Wrestrict) on long chains of + over strings.
+void Add(std::string& out, std::initializer_list<std::string_view> pieces) {
+    for (std::string_view piece : pieces) out.append(piece);
+}
+
+std::string Title(std::string_view text) {
+    std::string out;
+    Add(out, {"\\cf1\\b ", RtfEscape(text), "\\b0\\par\r\n"});
+    return out;
+}
 
 }  // namespace
 
 std::string RtfHeader(int charset, std::string_view font) {
-    return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1040{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset" +
-           std::to_string(charset) + " " + RtfEscape(font) +
-           ";}}\r\n{\\colortbl ;\\red0\\green100\\blue100;\\red0\\green0\\blue0;\\red40\\green40\\blue40;"
-           "\\red0\\green0\\blue160;}\r\n";
+    std::string out;
+    Add(out, {"{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1040{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset",
+              std::to_string(charset), " ", RtfEscape(font),
+              ";}}\r\n{\\colortbl ;\\red0\\green100\\blue100;\\red0\\green0\\blue0;\\red40\\green40\\blue40;"
+              "\\red0\\green0\\blue160;}\r\n"});
+    return out;
 }
 
 std::string RtfEscape(std::string_view text) {
@@ -108,17 +119,17 @@ std::string GeneralPageRtf(const TReportContext& context, int charset, std::stri
         if (!section.items.empty()) sections.push_back(std::move(section));
     }
     std::string out = RtfHeader(charset, font);
-    out += "\\fs" + std::to_string(kRtfFontHalfPoints) + " ";
+    Add(out, {"\\fs", std::to_string(kRtfFontHalfPoints), " "});
     out += TabStops({static_cast<int>(numberWidth) + 4, static_cast<int>(labelWidth) + 2});
     for (size_t s = 0; s < sections.size(); ++s) {
         if (s > 0) out += "\\par\r\n";
         out += Title(std::string(sections[s].title) + ":");
         for (const Item& item : sections[s].items) {
-            out += "\\cf3  " + item.number + "\\tab " + RtfEscape(item.label) + "\\tab \\cf4 ";
+            Add(out, {"\\cf3  ", item.number, "\\tab ", RtfEscape(item.label), "\\tab \\cf4 "});
             const std::vector<std::string_view> lines = Lines(item.value);
             for (size_t l = 0; l < lines.size(); ++l) {
                 if (l > 0) out += "\\tab \\tab ";
-                out += RtfEscape(lines[l]) + "\\par\r\n";
+                Add(out, {RtfEscape(lines[l]), "\\par\r\n"});
             }
         }
     }
@@ -131,7 +142,7 @@ std::string CpuPageRtf(const TReportContext& context, int charset, std::string_v
     const TCpuSnapshot& cpu = context.Cpu;
     const int hex = layout.HexDigits;
     std::string out = RtfHeader(charset, font);
-    out += "\\fs" + std::to_string(kRtfFontHalfPoints) + " ";
+    Add(out, {"\\fs", std::to_string(kRtfFontHalfPoints), " "});
     // Columns: stack address, its value, memory address, the 16 bytes, the characters. The
     // register rows use the first four.
     out += TabStops({hex + 2, hex + 3, hex + 2, 16 * 3 + 1});
@@ -139,24 +150,26 @@ std::string CpuPageRtf(const TReportContext& context, int charset, std::string_v
     auto reg = [&](TRegister r) { return cpu.HasRegisters ? HexText(cpu.Registers[r], layout) : std::string("????"); };
     static constexpr TRegister kPairs[4][2] = {{rgAx, rgDi}, {rgBx, rgSi}, {rgCx, rgSp}, {rgDx, rgIp}};
     for (const auto& pair : kPairs) {
-        out += "\\cf3 " + std::string(layout.Registers[pair[0]]) + ":\\tab \\cf4 " + reg(pair[0]) + "\\tab \\cf3 " +
-               layout.Registers[pair[1]] + ":\\tab \\cf4 " + reg(pair[1]) + "\\par\r\n";
+        Add(out, {"\\cf3 ", layout.Registers[pair[0]], ":\\tab \\cf4 ", reg(pair[0]), "\\tab \\cf3 ",
+                  layout.Registers[pair[1]], ":\\tab \\cf4 ", reg(pair[1]), "\\par\r\n"});
     }
-    out += "\\par\r\n\\cf1\\b " + RtfEscape(options.Text(TMishapText::Stack) + ":") + "\\tab \\tab " +
-           RtfEscape(options.Text(TMishapText::MemoryDump) + ":") + "\\b0\\par\r\n";
+    Add(out, {"\\par\r\n\\cf1\\b ", RtfEscape(options.Text(TMishapText::Stack)), ":\\tab \\tab ",
+              RtfEscape(options.Text(TMishapText::MemoryDump)), ":\\b0\\par\r\n"});
     if (cpu.HasDump) {
         for (size_t line = 0; line < 16; ++line) {
             const TAddress slot = cpu.StackAddress + line * static_cast<TAddress>(layout.SlotSize);
             std::string bytes, chars;
             for (size_t i = 0; i < 16; ++i) {
                 const uint8_t byte = cpu.Memory[line * 16 + i];
+                static constexpr char kDigits[] = "0123456789ABCDEF";
                 if (i > 0) bytes += ' ';
-                bytes += HexText(byte, 2);
+                bytes += kDigits[byte >> 4];
+                bytes += kDigits[byte & 15];
                 chars += byte < 32 || byte > 126 ? '.' : static_cast<char>(byte);
             }
-            out += "\\cf3 " + HexText(slot, layout) + ":\\tab \\cf4 " + HexText(cpu.StackValues[line], layout) +
-                   "\\tab \\cf3 " + HexText(cpu.MemoryAddress + line * 16, layout) + ":\\tab \\cf4 " + bytes +
-                   "\\tab \\cf2 " + RtfEscape(chars) + "\\par\r\n";
+            Add(out, {"\\cf3 ", HexText(slot, layout), ":\\tab \\cf4 ", HexText(cpu.StackValues[line], layout),
+                      "\\tab \\cf3 ", HexText(cpu.MemoryAddress + line * 16, layout), ":\\tab \\cf4 ", bytes,
+                      "\\tab \\cf2 ", RtfEscape(chars), "\\par\r\n"});
         }
     }
     return out + "}";

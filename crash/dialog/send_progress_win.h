@@ -1,6 +1,7 @@
 // The sending progress box ("ML_SERVER") on a thread of its own, for the sending code.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,9 +32,14 @@ public:
     void Close();
     // The box's window (an HWND), for owning message boxes; null when not open.
     void* Window() const;
+    // The box's thread, which the report must neither walk nor suspend; 0 when not open.
+    uint32_t ThreadId() const;
+    // Whether any progress box of the process is open (the driver then shows sending errors).
+    static bool AnyOpen();
+
+    struct State;
 
 private:
-    struct State;
     std::shared_ptr<State> state_;
 };
 

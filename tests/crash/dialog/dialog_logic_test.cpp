@@ -265,7 +265,7 @@ TEST(ListRows, ModulesWithTheirPictures) {
     EXPECT_EQ(rows[1].Icon, TRowIcon::Dll) << "resolved only through exports";
     EXPECT_EQ(rows[2].Icon, TRowIcon::Pkg);
     EXPECT_EQ(rows[0].Cells, (std::vector<std::string>{"00400000", "Quillan.exe", "Quillan", "1.0.0.5", "123456",
-                                                       "2023-03-15 12:00:00", "C:\\App\\"}));
+                                                       "C:\\App\\", "2023-03-15 12:00:00"}));
     EXPECT_FALSE(rows[0].Header);
     EXPECT_EQ(rows[0].Group, -1);
 }

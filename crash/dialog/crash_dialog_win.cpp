@@ -288,10 +288,10 @@ void TCrashDialog::SetForm(bool expanded) {
     SetControlText(hwnd_, ML_ID_DETAILS, DetailsCaption(options_.Text(TMishapText::DetailsButton), expanded));
     ShowWindow(GetDlgItem(hwnd_, ML_ID_TABS), expanded ? SW_SHOW : SW_HIDE);
 
+    if (!expanded && IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
     RECT window;
     GetWindowRect(hwnd_, &window);
-    if (!expanded && (style & WS_MAXIMIZE)) ShowWindow(hwnd_, SW_RESTORE);
     const LONG_PTR resizable = WS_THICKFRAME | WS_MAXIMIZEBOX | (offers_.OwnColours ? 0 : WS_SYSMENU);
     style = expanded ? (style | resizable) : (style & ~static_cast<LONG_PTR>(WS_THICKFRAME | WS_MAXIMIZEBOX));
     SetWindowLongPtrW(hwnd_, GWL_STYLE, style);

@@ -31,6 +31,7 @@ TMishapStackEntry Entry(TStackKind kind, uint32_t thread, TAddress address, cons
 
 struct FindWindowData {
     const wchar_t* Title;
+    const std::function<bool(HWND)>* Accept;
     HWND Found;
 };
 
@@ -40,6 +41,7 @@ BOOL CALLBACK FindThreadDialog(HWND hwnd, LPARAM lParam) {
     GetClassNameW(hwnd, cls, 64);
     if (!IsWindowVisible(hwnd) || std::wstring(cls) != L"#32770") return TRUE;
     if (data->Title && WideTextOf(hwnd) != data->Title) return TRUE;
+    if (data->Accept && !(*data->Accept)(hwnd)) return TRUE;
     data->Found = hwnd;
     return FALSE;
 }
@@ -144,7 +146,11 @@ bool TDialogThread::Join(DWORD timeoutMs) {
 }
 
 HWND TDialogThread::WaitForWindow(DWORD timeoutMs, const wchar_t* title) const {
-    FindWindowData data{title, nullptr};
+    return WaitForWindow([title](HWND hwnd) { return !title || WideTextOf(hwnd) == title; }, timeoutMs);
+}
+
+HWND TDialogThread::WaitForWindow(const std::function<bool(HWND)>& accept, DWORD timeoutMs) const {
+    FindWindowData data{nullptr, &accept, nullptr};
     WaitUntil(
         [&] {
             data.Found = nullptr;

@@ -30,6 +30,8 @@ public:
     bool Join(DWORD timeoutMs = 10000);
     // The visible dialog (class #32770) of the thread, waiting up to timeoutMs; null when none.
     HWND WaitForWindow(DWORD timeoutMs = 10000, const wchar_t* title = nullptr) const;
+    // The same for a window that also satisfies accept.
+    HWND WaitForWindow(const std::function<bool(HWND)>& accept, DWORD timeoutMs = 10000) const;
     // Closes whatever the thread still shows.
     void CloseWindows() const;
 

@@ -2,6 +2,7 @@
 // the list rows, and the web page (read back by Python's HTML parser).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -11,6 +12,7 @@
 #include "crash/dialog/dialog_state.h"
 #include "crash/dialog/html_page.h"
 #include "crash/dialog/list_rows.h"
+#include "crash/dialog/picture_scale.h"
 #include "crash/dialog/rtf_pages.h"
 #include "crash/options/options.h"
 #include "tests/support/temp_dir.h"
@@ -294,6 +296,38 @@ TEST(RtfPages, HeaderEscapesAndHiddenItems) {
     EXPECT_NE(rtf.find("2.5\\tab Message\\tab \\cf4 first \\{line\\}\\par\r\n\\tab \\tab second\\par"),
               std::string::npos);
     EXPECT_EQ(rtf.back(), '}');
+}
+
+TEST(PictureScale, AreaAverageWeightedByAlphaAndPremultiplied) {
+    // 4 x 2: an opaque red pixel beside a transparent white one, twice; then two grey pixels with
+    // half alpha beside two opaque blue ones.
+    TRgbaPicture source{4, 2, {}};
+    const uint8_t pixels[8][4] = {{0, 0, 255, 255},     {255, 255, 255, 0},   {0, 0, 255, 255}, {255, 255, 255, 0},
+                                  {100, 100, 100, 128}, {100, 100, 100, 128}, {255, 0, 0, 255}, {255, 0, 0, 255}};
+    for (const auto& p : pixels) source.Pixels.insert(source.Pixels.end(), p, p + 4);
+    const TRgbaPicture half = ScalePremultiplied(source, 2, 1);
+    ASSERT_EQ(half.Pixels.size(), 8u);
+    // Left: red (alpha 1) + white (alpha 0) + grey (alpha .5) twice, over four pixels.
+    EXPECT_EQ(half.Pixels[3], 128);                                // (255 + 0 + 128 + 128) / 4
+    EXPECT_EQ(half.Pixels[2], std::lround((255 + 50.2 * 2) / 4));  // red premultiplied
+    EXPECT_EQ(half.Pixels[0], std::lround(100 * 128 / 255.0 * 2 / 4));
+    // Right: blue twice opaque, red, transparent white: no white leaks in.
+    EXPECT_EQ(half.Pixels[7], std::lround((255 * 3) / 4.0));
+    EXPECT_EQ(half.Pixels[4], std::lround(255 * 2 / 4.0));
+    EXPECT_EQ(half.Pixels[5], 0);
+    EXPECT_EQ(half.Pixels[6], std::lround(255 / 4.0));
+    // Same size: only premultiplied; a fractional 3 -> 2 keeps every channel within its alpha.
+    const TRgbaPicture same = ScalePremultiplied(source, 4, 2);
+    EXPECT_EQ(same.Pixels[16], 50);
+    EXPECT_EQ(same.Pixels[19], 128);
+    const TRgbaPicture odd = ScalePremultiplied(source, 3, 2);
+    for (size_t i = 0; i < odd.Pixels.size(); i += 4) {
+        for (int c = 0; c < 3; ++c) EXPECT_LE(odd.Pixels[i + c], odd.Pixels[i + 3]);
+    }
+    EXPECT_TRUE(ScalePremultiplied(source, 0, 5).Pixels.empty());
+    const TRgbaPicture up = ScalePremultiplied(source, 8, 4);
+    EXPECT_EQ(up.Pixels[3], 255);
+    EXPECT_EQ(up.Pixels[2], 255);
 }
 
 // Python's HTML parser reads the page back as a browser shows it: runs of white space are one

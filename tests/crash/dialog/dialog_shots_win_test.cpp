@@ -1,6 +1,6 @@
-// Pictures of the crash dialog for a person to look at: the compact and the expanded form and
-// every tab. Written only when QUILLAN_DIALOG_SHOTS names a folder (scripts run this at 96 and at
-// 144 DPI); otherwise skipped.
+// Pictures of the crash dialog for a person to look at: the compact and the expanded form, every
+// tab, the reproduction request and the progress box. Written only when QUILLAN_DIALOG_SHOTS names a folder (scripts
+// run this at 96 and at 144 DPI); otherwise skipped.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "crash/dialog/crash_dialog_win.h"
 #include "crash/dialog/dialog_state_win.h"
+#include "crash/dialog/send_progress_win.h"
 #include "crash/options/current_options.h"
 #include "resources/crash_dialog_ids.h"
 #include "tests/crash/dialog/dialog_test_support.h"
@@ -55,6 +57,23 @@ TEST(DialogShots, CompactExpandedAndEveryTab) {
     Click(dialog, ML_ID_OK);
     ASSERT_TRUE(run.Join());
     DeleteFileW(L"C:\\windows\\MishapLog.ini");
+
+    std::string steps;
+    TDialogThread asking([&] { AskReproductionSteps(options, steps); });
+    HWND ask = asking.WaitForWindow();
+    ASSERT_NE(ask, nullptr);
+    SetWindowTextW(GetDlgItem(ask, ML_ID_REQUEST_TEXT), L"1. Ctrl+Win+H\r\n2. Шаблон «Подпись»");
+    Sleep(400);
+    EXPECT_TRUE(SaveBmp(CaptureWindow(ask), prefix + "-request.bmp"));
+    Click(ask, ML_ID_OK);
+    ASSERT_TRUE(asking.Join());
+
+    TSendProgressBox box(options.Text(TMishapText::SendCaption));
+    ASSERT_TRUE(box.Open());
+    box.SetStatus(options.Text(TMishapText::Connecting));
+    box.SetPosition(60);
+    Sleep(400);
+    EXPECT_TRUE(SaveBmp(CaptureWindow(static_cast<HWND>(box.Window())), prefix + "-progress.bmp"));
 }
 
 }  // namespace

@@ -43,8 +43,13 @@ private:
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInit();
     void SetForm(bool expanded);
+    void PlaceExpanded();
+    void PlaceCompact(const RECT& window, DWORD style, DWORD exStyle);
     SIZE CompactClientSize();
     void Layout();
+    int LayoutButtons(const RECT& client, HFONT font, int boxesTop);
+    void LayoutBoxes(const RECT& client, HFONT font, int boxesTop);
+    void LayoutMessage(const RECT& client, HFONT font, int lineTop);
     void OnPaint();
     void OnTimer(UINT_PTR id);
     void KeepInFront();
@@ -297,53 +302,67 @@ void TCrashDialog::SetForm(bool expanded) {
     SetWindowLongPtrW(hwnd_, GWL_STYLE, style);
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
 
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    if (expanded) {
-        const TStateRect area{work.left, work.top, work.right, work.bottom};
-        const TStateRect place = PlaceDialog(state_, area, (work.left + work.right) / 2, (work.top + work.bottom) / 2);
-        SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-        WINDOWPLACEMENT placement{};
-        placement.length = sizeof placement;
-        GetWindowPlacement(hwnd_, &placement);
-        placement.rcNormalPosition = {place.Left, place.Top, place.Right, place.Bottom};
-        placement.showCmd = state_.WindowsState == kPlacementMaximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-        SetWindowPlacement(hwnd_, &placement);
-    } else {
-        const SIZE client = CompactClientSize();
-        RECT frame{0, 0, client.cx, client.cy};
-        AdjustWindowRectEx(&frame, static_cast<DWORD>(style), FALSE, exStyle);
-        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-        // The first time centred on the screen, afterwards where the dialog was.
-        const int cx = painted_ ? (window.left + window.right) / 2 : (work.left + work.right) / 2;
-        const int cy = painted_ ? (window.top + window.bottom) / 2 : (work.top + work.bottom) / 2;
-        const int left = std::clamp<int>(cx - width / 2, work.left, std::max<int>(work.left, work.right - width));
-        const int top = std::clamp<int>(cy - height / 2, work.top, std::max<int>(work.top, work.bottom - height));
-        SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
-    }
+    if (expanded)
+        PlaceExpanded();
+    else
+        PlaceCompact(window, static_cast<DWORD>(style), exStyle);
     pages_.Show(expanded);
     Layout();
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+// The stored size, position and placement, kept on the work area.
+void TCrashDialog::PlaceExpanded() {
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const TStateRect area{work.left, work.top, work.right, work.bottom};
+    const TStateRect place = PlaceDialog(state_, area, (work.left + work.right) / 2, (work.top + work.bottom) / 2);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(hwnd_, &placement);
+    placement.rcNormalPosition = {place.Left, place.Top, place.Right, place.Bottom};
+    placement.showCmd = state_.WindowsState == kPlacementMaximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd_, &placement);
+}
+
+// The compact size: centred on the screen the first time, afterwards where the dialog was.
+void TCrashDialog::PlaceCompact(const RECT& window, DWORD style, DWORD exStyle) {
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const SIZE client = CompactClientSize();
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const RECT& around = painted_ ? window : work;
+    const int cx = (around.left + around.right) / 2, cy = (around.top + around.bottom) / 2;
+    const int left = std::clamp<int>(cx - width / 2, work.left, std::max<int>(work.left, work.right - width));
+    const int top = std::clamp<int>(cy - height / 2, work.top, std::max<int>(work.top, work.bottom - height));
+    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
+}
+
 void TCrashDialog::Layout() {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const int m = S(8);
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    const int boxesTop = client.bottom - S(8) - S(LowerMargin(offers_.BoxRows));
+    const int lineTop = LayoutButtons(client, font, boxesTop);
+    LayoutBoxes(client, font, boxesTop);
+    LayoutMessage(client, font, lineTop);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// OK at the right, then Details and Terminate/Restart leftwards, each when offered, over the rows of
+// boxes; the etched line above them. Returns the line's top.
+int TCrashDialog::LayoutButtons(const RECT& client, HFONT font, int boxesTop) {
     RECT unit{0, 0, 60, 14};
     MapDialogRect(hwnd_, &unit);
-    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
     int buttonWidth = unit.right;
     for (int id : {ML_ID_OK, ML_ID_TERMINATE, ML_ID_DETAILS})
         buttonWidth = std::max<int>(buttonWidth, TextSize(ControlText(hwnd_, id), 0, font).cx + S(24));
     const int buttonHeight = unit.bottom;
-    const int rows = offers_.BoxRows;
-    const int lower = S(LowerMargin(rows));
-    const int boxesTop = client.bottom - m - lower;
-    const int buttonsTop = boxesTop - (rows ? S(4) : 0) - buttonHeight;
-
-    // OK at the right, then Details and Terminate/Restart leftwards, each when offered.
-    int x = client.right - m;
+    const int buttonsTop = boxesTop - (offers_.BoxRows ? S(4) : 0) - buttonHeight;
+    int x = client.right - S(8);
     for (int id : {ML_ID_OK, ML_ID_DETAILS, ML_ID_TERMINATE}) {
         if ((id == ML_ID_DETAILS && !offers_.Details) || (id == ML_ID_TERMINATE && !offers_.Terminate)) continue;
         x -= buttonWidth;
@@ -351,10 +370,14 @@ void TCrashDialog::Layout() {
         x -= S(6);
     }
     const int lineTop = buttonsTop - S(8) - 2;
-    MoveWindow(GetDlgItem(hwnd_, ML_ID_LINE), m, lineTop, client.right - 2 * m, 2, TRUE);
+    MoveWindow(GetDlgItem(hwnd_, ML_ID_LINE), S(8), lineTop, client.right - 2 * S(8), 2, TRUE);
+    return lineTop;
+}
 
-    // Rows of boxes: sending and the screenshot, then the copy box and the support link.
-    const int rowHeight = rows >= 2 ? S(17) : S(20);
+// Rows of boxes in the lower margin: sending and the screenshot, then the copy box and the support
+// link at the right.
+void TCrashDialog::LayoutBoxes(const RECT& client, HFONT font, int boxesTop) {
+    const int rowHeight = offers_.BoxRows >= 2 ? S(17) : S(20);
     int row = 0;
     linkRect_ = {};
     auto placeBox = [&](int id, int& left, int top) {
@@ -365,24 +388,25 @@ void TCrashDialog::Layout() {
         left += width + S(16);
     };
     if (offers_.Send) {
-        int left = m;
+        int left = S(8);
         placeBox(ML_ID_SEND, left, boxesTop);
         if (offers_.Screenshot) placeBox(ML_ID_SCREENSHOT, left, boxesTop);
         ++row;
     }
-    if (offers_.CopyToClipboard || offers_.SupportLink) {
-        const int top = boxesTop + row * rowHeight;
-        int left = m;
-        if (offers_.CopyToClipboard) placeBox(ML_ID_COPY, left, top);
-        if (offers_.SupportLink) {
-            const SIZE text = TextSize(options_.Text(TMishapText::SupportLink), 0, linkFont_.get());
-            const int linkLeft = std::max<int>(left, client.right - m - text.cx);
-            linkRect_ = {linkLeft, top + (rowHeight - text.cy) / 2, linkLeft + text.cx,
-                         top + (rowHeight + text.cy) / 2};
-        }
+    if (!offers_.CopyToClipboard && !offers_.SupportLink) return;
+    const int top = boxesTop + row * rowHeight;
+    int left = S(8);
+    if (offers_.CopyToClipboard) placeBox(ML_ID_COPY, left, top);
+    if (offers_.SupportLink) {
+        const SIZE text = TextSize(options_.Text(TMishapText::SupportLink), 0, linkFont_.get());
+        const int linkLeft = std::max<int>(left, client.right - S(8) - text.cx);
+        linkRect_ = {linkLeft, top + (rowHeight - text.cy) / 2, linkLeft + text.cx, top + (rowHeight + text.cy) / 2};
     }
+}
 
-    // The message, and under it the tabs (expanded) or beside the picture (compact).
+// The message, and under it the tabs (expanded) or beside the picture (compact).
+void TCrashDialog::LayoutMessage(const RECT& client, HFONT font, int lineTop) {
+    const int m = S(8);
     HWND message = GetDlgItem(hwnd_, ML_ID_MESSAGE);
     if (expanded_) {
         pictureRect_ = {};
@@ -392,17 +416,16 @@ void TCrashDialog::Layout() {
         const int tabsTop = m + height + S(6);
         MoveWindow(GetDlgItem(hwnd_, ML_ID_TABS), m, tabsTop, width, std::max(0, lineTop - S(6) - tabsTop), TRUE);
         pages_.Place();
-    } else {
-        const int pictureSize = S(32);
-        pictureRect_ = {m, m, m + pictureSize, m + pictureSize};
-        const int left = m + pictureSize + S(12);
-        const int width = client.right - left - m;
-        const int available = std::max(0, lineTop - S(8) - m);
-        const int height = std::min<int>(TextSize(request_.Message, width, font).cy, available);
-        const int top = height < pictureSize ? m + (pictureSize - height) / 2 : m;
-        MoveWindow(message, left, top, width, height, TRUE);
+        return;
     }
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    const int pictureSize = S(32);
+    pictureRect_ = {m, m, m + pictureSize, m + pictureSize};
+    const int left = m + pictureSize + S(12);
+    const int width = client.right - left - m;
+    const int available = std::max(0, lineTop - S(8) - m);
+    const int height = std::min<int>(TextSize(request_.Message, width, font).cy, available);
+    const int top = height < pictureSize ? m + (pictureSize - height) / 2 : m;
+    MoveWindow(message, left, top, width, height, TRUE);
 }
 
 void TCrashDialog::OnPaint() {

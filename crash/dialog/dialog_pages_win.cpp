@@ -165,11 +165,10 @@ void TDialogPages::FillPage(TPage& page) {
             const std::vector<TMishapText> titles = stack ? CallStackColumns() : ModuleColumns();
             // The first column holds the picture and an address: a default too narrow for both
             // (the screen's font decides) is widened.
-            const int firstColumn =
-                SendMessageW(page.Body, LVM_GETSTRINGWIDTHW, 0,
-                             reinterpret_cast<LPARAM>(
-                                 std::wstring(static_cast<size_t>(context.Layout->HexDigits), L'0').c_str())) +
-                Scale(16 + 4 + 4 + 4 + 4, setup_.Dpi);
+            const std::wstring digits(static_cast<size_t>(context.Layout->HexDigits), L'0');
+            const int firstColumn = static_cast<int>(SendMessageW(page.Body, LVM_GETSTRINGWIDTHW, 0,
+                                                                  reinterpret_cast<LPARAM>(digits.c_str()))) +
+                                    Scale(4 + 16 + 4 + 4 + 4, setup_.Dpi);  // pads, picture, gap, slack
             for (int c = 0; c < page.Columns; ++c) {
                 const std::wstring title = win::Wide(options.Text(titles[static_cast<size_t>(c)]));
                 int width =

@@ -330,6 +330,7 @@ TEST(PictureScale, AreaAverageWeightedByAlphaAndPremultiplied) {
     EXPECT_EQ(up.Pixels[2], 255);
 }
 
+#ifndef _WIN32
 // Python's HTML parser reads the page back as a browser shows it: runs of white space are one
 // blank and dropped at a line's ends, <br> breaks the line, &nbsp; stays.
 std::string ReadBackWithPython(const std::string& page, const test::TempDir& dir) {
@@ -365,12 +366,30 @@ sys.stdout.write('TITLE=' + ''.join(p.title) + '\nCOMMENTS=' + '|'.join(p.commen
     }
     return out;
 }
+#endif
 
-TEST(WebPage, ConversionOrderAndPageReadBackByAParser) {
+TEST(WebPage, ConversionOrderTagTitleIdAndCgiAnswer) {
     EXPECT_EQ(TextToHtml("a & b \"c\" 'd' <e> f   g\r\nh\ni\rj"),
               "a &amp; b &quot;c&quot; &#039;d&#039; &lt;e&gt; f&nbsp;&nbsp; g<br>\r\nh<br>\r\ni<br>\r\nj");
     EXPECT_EQ(TextToHtml("&lt;"), "&amp;lt;") << "the ampersand goes first";
+    // The tag in any case, a layout without a title or head, an ID that would end the comment.
+    EXPECT_EQ(BuildErrorPage("<HTML><body><%html_Tag%><p><%Html_Tag%></p></body></HTML>", TextToHtml("x < y"),
+                             "Fehler <1>", "a--b"),
+              "<HTML><title>Fehler &lt;1&gt;</title><body>x &lt; y<p>x &lt; y</p></body></HTML>"
+              "<!-- MishapLog ID: a- -b -->");
+    EXPECT_EQ(BuildErrorPage("<html><head><TITLE>t</TITLE></head><body></body></html>", "m", "x", "1"),
+              "<html><head><TITLE>t</TITLE></head><body>m</body></html><!-- MishapLog ID: 1 -->")
+        << "no tag: the content goes before </body>";
+    EXPECT_EQ(BuildErrorPage("<head ><titles>", "m", "x", "1"),
+              "<head ><title>x</title><titles>m<!-- MishapLog ID: 1 -->");
+    EXPECT_EQ(CgiResponse("<p>\xE9</p>"),
+              "Status: 200 Error\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<p>\xE9</p>");
+}
 
+TEST(WebPage, PageReadBackByPythonsHtmlParser) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Python's HTML parser is the oracle on the host only";
+#else
     test::TempDir dir;
     const std::string message = "Access violation at <00401234> & \"quoted\" 'text'\r\n  two  blanks\r\n";
     const std::string page = BuildErrorPage(kDefaultHtmlLayout, TextToHtml(message) + std::string(kHtmlOkButton),
@@ -383,23 +402,13 @@ TEST(WebPage, ConversionOrderAndPageReadBackByAParser) {
     EXPECT_NE(back.find("Access violation at <00401234> & \"quoted\" 'text'\n  two  blanks\n"), std::string::npos)
         << back;
     EXPECT_NE(back.find("[button history.go(-1)]"), std::string::npos) << back;
-
-    // The tag in any case, a layout without a title or head, an ID that would end the comment.
-    const std::string bare = BuildErrorPage("<HTML><body><%html_Tag%><p><%Html_Tag%></p></body></HTML>",
-                                            TextToHtml("x < y"), "Fehler <1>", "a--b");
-    EXPECT_EQ(bare,
-              "<HTML><title>Fehler &lt;1&gt;</title><body>x &lt; y<p>x &lt; y</p></body></HTML>"
-              "<!-- MishapLog ID: a- -b -->");
+    const std::string bare =
+        BuildErrorPage("<HTML><body><%HTML_TAG%></body></HTML>", TextToHtml("x < y"), "Fehler <1>", "a--b");
     const std::string reread = ReadBackWithPython(bare, dir);
     EXPECT_NE(reread.find("TITLE=Fehler <1>\n"), std::string::npos) << reread;
-    EXPECT_EQ(BuildErrorPage("<html><head><TITLE>t</TITLE></head><body></body></html>", "m", "x", "1"),
-              "<html><head><TITLE>t</TITLE></head><body>m</body></html><!-- MishapLog ID: 1 -->")
-        << "no tag: the content goes before </body>";
-    EXPECT_EQ(BuildErrorPage("<head ><titles>", "m", "x", "1"),
-              "<head ><title>x</title><titles>m<!-- MishapLog ID: 1 -->");
-
-    EXPECT_EQ(CgiResponse("<p>\xE9</p>"),
-              "Status: 200 Error\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<p>\xE9</p>");
+    EXPECT_NE(reread.find("COMMENTS= MishapLog ID: a- -b \n"), std::string::npos) << reread;
+    EXPECT_NE(reread.find("x < y"), std::string::npos) << reread;
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "crash/sending/attachments.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "framework/core/codepage.h"
+#include "framework/core/file_io.h"
+
+namespace quillan::crash {
+
+namespace {
+
+std::filesystem::path NativePath(const std::string& path) {
+#ifdef _WIN32
+    const std::u16string wide = Cp1251ToUtf16(path);
+    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+#else
+    return std::filesystem::path(path);
+#endif
+}
+
+std::string TextName(const std::filesystem::path& name) {
+#ifdef _WIN32
+    const std::wstring wide = name.wstring();
+    return Utf16ToCp1251(std::u16string(wide.begin(), wide.end()));
+#else
+    return name.string();
+#endif
+}
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitList(std::string_view text, std::string_view separators) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(separators, start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view item = text.substr(start, end - start);
+        while (!item.empty() && static_cast<unsigned char>(item.front()) <= ' ') item.remove_prefix(1);
+        while (!item.empty() && static_cast<unsigned char>(item.back()) <= ' ') item.remove_suffix(1);
+        if (!item.empty()) items.emplace_back(item);
+        start = end + 1;
+    }
+    return items;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(NativePath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) names.push_back(TextName(it->path().filename()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> PruneKeptCopies(const std::string& folder, size_t keep) {
+    std::vector<std::string> kept;
+    for (const auto& name : ListFiles(folder)) {
+        const std::string lower = Lower(name);
+        if (lower.rfind("compressfiles", 0) == 0 && lower.size() >= 4 &&
+            lower.compare(lower.size() - 4, 4, ".tgz") == 0)
+            kept.push_back(name);
+    }
+    std::vector<std::string> deleted;
+    for (size_t i = 0; i + keep < kept.size(); ++i) {
+        if (RemoveFile(folder + kept[i])) deleted.push_back(kept[i]);
+    }
+    return deleted;
+}
+
+}  // namespace quillan::crash

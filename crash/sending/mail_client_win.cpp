@@ -1,0 +1,142 @@
+// The mail-client path: Simple MAPI through the client's own library, then its "mailto:" command.
+#include <windows.h>
+#include <mapi.h>
+
+#include <vector>
+
+#include "crash/sending/mailto.h"
+#include "crash/sending/send_platform_win.h"
+#include "framework/core/file_io.h"
+#include "framework/win/handle.h"
+#include "framework/win/text.h"
+
+namespace quillan::crash {
+
+namespace {
+
+// A text value of a registry key, environment strings expanded; empty when missing.
+std::wstring RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
+    DWORD size = 0;
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        size < sizeof(wchar_t))
+        return {};
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, value.data(), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    value.resize(wcsnlen(value.c_str(), value.size()));
+    return value;
+}
+
+struct TTopWindowSearch {
+    DWORD ProcessId;
+    HWND Found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TTopWindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->ProcessId && IsWindowVisible(window)) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::string MapiLibraryPath() {
+    const std::wstring client = RegText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail", nullptr);
+    if (!client.empty()) {
+        const std::wstring dll = RegText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Mail\\" + client, L"DLLPath");
+        if (!dll.empty()) return win::Narrow(dll);
+    }
+    return "mapi32.dll";
+}
+
+bool SendMapiMail(const TMapiMail& mail, unsigned flags, std::string& failure) {
+    win::ModuleHandle library(LoadLibraryW(win::Wide(MapiLibraryPath()).c_str()));
+    if (!library) {
+        failure = "Cannot open the MAPI dll.";
+        return false;
+    }
+    auto logon = reinterpret_cast<LPMAPILOGON>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPILogon")));
+    auto send =
+        reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPISendMail")));
+    auto logoff = reinterpret_cast<LPMAPILOGOFF>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPILogoff")));
+    if (!logon || !send || !logoff) {
+        failure = "Cannot found the MAPI functions.";
+        return false;
+    }
+    LHANDLE session = 0;
+    if (logon(0, nullptr, nullptr, MAPI_LOGON_UI, 0, &session) != SUCCESS_SUCCESS) {
+        failure = "Cannot LogOn into the MAPI service.";
+        return false;
+    }
+    // Simple MAPI takes the program's own (ANSI) text: the strings are passed as they are.
+    std::vector<std::string> addresses;
+    for (const auto& r : mail.Recipients) addresses.push_back("SMTP:" + r);
+    std::vector<MapiRecipDesc> recipients(mail.Recipients.size());
+    for (size_t i = 0; i < recipients.size(); ++i) {
+        recipients[i].ulRecipClass = MAPI_TO;
+        recipients[i].lpszName = const_cast<char*>(mail.Recipients[i].c_str());
+        recipients[i].lpszAddress = const_cast<char*>(addresses[i].c_str());
+    }
+    std::vector<std::string> names;
+    for (const auto& path : mail.Attachments) names.push_back(ExtractFileName(path));
+    std::vector<MapiFileDesc> files(mail.Attachments.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        files[i].nPosition = static_cast<ULONG>(-1);
+        files[i].lpszPathName = const_cast<char*>(mail.Attachments[i].c_str());
+        files[i].lpszFileName = const_cast<char*>(names[i].c_str());
+    }
+    MapiMessage message{};
+    message.lpszSubject = const_cast<char*>(mail.Subject.c_str());
+    message.lpszNoteText = const_cast<char*>(mail.Body.c_str());
+    message.nRecipCount = static_cast<ULONG>(recipients.size());
+    message.lpRecips = recipients.empty() ? nullptr : recipients.data();
+    message.nFileCount = static_cast<ULONG>(files.size());
+    message.lpFiles = files.empty() ? nullptr : files.data();
+    const ULONG sent = send(session, 0, &message, flags, 0);
+    logoff(session, 0, 0, 0);
+    if (sent != SUCCESS_SUCCESS) {
+        failure = "Cannot send the MAPI message.";
+        return false;
+    }
+    return true;
+}
+
+bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::string& failure) {
+    const std::wstring command = RegText(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", nullptr);
+    if (command.empty()) {
+        failure = "Cannot find the \"mailto:\" command.";
+        return false;
+    }
+    std::wstring line = win::Wide(MailtoCommandLine(win::Narrow(command), url));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0x4000020, nullptr, nullptr, &startup,
+                        &process)) {
+        failure = "Cannot start the mail client: " + SysErrorMessage(static_cast<int>(GetLastError())) + ".";
+        return false;
+    }
+    win::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    WaitForInputIdle(process.hProcess, static_cast<DWORD>(idleMs));
+    Sleep(static_cast<DWORD>(settleMs));
+    TTopWindowSearch search{process.dwProcessId, nullptr};
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.Found) SetWindowPos(search.Found, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.hProcess, &code)) {
+        failure = "Cannot read the mail client's exit code.";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quillan::crash

@@ -1,0 +1,123 @@
+// The send step's system on Windows.
+#include <winsock2.h>
+#include <iphlpapi.h>
+
+#include <vector>
+
+#include "crash/sending/send_platform_win.h"
+#include "framework/win/handle.h"
+#include "framework/win/text.h"
+
+namespace quillan::crash {
+
+namespace {
+
+class TWinSendPlatform : public ISendPlatform {
+public:
+    explicit TWinSendPlatform(TWinSendSettings settings) : settings_(std::move(settings)) {}
+
+    std::string TempFolder() override {
+        wchar_t path[MAX_PATH + 1];
+        const DWORD n = GetTempPathW(MAX_PATH + 1, path);
+        std::string folder = n ? win::Narrow(std::wstring_view(path, n)) : std::string(".\\");
+        if (folder.back() != '\\') folder += '\\';
+        return folder;
+    }
+
+    std::string LocalHostName() override {
+        wchar_t name[256];
+        DWORD size = 256;
+        if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return "localhost";
+        return win::Narrow(std::wstring_view(name, size));
+    }
+
+    std::uint32_t TickCount() override { return GetTickCount(); }
+
+    TMailDate Now() override {
+        FILETIME utc, local;
+        GetSystemTimeAsFileTime(&utc);
+        FileTimeToLocalFileTime(&utc, &local);
+        SYSTEMTIME t;
+        FileTimeToSystemTime(&local, &t);
+        const auto ticks = [](const FILETIME& f) {
+            return static_cast<long long>(ULARGE_INTEGER{{f.dwLowDateTime, f.dwHighDateTime}}.QuadPart);
+        };
+        TMailDate d;
+        d.Year = t.wYear;
+        d.Month = t.wMonth;
+        d.Day = t.wDay;
+        d.DayOfWeek = t.wDayOfWeek;
+        d.Hour = t.wHour;
+        d.Minute = t.wMinute;
+        d.Second = t.wSecond;
+        d.OffsetMinutes = static_cast<int>((ticks(local) - ticks(utc)) / 600000000LL);
+        return d;
+    }
+
+    std::string DnsServer() override { return settings_.DnsServer.empty() ? SystemDnsServer() : settings_.DnsServer; }
+    std::unique_ptr<ITcpSocket> NewTcpSocket() override { return NewWinsockTcpSocket(); }
+    std::unique_ptr<IUdpSocket> NewUdpSocket() override { return NewWinsockUdpSocket(); }
+
+    bool SendMapi(const TMapiMail& mail, unsigned flags, std::string& failure) override {
+        return SendMapiMail(mail, flags, failure);
+    }
+    bool RunMailto(const std::string& url, int idleMs, int settleMs, std::string& failure) override {
+        return RunMailtoCommand(url, idleMs, settleMs, failure);
+    }
+    bool HttpPost(const TUploadTarget& target, const std::string& contentType, const std::string& extraHeaders,
+                  const std::string& body, TUploadOutcome& outcome) override {
+        return WinInetHttpPost(target, contentType, extraHeaders, body, outcome);
+    }
+    bool FtpPut(const TUploadTarget& target, const std::vector<std::pair<std::string, std::string>>& files,
+                TUploadOutcome& outcome) override {
+        return WinInetFtpPut(target, files, outcome);
+    }
+
+    void CopyToClipboard(const std::string& text) override {
+        // Another program may hold the clipboard for a moment.
+        for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+        if (memory) {
+            char* bytes = static_cast<char*>(GlobalLock(memory));
+            memcpy(bytes, text.c_str(), text.size() + 1);
+            GlobalUnlock(memory);
+            if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+        }
+        CloseClipboard();
+    }
+
+    void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+        MessageBoxW(nullptr, win::Wide(text).c_str(), win::Wide(caption).c_str(), flags);
+    }
+
+    std::unique_ptr<ISendProgress> OpenProgress() override {
+        return settings_.OpenProgress ? settings_.OpenProgress() : nullptr;
+    }
+
+private:
+    TWinSendSettings settings_;
+};
+
+}  // namespace
+
+std::unique_ptr<ISendPlatform> NewWindowsSendPlatform(TWinSendSettings settings) {
+    return std::make_unique<TWinSendPlatform>(std::move(settings));
+}
+
+std::string SystemDnsServer() {
+    win::ModuleHandle library(LoadLibraryW(L"IPHLPAPI.DLL"));
+    if (!library) return {};
+    using TGetNetworkParams = DWORD(WINAPI*)(PFIXED_INFO, PULONG);
+    auto get =
+        reinterpret_cast<TGetNetworkParams>(reinterpret_cast<void*>(GetProcAddress(library.get(), "GetNetworkParams")));
+    if (!get) return {};
+    ULONG size = 0;
+    if (get(nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) return {};
+    std::vector<char> buffer(size);
+    auto* info = reinterpret_cast<PFIXED_INFO>(buffer.data());
+    if (get(info, &size) != ERROR_SUCCESS) return {};
+    return info->DnsServerList.IpAddress.String;
+}
+
+}  // namespace quillan::crash

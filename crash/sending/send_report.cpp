@@ -114,6 +114,8 @@ void TSendRun::GatherAttachments() {
         tempFiles_.push_back(path);
         files.push_back(path);
     }
+    // Missing files are dropped before the event sees the list and again after it, for what it added.
+    std::erase_if(files, [](const std::string& f) { return !FileExists(f); });
     if (r_.Events.OnAttachedFiles) r_.Events.OnAttachedFiles(files);
     for (auto& f : files)
         if (FileExists(f)) files_.push_back(f);

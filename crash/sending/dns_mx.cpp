@@ -9,7 +9,6 @@ namespace quillan::crash {
 
 namespace {
 
-constexpr size_t kHeaderSize = 12;
 constexpr size_t kMaxName = 255;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev zlib1g-dev
           wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick googletest libgtest-dev
           libbenchmark-dev libpugixml-dev clang libclang-rt-14-dev libpng-dev pngcheck
-          llvm-14-dev)
+          llvm-14-dev python3 python3-aiosmtpd python3-pyftpdlib dnsmasq-base openssl)
 
 missing=()
 for p in "${packages[@]}"; do

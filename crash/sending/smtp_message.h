@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,8 @@ struct TSmtpMessageParts {
     std::string Subject;  // one line (see FoldLineBreaks)
     std::string Text;     // the text part
     TMailDate Date;
-    std::uint32_t Tick = 0;  // the Message-ID's local part
-    std::vector<TMailAttachment> Attachments;
+    std::uint32_t Tick = 0;                        // the Message-ID's local part
+    std::span<const TMailAttachment> Attachments;  // not owned
 };
 
 // "Mon, 2 Jan 2024 03:04:05 +0300".

@@ -19,7 +19,11 @@
 extern char** environ;
 #endif
 
+// A failure of the lab itself; a test reports it as a failure, the benchmark prints it.
+#ifndef QUILLAN_LAB_FAIL
 #include <gtest/gtest.h>
+#define QUILLAN_LAB_FAIL() ADD_FAILURE()
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -55,11 +59,11 @@ public:
         }
         std::remove(LocalPath(ready).c_str());
         if (port == 0) {
-            ADD_FAILURE() << "the loopback lab did not start (" << script << ")";
+            QUILLAN_LAB_FAIL() << "the loopback lab did not start (" << script << ")";
             return;
         }
         socket_ = Connect(static_cast<unsigned short>(port));
-        if (!Valid()) ADD_FAILURE() << "no control connection to the loopback lab";
+        if (!Valid()) QUILLAN_LAB_FAIL() << "no control connection to the loopback lab";
     }
     ~TLoopbackLab() {
         if (Valid()) CloseSocket(socket_);
@@ -85,7 +89,7 @@ public:
         if (reply.rfind("port ", 0) != 0) {
             std::string why;
             if (reply.rfind("error ", 0) == 0) (void)crash::Base64Decode(reply.substr(6), why);
-            ADD_FAILURE() << "lab: " << command << ": " << reply << " " << why;
+            QUILLAN_LAB_FAIL() << "lab: " << command << ": " << reply << " " << why;
             return 0;
         }
         return static_cast<unsigned short>(std::atoi(reply.c_str() + 5));
@@ -106,7 +110,7 @@ public:
                     item.Field = word;
                 } else {
                     std::string value;
-                    if (word != "-" && !crash::Base64Decode(word, value)) ADD_FAILURE() << "bad lab line " << line;
+                    if (word != "-" && !crash::Base64Decode(word, value)) QUILLAN_LAB_FAIL() << "bad lab line " << line;
                     item.Values.push_back(value);
                 }
             }
@@ -158,7 +162,7 @@ private:
         PROCESS_INFORMATION process{};
         if (!CreateProcessA("Z:\\usr\\bin\\python3", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process))
-            ADD_FAILURE() << "cannot start /usr/bin/python3: " << GetLastError();
+            QUILLAN_LAB_FAIL() << "cannot start /usr/bin/python3: " << GetLastError();
         if (process.hProcess) CloseHandle(process.hProcess);
         if (process.hThread) CloseHandle(process.hThread);
     }
@@ -173,7 +177,7 @@ private:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         if (posix_spawn(&child_, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-            ADD_FAILURE() << "cannot start /usr/bin/python3";
+            QUILLAN_LAB_FAIL() << "cannot start /usr/bin/python3";
     }
     pid_t child_ = -1;
 #endif

@@ -3,7 +3,7 @@
 # HTTP and HTTPS (http.server), FTP (pyftpdlib), and a server that accepts and never answers.
 # Started by a test with the path of a file to write its control port to; the test then drives it
 # over one control connection, one command per line:
-#   smtp [auth=1] [rcpt251=1]      -> "port N"
+#   smtp [auth=1] [rcpt251=1] [quiet=1] -> "port N"
 #   silent                         -> "port N"
 #   dns domain=D mx=HOST:PREF ... a=HOST:ADDRESS ...  -> "port N"
 #   http|https [user=U password=P] -> "port N"
@@ -65,6 +65,8 @@ def start_smtp(args):
             return '251 2.1.5 User not local; will forward' if args.get('rcpt251') == '1' else '250 OK'
 
         async def handle_DATA(self, server, session, envelope):
+            if args.get('quiet') == '1':  # timing runs: take the mail, keep nothing
+                return '250 Message accepted'
             msg = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
             lines = ['message -', 'helo ' + B(session.host_name or ''), 'mail_from ' + B(envelope.mail_from)]
             lines += ['rcpt ' + B(r) for r in envelope.rcpt_tos]

@@ -52,7 +52,8 @@ TEST(SmtpMessage, ExactLayoutDotStuffingAndHeaders) {
     parts.Text = "line 1\n.hidden\r\n..two\rend";
     parts.Date = {2024, 1, 2, 2, 3, 4, 5, -90};
     parts.Tick = 12345;
-    parts.Attachments = {{"Shot.PNG", "\x89PNG"}, {"report.mlf", std::string(60, 'r')}};
+    const std::vector<TMailAttachment> attachments = {{"Shot.PNG", "\x89PNG"}, {"report.mlf", std::string(60, 'r')}};
+    parts.Attachments = attachments;
     const std::string m = BuildSmtpMessage(parts);
     const std::string b = kMailBoundary;
     const std::string expected =

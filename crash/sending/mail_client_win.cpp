@@ -16,17 +16,20 @@ namespace {
 
 // A text value of a registry key, environment strings expanded; empty when missing.
 std::wstring RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
-    DWORD size = 0;
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS ||
-        size < sizeof(wchar_t))
+    // RegGetValue refuses REG_EXPAND_SZ without RRF_NOEXPAND: the expansion is done here.
+    constexpr DWORD kFlags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    DWORD size = 0, type = 0;
+    if (RegGetValueW(root, key.c_str(), name, kFlags, &type, nullptr, &size) != ERROR_SUCCESS || size < sizeof(wchar_t))
         return {};
     std::wstring value(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, value.data(), &size) !=
-        ERROR_SUCCESS)
-        return {};
+    if (RegGetValueW(root, key.c_str(), name, kFlags, &type, value.data(), &size) != ERROR_SUCCESS) return {};
     value.resize(wcsnlen(value.c_str(), value.size()));
-    return value;
+    if (type != REG_EXPAND_SZ) return value;
+    std::wstring expanded(32768, L'\0');
+    const DWORD n = ExpandEnvironmentStringsW(value.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+    if (n == 0 || n > expanded.size()) return value;
+    expanded.resize(n - 1);
+    return expanded;
 }
 
 struct TTopWindowSearch {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ namespace quillan::test {
 inline constexpr char kReport[] =
     "Application:\r\n------------\r\n  1.1 Start Date : 2024-01-02\r\n\r\nCall Stack Information:\r\n"
     "-----------------\r\n|Address |Module |\r\n-----------------\r\n.\r\n..dots\r\n";
+
+// Writes a test file (the tests' paths are ASCII, so the narrow name is the file's name).
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
 
 // Every byte value once, then some text: what an attachment must carry unchanged.
 inline std::string AllBytes() {

@@ -37,9 +37,9 @@ TEST_F(SendStep, TwoRecipientsTwoSessionsWithAuthLoginEmptyPasswordAnd251) {
     test::UseSmtp(options_, port, "dev1@example.test; dev2@example.test");
     options_.SetSmtpUser("reporter");
     options_.SetSendFlags(sfShowProgress | sfShowResult | sfAttachXml | sfTimestampAttachments);
-    test::WriteAll(dir_.Path() + "extra.bin", test::AllBytes());
+    test::WriteBytes(dir_.Path() + "extra.bin", test::AllBytes());
     options_.SetExtraFiles(dir_.Path() + "extra.bin;" + dir_.Path() + "missing.txt");
-    test::WriteAll(dir_.Path() + "Quillan.mlf", std::string(test::kReport) + "\r\n\r\n\r\n");
+    test::WriteBytes(dir_.Path() + "Quillan.mlf", std::string(test::kReport) + "\r\n\r\n\r\n");
 
     const TSendResult result = SendReport(test::MakeRequest(options_, dir_), platform_);
     EXPECT_TRUE(result.Attempted);
@@ -90,7 +90,7 @@ TEST_F(SendStep, HeloWithoutCredentialsLogInTheBodyAndPackedAttachments) {
     test::UseSmtp(options_, port, "dev@example.test");
     options_.SetAppendLogs(true);
     options_.SetSendFlags(sfCompressAttachments | sfAttachScreenshot | sfAttachLastHtmlPage);
-    test::WriteAll(dir_.Path() + "Screenshot.png", "\x89PNG picture");
+    test::WriteBytes(dir_.Path() + "Screenshot.png", "\x89PNG picture");
     auto request = test::MakeRequest(options_, dir_);
     request.ScreenshotFile = dir_.Path() + "Screenshot.png";
     request.LastHtmlPage = "<html>last</html>";
@@ -104,7 +104,7 @@ TEST_F(SendStep, HeloWithoutCredentialsLogInTheBodyAndPackedAttachments) {
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].Bytes, std::string("Something broke.\r\n\r\n\r\n") + test::kReport);
     EXPECT_EQ(parts[1].Name, "CompressFiles.tgz");
-    test::WriteAll(dir_.Path() + "got.tgz", parts[1].Bytes);
+    test::WriteBytes(dir_.Path() + "got.tgz", parts[1].Bytes);
     const auto listing = test::RunTool("tar -tzf " + test::Quoted(dir_.Path() + "got.tgz"));
     EXPECT_EQ(listing.Status, 0) << listing.Errors;
     EXPECT_EQ(listing.Output, "Screenshot.png\nLastHTMLPage.html\n") << "no log copy: the text is in the body";
@@ -204,8 +204,8 @@ TEST_F(SendStep, MissingAndVanishedAttachmentsAreLeftOutSilently) {
     const auto port = lab.Start("smtp");
     test::UseSmtp(options_, port, "dev@example.test");
     options_.SetAppendLogs(true);
-    test::WriteAll(dir_.Path() + "kept.txt", "kept");
-    test::WriteAll(dir_.Path() + "vanishing.txt", "gone");
+    test::WriteBytes(dir_.Path() + "kept.txt", "kept");
+    test::WriteBytes(dir_.Path() + "vanishing.txt", "gone");
     options_.SetExtraFiles(dir_.Path() + "never.txt;" + dir_.Path() + "kept.txt");
     auto request = test::MakeRequest(options_, dir_);
     std::vector<std::string> events;
@@ -252,7 +252,7 @@ TEST_F(SendStep, FailedSendsKeepAtMostTenPackedCopies) {
     test::UseSmtp(options_, test::TLoopbackLab::RefusedPort(), "dev@example.test");
     options_.SetBehaviourFlags(bfKeepPackOnSendFailure);
     options_.SetSendFlags(sfTimestampAttachments);
-    test::WriteAll(dir_.Path() + "user.tgz", "the user's own archive");
+    test::WriteBytes(dir_.Path() + "user.tgz", "the user's own archive");
     auto request = test::MakeRequest(options_, dir_);
     for (int i = 0; i < 12; ++i) {
         request.ReportTime = 45293.5 + i / 86400.0;

@@ -57,8 +57,8 @@ private:
 class SendOnWindows : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::WriteAll(dir_.Path() + "extra.bin", test::AllBytes());
-        test::WriteAll(dir_.Path() + "Quillan.mlf", std::string(test::kReport) + "\r\n\r\n\r\n");
+        test::WriteBytes(dir_.Path() + "extra.bin", test::AllBytes());
+        test::WriteBytes(dir_.Path() + "Quillan.mlf", std::string(test::kReport) + "\r\n\r\n\r\n");
     }
     std::unique_ptr<ISendPlatform> Platform(std::string dns = {}) {
         TWinSendSettings settings;
@@ -190,45 +190,71 @@ TEST_F(SendOnWindows, FtpStoresEveryAttachmentByteForByte) {
     EXPECT_EQ(refused.LastErrorMessage, "FTP error code: 12029 (The attempt to connect to the server failed.)");
 }
 
-// Points HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE at scratch keys while it lives.
-class ScratchClasses {
+// Points HKEY_LOCAL_MACHINE at a scratch key while redirected (the mail client's registration).
+class ScratchMachine {
 public:
-    ScratchClasses() {
+    ScratchMachine() {
         path_ = L"Software\\QuillanTests\\send-" + std::to_wstring(GetCurrentProcessId());
-        classes_ = Create(path_ + L"\\classes");
-        machine_ = Create(path_ + L"\\machine");
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        machine_.reset(key);
     }
-    ~ScratchClasses() {
+    ~ScratchMachine() {
         Redirect(false);
-        classes_.reset();
         machine_.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
-    void Set(bool machine, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-        RegSetKeyValueW(machine ? machine_.get() : classes_.get(), key.c_str(), name, REG_SZ, value.c_str(),
+    void Set(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+        RegSetKeyValueW(machine_.get(), key.c_str(), name, REG_SZ, value.c_str(),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
-    void Redirect(bool on) {
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, on ? classes_.get() : nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, on ? machine_.get() : nullptr);
-    }
+    void Redirect(bool on) { RegOverridePredefKey(HKEY_LOCAL_MACHINE, on ? machine_.get() : nullptr); }
 
 private:
-    static HKEY Create(const std::wstring& path) {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        return key;
-    }
     std::wstring path_;
-    win::RegKey classes_, machine_;
+    win::RegKey machine_;
+};
+
+// The "mailto:" command of HKEY_CLASSES_ROOT (the test prefix's own) replaced for one test and put
+// back afterwards.
+class MailtoCommand {
+public:
+    static constexpr const wchar_t* kKey = L"mailto\\shell\\open\\command";
+    MailtoCommand() {
+        wchar_t value[2048];
+        DWORD size = sizeof value;
+        had_ = RegGetValueW(HKEY_CLASSES_ROOT, kKey, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                            &type_, value, &size) == ERROR_SUCCESS;
+        if (had_) old_ = value;
+    }
+    ~MailtoCommand() {
+        if (had_)
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, type_, old_.c_str(),
+                            static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr);
+    }
+    void Set(const std::wstring& command) {
+        EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, REG_SZ, command.c_str(),
+                                  static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    void Remove() { RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr); }
+
+private:
+    bool had_ = false;
+    DWORD type_ = REG_SZ;
+    std::wstring old_;
 };
 
 TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
-    ScratchClasses registry;
+    ScratchMachine registry;
+    MailtoCommand mailto;
     const std::string client = BesideTest("quillan_mail_standin.exe");
-    registry.Set(false, L"mailto\\shell\\open\\command", nullptr, win::Wide("\"" + client + "\" -compose \"%1\""));
-    registry.Set(true, L"SOFTWARE\\Clients\\Mail", nullptr, L"Quillan Test Mail");
-    registry.Set(true, L"SOFTWARE\\Clients\\Mail\\Quillan Test Mail", L"DLLPath",
+    const std::wstring command = win::Wide("\"" + client + "\" -compose \"%1\"");
+    mailto.Set(command);
+    registry.Set(L"SOFTWARE\\Clients\\Mail", nullptr, L"Quillan Test Mail");
+    registry.Set(L"SOFTWARE\\Clients\\Mail\\Quillan Test Mail", L"DLLPath",
                  win::Wide(BesideTest("quillan_mapi_standin.dll")));
     const std::string mapiRecord = dir_.Path() + "mapi.txt", mailtoRecord = dir_.Path() + "mailto.txt";
     SetEnvironmentVariableW(L"QUILLAN_MAPI_RECORD", win::Wide(mapiRecord).c_str());
@@ -239,6 +265,7 @@ TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
     options_.SetMailSubject("Отчёт & crash");
     options_.SetMailBody("Hi");
     options_.SetExtraFiles(dir_.Path() + "extra.bin");
+    options_.SetSendFlags(0);  // no progress box: MAPISendMail gets 1 (logon UI) without its own dialog
     auto platform = Platform();
     registry.Redirect(true);
     const TSendResult mapi = SendReport(test::MakeRequest(options_, dir_), *platform);
@@ -251,7 +278,7 @@ TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
     EXPECT_EQ(Slurp(mailtoRecord), "") << "MAPI succeeded: no mailto";
 
     // A client library that cannot be loaded: the mailto command takes over.
-    registry.Set(true, L"SOFTWARE\\Clients\\Mail\\Quillan Test Mail", L"DLLPath", L"C:\\nowhere\\missing.dll");
+    registry.Set(L"SOFTWARE\\Clients\\Mail\\Quillan Test Mail", L"DLLPath", L"C:\\nowhere\\missing.dll");
     registry.Redirect(true);
     const TSendResult shell = SendReport(test::MakeRequest(options_, dir_), *platform);
     registry.Redirect(false);
@@ -266,10 +293,10 @@ TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
                   "Module%20%7C%0D%0A-----------------%0D%0A%2E%0D%0A%2E%2Edots%0D%0A\"");
 
     // No command registered either: both warnings, and the send fails.
-    ScratchClasses empty;
-    empty.Redirect(true);
+    mailto.Remove();
+    registry.Redirect(true);
     const TSendResult none = SendReport(test::MakeRequest(options_, dir_), *platform);
-    empty.Redirect(false);
+    registry.Redirect(false);
     EXPECT_FALSE(none.Success);
     ASSERT_EQ(none.Warnings.size(), 2u);
     EXPECT_EQ(none.Warnings[1].Code, TSendError::Shell);
@@ -286,10 +313,11 @@ TEST_F(SendOnWindows, RefusedAndSilentServersAndTheSendingThread) {
     const auto silent = lab.Start("silent");
     options_.SetSmtpPort(silent);
     options_.SetSendFlags(sfSendInThread);
+    RemoveFile(dir_.Path() + "Quillan.mlf");
     TLogFile log;
     ASSERT_TRUE(log.Open(dir_.Path() + "Quillan.mlf"));
     ASSERT_FALSE(AppendReportToLog(log, test::kReport, 10).has_value());
-    test::WriteAll(dir_.Path() + "Screenshot.png", "png");
+    test::WriteBytes(dir_.Path() + "Screenshot.png", "png");
     auto request = test::MakeRequest(options_, dir_);
     request.ScreenshotFile = dir_.Path() + "Screenshot.png";
     request.Timeouts.SocketMs = 500;

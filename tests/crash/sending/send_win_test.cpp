@@ -152,7 +152,7 @@ TEST_F(SendOnWindows, HttpMultipartPostWithBasicAuthorizationReadBackByTheServer
     EXPECT_EQ(refused.LastErrorMessage, "HTTP error code: 401 (Unauthorized)");
 }
 
-TEST_F(SendOnWindows, HttpsWithASelfSignedCertificateFailsTheSecurityCheck) {
+TEST_F(SendOnWindows, HttpsWithASelfSignedCertificateFailsTheCertificateCheck) {
     test::TLoopbackLab lab;
     const auto port = lab.Start("https");
     options_.SetUploadMethod(2);
@@ -166,6 +166,7 @@ TEST_F(SendOnWindows, HttpsWithASelfSignedCertificateFailsTheSecurityCheck) {
         << result.LastErrorMessage;
     EXPECT_EQ(result.LastErrorMessage, UploadErrorText(TUploadMethod::Https, code, WinInetErrorDescription(code)));
     EXPECT_FALSE(WinInetErrorDescription(code).empty()) << result.LastErrorMessage;
+    std::printf("self-signed certificate: %s\n", result.LastErrorMessage.c_str());
     EXPECT_TRUE(lab.Received("https").empty()) << "nothing was posted past the failed check";
 }
 

@@ -295,7 +295,12 @@ void TSendRun::Run() {
         }
     } catch (const std::exception& e) {
         // Gathering failed (a temporary file could not be written): nothing went out.
-        Warn(mailMethod ? TSendError::Smtp : TSendError::Http, std::string("[Send] ") + e.what());
+        const TSendError code = mailMethod == 1                      ? TSendError::Mapi
+                                : mailMethod == 2 || mailMethod == 3 ? TSendError::Smtp
+                                : uploadMethod == 2                  ? TSendError::Https
+                                : uploadMethod == 3                  ? TSendError::Ftp
+                                                                     : TSendError::Http;
+        Warn(code, std::string("[Send] ") + e.what());
         ok = false;
     }
     progress_.reset();

@@ -54,12 +54,12 @@ void BringToFront(HWND window) {
     SetForegroundWindow(window);
 }
 
-HIMAGELIST LoadMenuImages() {
-    HIMAGELIST list = ImageList_Create(MENU_IMAGE_SIZE, MENU_IMAGE_SIZE, ILC_COLOR32 | ILC_MASK, MENU_IMAGE_COUNT, 0);
-    HBITMAP strip = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), L"" MENU_IMAGES_NAME, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (list && strip) ImageList_AddMasked(list, strip, MENU_IMAGES_MASK);
-    if (strip) DeleteObject(strip);
+win::ImageListHandle LoadMenuImages() {
+    win::ImageListHandle list(
+        ImageList_Create(MENU_IMAGE_SIZE, MENU_IMAGE_SIZE, ILC_COLOR32 | ILC_MASK, MENU_IMAGE_COUNT, 0));
+    win::BitmapHandle strip(static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), L"" MENU_IMAGES_NAME, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (list && strip) ImageList_AddMasked(list.get(), strip.get(), MENU_IMAGES_MASK);
     return list;
 }
 
@@ -75,7 +75,6 @@ TFForm::~TFForm() {
     // The tray icon and balloon hints go before the window they were made for.
     Tray.reset();
     BalloonHint1.reset();
-    if (ImageList1) ImageList_Destroy(ImageList1);
 }
 
 void TFForm::CreateComponents() {
@@ -90,7 +89,7 @@ void TFForm::CreateComponents() {
     pm.Items().Add(NewItem("Настройки", "N1", -1, [this](TMenuItem& s) { N1Click(s); }));
 
     ImageList1 = LoadMenuImages();
-    TrayMenu.Images = ImageList1;
+    TrayMenu.Images = ImageList1.get();
     TrayMenu.Items().Add(NewItem("Переинициализация", "N6", MENU_IMAGE_REFRESH, [this](TMenuItem& s) { N6Click(s); }));
     TrayMenu.Items().Add(NewItem("Настройки", "N2", MENU_IMAGE_SETTINGS, [this](TMenuItem& s) { N2Click(s); }));
     TrayMenu.Items().Add(NewItem("-", "N5", -1, nullptr));
@@ -205,7 +204,7 @@ void TFForm::TrackTrayMenu(TPopupMenu& menu, int x, int y, HWND owner) {
 void TFForm::OnPasteTemplClick(const TTmpl* tmpl) {
     if (state_.Decide(TRequest::Paste) != TVerdict::Run) return;
     auto busy = state_.Enter(TBusy::Paste);
-    PasteTemplate(tmpl, hwnd_, static_cast<HFONT>(font_.get()));
+    PasteTemplate(tmpl, hwnd_, font_.get());
 }
 
 void TFForm::N1Click(TMenuItem&) {

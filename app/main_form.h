@@ -82,9 +82,9 @@ private:
     TSimpleXML xml1;
     std::unique_ptr<TTrayIcon> Tray;
     TPopupMenu TrayMenu;
-    HIMAGELIST ImageList1 = nullptr;
+    win::ImageListHandle ImageList1;
     std::unique_ptr<balloon::TBalloonHint> BalloonHint1;
-    win::GdiObject font_;
+    win::FontHandle font_;
 
     int hotkeyId_ = 0;
     TTemplateList templates_;

@@ -158,7 +158,7 @@ TEST_F(Snapshot, GdiHandlesDoNotEndTheSave) {
     Rectangle(metaDc, 0, 0, 10, 10);
     HENHMETAFILE meta = CloseEnhMetaFile(metaDc);
     std::string metaBits = MetaFileBits(meta);
-    ASSERT_TRUE(OpenClipboard(owner_));
+    ASSERT_TRUE(OpenClipboardPatiently(owner_));
     EmptyClipboard();
     ASSERT_NE(SetClipboardData(CF_BITMAP, CreateBitmap(4, 4, 1, 32, nullptr)), nullptr);
     ASSERT_NE(SetClipboardData(CF_ENHMETAFILE, meta), nullptr);
@@ -181,7 +181,7 @@ TEST_F(Snapshot, GdiHandlesDoNotEndTheSave) {
     std::map<UINT, std::string> after = ReadRaw(owner_);
     EXPECT_EQ(after[own].substr(0, 5), "after");
     EXPECT_TRUE(after.count(CF_BITMAP));
-    ASSERT_TRUE(OpenClipboard(owner_));
+    ASSERT_TRUE(OpenClipboardPatiently(owner_));
     HENHMETAFILE restored = static_cast<HENHMETAFILE>(GetClipboardData(CF_ENHMETAFILE));
     EXPECT_EQ(restored ? MetaFileBits(restored) : "", metaBits);
     CloseClipboard();
@@ -231,7 +231,7 @@ TEST_F(Snapshot, InterruptedStreamRestoresCompleteEntries) {
             EXPECT_EQ(after[kept], keptBytes);
         }
         EXPECT_EQ(win::Clipboard().OpenCount(), 0);
-        EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+        EXPECT_TRUE(ClipboardLeftClosed());
     }
 }
 
@@ -270,7 +270,7 @@ TEST_F(Snapshot, SaveFailingPartWayKeepsCompleteEntriesAndClosesTheClipboard) {
         EXPECT_EQ(e.Message(), "Stream write error");
     }
     EXPECT_EQ(win::Clipboard().OpenCount(), 0);
-    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    EXPECT_TRUE(ClipboardLeftClosed());
     EXPECT_EQ(cut.ToString().substr(0, static_cast<size_t>(entries[0].end)),
               whole.ToString().substr(0, static_cast<size_t>(entries[0].end)));
 
@@ -281,7 +281,7 @@ TEST_F(Snapshot, SaveFailingPartWayKeepsCompleteEntriesAndClosesTheClipboard) {
     EXPECT_EQ(after[CF_PRIVATEFIRST].substr(0, small.size()), small);
     EXPECT_EQ(after.count(big), 0u);
     EXPECT_EQ(after.count(CF_PRIVATEFIRST + 1), 0u);
-    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    EXPECT_TRUE(ClipboardLeftClosed());
 }
 
 TEST_F(Snapshot, SingleFormatCopies) {

@@ -13,9 +13,42 @@
 
 namespace quillan::test {
 
+// Wine's own clipboard window opens the clipboard for a moment whenever it changes hands (to
+// mirror it to X), so the tests wait for their turn instead of expecting it free at once.
+inline bool OpenClipboardPatiently(HWND owner) {
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (OpenClipboard(owner)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+inline DWORD WINAPI TryOpenFromOtherThread(void*) {
+    if (!OpenClipboardPatiently(nullptr)) return 1;
+    CloseClipboard();
+    return 0;
+}
+
+// True when nothing in this process holds the clipboard open: no window of ours is its open window,
+// and another thread can open it (the program may have opened it with no window).
+inline bool ClipboardLeftClosed() {
+    if (HWND open = GetOpenClipboardWindow()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(open, &process);
+        if (process == GetCurrentProcessId()) return false;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, TryOpenFromOtherThread, nullptr, 0, nullptr);
+    if (!thread) return false;
+    WaitForSingleObject(thread, INFINITE);
+    DWORD code = 1;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return code == 0;
+}
+
 // Places each (format, bytes) pair with the raw API, after emptying the clipboard.
 inline void PutRaw(HWND owner, const std::map<UINT, std::string>& formats) {
-    ASSERT_TRUE(OpenClipboard(owner));
+    ASSERT_TRUE(OpenClipboardPatiently(owner));
     EmptyClipboard();
     for (const auto& [format, bytes] : formats) {
         HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
@@ -30,7 +63,7 @@ inline void PutRaw(HWND owner, const std::map<UINT, std::string>& formats) {
 // its handle is not global memory).
 inline std::map<UINT, std::string> ReadRaw(HWND owner) {
     std::map<UINT, std::string> result;
-    EXPECT_TRUE(OpenClipboard(owner));
+    EXPECT_TRUE(OpenClipboardPatiently(owner));
     for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
         HANDLE handle = GetClipboardData(format);
         const char* p = handle ? static_cast<const char*>(GlobalLock(handle)) : nullptr;
@@ -51,9 +84,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(win::Clipboard().OpenCount(), 0);
-        EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
-        EXPECT_TRUE(OpenClipboard(owner_));
-        CloseClipboard();
+        EXPECT_TRUE(ClipboardLeftClosed());
         DestroyWindow(owner_);
     }
 

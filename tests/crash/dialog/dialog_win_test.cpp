@@ -425,8 +425,11 @@ TEST_F(CrashDialog, KeepsInFrontOfTheProcessesOtherWindowsUnlessTopMostByOption)
     HWND dialog = run.Wait();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // The dialog's own activation comes first, so the user's choice below is the last word.
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
     SetForegroundWindow(other);
-    WaitUntil([] { return false; }, 300);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 1000));
+    WaitUntil([] { return false; }, 300);  // thirty rounds of the keep-in-front timer
     EXPECT_EQ(GetForegroundWindow(), other) << "top-most by option: left where the user put it";
     Click(dialog, ML_ID_OK);
     ASSERT_TRUE(run.Join());

@@ -133,7 +133,9 @@ LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* info) {
 }
 
 // abort(), from the program (through the link-time wrapper) or from the C run-time (SIGABRT).
-bool ReportAbort(const void* returnAddress, const void* const* frame) {
+// returnAddress is where the call that got here returns to, callLength that call's length in
+// bytes (0 when its form is unknown: the address stays the return address).
+bool ReportAbort(const void* returnAddress, const void* const* frame, int callLength) {
     if (!g_driver) return false;
     EAbnormalTermination abortion("Abnormal program termination.");
     TCppException exception(abortion);
@@ -144,7 +146,7 @@ bool ReportAbort(const void* returnAddress, const void* const* frame) {
     call.Mode = GetCurrentThreadId() == MainThreadId() ? TReportMode::Unhandled : TReportMode::Thread;
     CaptureRegisters(call.Registers);
     if (returnAddress) {
-        call.Address = AsAddress(returnAddress) - 5;
+        call.Address = AsAddress(returnAddress) - static_cast<TAddress>(callLength);
         call.Stack.StackPointer = CallerStackPointer(returnAddress, frame);
         call.Registers.Registers[rgIp] = call.Address;
         call.Registers.Registers[rgSp] = call.Stack.StackPointer;
@@ -153,7 +155,10 @@ bool ReportAbort(const void* returnAddress, const void* const* frame) {
 }
 
 void OnAbortSignal(int) {
-    if (ReportAbort(nullptr, nullptr)) EndAfterFatalReport();
+    // Called by the run-time's raise(): the report starts there, and the scan finds raise()'s
+    // caller above it.
+    if (ReportAbort(__builtin_return_address(0), static_cast<void* const*>(__builtin_frame_address(0)), 0))
+        EndAfterFatalReport();
     // Not reported: the run-time's own abort goes on.
     std::signal(SIGABRT, g_previousAbort);
 }
@@ -242,7 +247,9 @@ void RemoveFaultHandlers() {
 }  // namespace quillan::crash
 
 extern "C" void __wrap_abort() {
-    if (quillan::crash::ReportAbort(__builtin_return_address(0), static_cast<void* const*>(__builtin_frame_address(0))))
+    // Reached by a direct call (5 bytes).
+    if (quillan::crash::ReportAbort(__builtin_return_address(0), static_cast<void* const*>(__builtin_frame_address(0)),
+                                    5))
         quillan::crash::EndAfterFatalReport();
     __real_abort();
 }

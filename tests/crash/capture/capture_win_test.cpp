@@ -158,5 +158,25 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.Probe).substr(6) + "_" + std::to_string(param.index);
     });
 
+// SIGABRT raised inside the C run-time (its abort() and assert() do so) never passes the
+// program's abort wrapper: the signal handler reports it at the run-time's raise().
+TEST(CrashPrograms, AbortSignalFromTheRunTimeIsReportedWhereItWasRaised) {
+    TProbe probe("crash_abort", {"terminate=0", "signal=1"});
+    EXPECT_EQ(probe.Run(), 1);
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EAbnormalTermination");
+    EXPECT_EQ(log.ItemValue(0, "2.5"), "Abnormal program termination.");
+    // The address lies in the C run-time, which this program shares: the module named exports
+    // raise() (an address of 0 would name the executable).
+    const std::string module = log.ItemValue(0, "2.3").value_or("");
+    HMODULE runtime = GetModuleHandleW(win::Wide(module).c_str());
+    EXPECT_TRUE(runtime && GetProcAddress(runtime, "raise")) << module;
+    auto rows = ExceptionRows(log.Report(0));
+    EXPECT_GE(FindRow(rows, "crash_abort", "RaiseAbortSignal", "FAULT-SIGNAL"), 0) << Describe(rows);
+    Sleep(1000);
+    EXPECT_FALSE(probe.HasMarker("restarted.txt"));
+}
+
 }  // namespace
 }  // namespace quillan::test

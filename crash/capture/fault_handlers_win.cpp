@@ -37,13 +37,14 @@ TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(poi
 // initialisation, which may come before this unit's.
 struct TFaultRelay {
     HANDLE Thread;
+    DWORD ThreadId;  // the relay's own
     HANDLE Request;
     HANDLE Done;
     volatile LONG Busy;
     volatile LONG Stop;
     EXCEPTION_RECORD Record;
     CONTEXT Context;
-    DWORD ThreadId;
+    DWORD FaultingThreadId;
     bool Reported;
 };
 TFaultRelay g_relay;
@@ -71,7 +72,7 @@ bool ReportRelayedFault() {
     call.Address = address;
     call.HostKind = THostKind::RunTime;
     call.Module = AsAddress(GetModuleHandleW(nullptr));
-    call.ExceptionThreadId = g_relay.ThreadId;
+    call.ExceptionThreadId = g_relay.FaultingThreadId;
     ContextRegisters(g_relay.Context, call.Registers);
     call.Stack.StackPointer = call.Registers.Registers[rgSp];
     if (g_driver->ExceptionManager(call) != 0) return false;
@@ -94,12 +95,16 @@ DWORD WINAPI RelayThread(LPVOID) {
 // The faulting thread's part: as little stack as possible.
 bool RelayFault(EXCEPTION_POINTERS* info) {
     if (!g_driver || !g_driver->Active() || g_driver->Excluded(GetCurrentThreadId())) return false;
+    // The relay itself failed while it hands a fault on (in a host event run on it, say): that
+    // fault holds the relay, so neither can be reported. The program ends as configured instead
+    // of waiting for itself forever.
+    if (g_relay.Thread && GetCurrentThreadId() == g_relay.ThreadId) EndAfterFatalReport();
     // One fault at a time; a second faulting thread waits (the first one's report usually ends
     // the process).
     while (InterlockedCompareExchange(&g_relay.Busy, 1, 0) != 0) Sleep(10);
     std::memcpy(&g_relay.Record, info->ExceptionRecord, sizeof(EXCEPTION_RECORD));
     std::memcpy(&g_relay.Context, info->ContextRecord, sizeof(CONTEXT));
-    g_relay.ThreadId = GetCurrentThreadId();
+    g_relay.FaultingThreadId = GetCurrentThreadId();
     bool reported = false;
     if (g_relay.Thread) {
         SetEvent(g_relay.Request);
@@ -219,7 +224,8 @@ void InstallFaultHandlers(TReportDriver& driver) {
     g_driver = &driver;
     g_relay.Request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     g_relay.Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (g_relay.Request && g_relay.Done) g_relay.Thread = CreateThread(nullptr, 0, &RelayThread, nullptr, 0, nullptr);
+    if (g_relay.Request && g_relay.Done)
+        g_relay.Thread = CreateThread(nullptr, 0, &RelayThread, nullptr, 0, &g_relay.ThreadId);
     g_previousTerminate = std::set_terminate(&OnTerminate);
     g_previousFilter = SetUnhandledExceptionFilter(&UnhandledFilter);
     g_vectored = AddVectoredExceptionHandler(1, &VectoredHandler);

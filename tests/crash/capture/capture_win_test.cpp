@@ -84,6 +84,9 @@ TEST_P(FatalFailures, LeaveOneReportAndRestartOrEndAsConfigured) {
     ASSERT_EQ(log.Count(), 1);
     EXPECT_EQ(log.ItemValue(0, "2.4"), c.Type);
     std::string message = c.Message;
+    // "%A" stands for the failure's address.
+    if (size_t at = message.find("%A"); at != std::string::npos)
+        message.replace(at, 2, log.ItemValue(0, "2.2").value_or("?"));
     if (message.empty()) {
         // An access violation names where it happened and what was accessed (null, written).
         message = "Access violation at address " + log.ItemValue(0, "2.2").value_or("?") + ". Write of address " +
@@ -132,6 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "ThrowUncaught",
                    "THROW-SITE"},
         TFatalCase{"crash_access", {"terminate=1"}, "EAccessViolation", "", "WriteThroughNull", "FAULT-ACCESS"},
+        TFatalCase{"crash_access",
+                   {"terminate=0", "illegal=1"},
+                   "EIllegalInstruction",
+                   "Illegal instruction at address %A.",
+                   "ExecuteIllegal",
+                   "FAULT-ILLEGAL"},
         TFatalCase{"crash_divide", {"terminate=0"}, "EDivByZero", "Division by zero.", "Divide", "FAULT-DIVIDE"},
         TFatalCase{"crash_overflow", {"terminate=1"}, "EStackOverflow", "Stack overflow.", "Recurse", "FAULT-RECURSE"},
         TFatalCase{"crash_overflow",
@@ -157,6 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TFatalCase>& param) {
         return std::string(param.param.Probe).substr(6) + "_" + std::to_string(param.index);
     });
+
+// The program's exception-notify event runs on the thread that hands a fault on to the report,
+// not on the faulting one. When it faults too, that report cannot go on, but the program must
+// still restart rather than hang.
+TEST(CrashPrograms, AFaultDuringTheReportOfAFaultStillRestartsTheProgram) {
+    TProbe probe("crash_access", {"terminate=1", "notifyfault=1"});
+    EXPECT_EQ(probe.Run(), 1);
+    EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+}
 
 // SIGABRT raised inside the C run-time (its abort() and assert() do so) never passes the
 // program's abort wrapper: the signal handler reports it at the run-time's raise().

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <exception>
@@ -253,6 +254,10 @@ void RemoveFaultHandlers() {
 }  // namespace quillan::crash
 
 extern "C" void __wrap_abort() {
+    // The unwinder's abort() after a rethrow that nobody catches: that exception is what failed.
+    // Once only: the terminate handler it falls back to may call abort() again.
+    static std::atomic<bool> asTerminate{false};
+    if (quillan::crash::RethrowInFlight() && !asTerminate.exchange(true)) quillan::crash::OnTerminate();
     // Reached by a direct call (5 bytes).
     if (quillan::crash::ReportAbort(__builtin_return_address(0), static_cast<void* const*>(__builtin_frame_address(0)),
                                     5))

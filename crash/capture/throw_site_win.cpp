@@ -35,6 +35,7 @@ struct TSlot {
     TAddress sp;
     TAddress top;
     bool hasRegisters;
+    bool rethrown;
     TAddress registers[kRegisterCount];
     size_t size;
     std::uint8_t bytes[kThrowStackCopy];
@@ -100,20 +101,30 @@ struct TGeneralRegisters {
     slot.registers[rgIp] = raise;
     slot.registers[rgSp] = sp;
     slot.hasRegisters = true;
+    slot.rethrown = false;
     slot.size = top > sp ? static_cast<size_t>(top - sp) : 0;
     if (slot.size > kThrowStackCopy) slot.size = kThrowStackCopy;
     std::memcpy(slot.bytes, reinterpret_cast<const void*>(sp), slot.size);
     Unlock(slot);
 }
 
-bool HasRecord(const void* object) {
+// Marks the newest record of object as rethrown; false when none is kept.
+bool MarkRethrown(const void* object) {
+    TSlot* newest = nullptr;
+    std::uint64_t newestSequence = 0;
     for (TSlot& slot : g_slots) {
         Lock(slot);
-        bool found = slot.sequence != 0 && slot.object == object;
+        if (slot.sequence > newestSequence && slot.object == object) {
+            newest = &slot;
+            newestSequence = slot.sequence;
+        }
         Unlock(slot);
-        if (found) return true;
     }
-    return false;
+    if (!newest) return false;
+    Lock(*newest);
+    if (newest->sequence == newestSequence) newest->rethrown = true;
+    Unlock(*newest);
+    return true;
 }
 
 }  // namespace
@@ -144,6 +155,7 @@ bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecor
         record.Registers.Present = newest->hasRegisters;
         std::copy(newest->registers, newest->registers + kRegisterCount, record.Registers.Registers.begin());
         record.Stack = std::make_shared<const std::vector<std::uint8_t>>(newest->bytes, newest->bytes + newest->size);
+        record.Rethrown = newest->rethrown;
     }
     Unlock(*newest);
     return same;
@@ -162,6 +174,15 @@ void CaptureRegisters(TRegisterSnapshot& registers) {
     context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
     RtlCaptureContext(&context);
     ReadRegisters(context, registers);
+}
+
+bool RethrowInFlight() {
+    // A rethrow counts its exception as uncaught again until a handler catches it.
+    if (std::uncaught_exceptions() == 0) return false;
+    std::exception_ptr current = std::current_exception();
+    TThrowRecord record;
+    return current && FindThrowRecord(ThrownObjectOf(current), current.__cxa_exception_type(), record) &&
+           record.Rethrown;
 }
 
 void SetThrowRecording(bool on) { g_recording = on; }
@@ -193,10 +214,11 @@ extern "C" void __wrap___cxa_rethrow() {
         // std::rethrow_exception, say) gets its record here.
         std::exception_ptr current = std::current_exception();
         const void* object = quillan::crash::ThrownObjectOf(current);
-        if (object && !quillan::crash::HasRecord(object)) {
+        if (object && !quillan::crash::MarkRethrown(object)) {
             quillan::crash::Record(object, current.__cxa_exception_type(), __builtin_return_address(0),
                                    static_cast<void* const*>(__builtin_frame_address(0)),
                                    quillan::crash::GeneralRegisters());
+            quillan::crash::MarkRethrown(object);
         }
     }
     __real___cxa_rethrow();

@@ -29,12 +29,18 @@ struct TThrowRecord {
     TAddress StackTop = 0;
     TRegisterSnapshot Registers;
     std::shared_ptr<const std::vector<std::uint8_t>> Stack;  // from StackPointer up
+    bool Rethrown = false;                                   // passed through a rethrow since
 };
 
 // The newest record of the exception object thrown at object (of that type, when type is given:
 // an address can be reused by a later exception that was never thrown through the wrapper);
 // false when none is kept.
 bool FindThrowRecord(const void* object, const std::type_info* type, TThrowRecord& record);
+
+// Whether the exception this thread is handling was rethrown and has not been caught again: a
+// rethrow nobody catches ends in the unwinder's abort() on 64-bit Windows (the 32-bit unwinder
+// calls std::terminate instead).
+bool RethrowInFlight();
 
 // Recording on or off for the whole process (on by default). Off, a throw costs one test more
 // than without the wrapper.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,26 @@ TEST(ReportFlow, TheSameExceptionTwiceIsStoredOnce) {
     ASSERT_EQ(log.Count(), 1);
     EXPECT_EQ(log.ItemValue(0, "2.5"), "The same failure twice.");
     EXPECT_EQ(FindRow(ExceptionRows(log.Report(0)), "crash_flow", "ThrowFlow", "THROW-FLOW"), 0);
+}
+
+TEST(ReportFlow, TwoThreadsFailingAtOnceGetOneWholeReportEach) {
+    TProbe probe("crash_flow", {"scenario=concurrent"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 2);
+    std::vector<std::string> messages;
+    for (int i = 0; i < 2; ++i) {
+        messages.push_back(log.ItemValue(i, "2.5").value_or(""));
+        // Each report's exception thread is its own failing thread, thrown at the same place.
+        auto rows = ExceptionRows(log.Report(i));
+        EXPECT_EQ(FindRow(rows, "crash_flow", "ThrowFlow", "THROW-FLOW"), 0) << Describe(rows);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.front().Thread.find("[Main]"), std::string::npos) << rows.front().Thread;
+    }
+    std::sort(messages.begin(), messages.end());
+    EXPECT_EQ(messages, (std::vector<std::string>{"Concurrent failure 1.", "Concurrent failure 2."}));
+    EXPECT_NE(ExceptionRows(log.Report(0)).front().Thread, ExceptionRows(log.Report(1)).front().Thread);
 }
 
 TEST(ReportFlow, ExceptionsRaisedDuringAReportOnItsThreadAreSwallowed) {

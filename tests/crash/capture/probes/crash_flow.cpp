@@ -3,9 +3,11 @@
 //   reentrant   exceptions raised while the report is made, on the same thread: swallowed
 //   filter      exceptions of a filtered class (and of a class derived from it): no report
 //   burst       ten reports within a minute with the burst rule on: the program restarts
+//   concurrent  two threads fail at the same moment: one report after the other
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "crash/capture/mishaplog_win.h"
 #include "framework/core/exceptions.h"
@@ -89,6 +91,20 @@ void Burst() {
     for (int i = 1; i <= 10; ++i) win::Guarded([i] { ThrowFlow("Burst failure " + std::to_string(i) + "."); });
 }
 
+void Concurrent() {
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto fail = [start](int n) {
+        WaitForSingleObject(start, INFINITE);
+        win::Guarded([n] { ThrowFlow("Concurrent failure " + std::to_string(n) + "."); });
+    };
+    std::thread first(fail, 1), second(fail, 2);
+    Sleep(100);
+    SetEvent(start);
+    first.join();
+    second.join();
+    CloseHandle(start);
+}
+
 }  // namespace
 }  // namespace quillan
 
@@ -100,6 +116,7 @@ int wmain(int argc, wchar_t** argv) {
     if (scenario == "reentrant") Reentrant();
     if (scenario == "filter") Filter();
     if (scenario == "burst") Burst();
+    if (scenario == "concurrent") Concurrent();
     probe::WriteMarker(g_folder, "done.txt", scenario);
     return 0;
 }

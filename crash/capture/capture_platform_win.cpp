@@ -18,6 +18,7 @@
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
+#include "framework/win/window.h"
 
 namespace quillan::crash {
 
@@ -33,22 +34,6 @@ WORD ExecutableSubsystem() {
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     return nt->OptionalHeader.Subsystem;
-}
-
-struct TWindowSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FirstVisibleWindow(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<TWindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == search->process && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 // A window's text without sending it a message: the window's thread may be the one that is
@@ -131,17 +116,16 @@ bool TWinCapturePlatform::ConsoleProcess() { return ExecutableSubsystem() == IMA
 bool TWinCapturePlatform::DebuggerPresent() { return IsDebuggerPresent() != FALSE; }
 
 void TWinCapturePlatform::BringApplicationToFront() {
-    TWindowSearch search = {GetCurrentProcessId(), nullptr};
-    EnumWindows(&FirstVisibleWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return;
-    if (IsIconic(search.found)) {
+    const HWND found = win::FirstVisibleWindowOf(GetCurrentProcessId());
+    if (!found) return;
+    if (IsIconic(found)) {
         // Never wait for a window whose thread does not answer: it may be the frozen one.
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(search.found, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &ignored);
-        ShowWindow(search.found, SW_SHOW);
-        SetForegroundWindow(search.found);
+        SendMessageTimeoutW(found, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &ignored);
+        ShowWindow(found, SW_SHOW);
+        SetForegroundWindow(found);
     } else {
-        SetForegroundWindow(GetLastActivePopup(search.found));
+        SetForegroundWindow(GetLastActivePopup(found));
     }
 }
 

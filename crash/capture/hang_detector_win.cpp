@@ -4,28 +4,9 @@
 #include "crash/capture/cpp_exception.h"
 #include "crash/stack/threads_list_win.h"
 #include "framework/win/handle.h"
+#include "framework/win/window.h"
 
 namespace quillan::crash {
-
-namespace {
-
-struct TWindowSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FirstVisible(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<TWindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == search->process && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
 
 THangDetector::THangDetector(TReportDriver& driver, const TMishapModuleOptions& options)
     : driver_(driver), options_(options) {}
@@ -78,9 +59,7 @@ DWORD WINAPI THangDetector::ThreadProc(LPVOID raw) {
 }
 
 bool THangDetector::FindWindow() {
-    TWindowSearch search = {GetCurrentProcessId(), nullptr};
-    EnumWindows(&FirstVisible, reinterpret_cast<LPARAM>(&search));
-    window_ = search.found;
+    window_ = win::FirstVisibleWindowOf(GetCurrentProcessId());
     return window_ != nullptr;
 }
 

@@ -5,33 +5,12 @@
 
 #include "crash/options/options.h"
 #include "crash/report/date_text.h"
+#include "crash/report/tables.h"
+#include "framework/core/file_io.h"
 
 namespace quillan::crash {
 
 namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool Listed(const TMishapModuleOptions& options, TStackKind kind) {
-    switch (kind) {
-        case TStackKind::LineTable:
-            return true;
-        case TStackKind::PlainExport:
-            return (options.StackFlags() & skPlainExports) != 0;
-        case TStackKind::PackageExport:
-            return (options.StackFlags() & skPackageExports) != 0;
-        default:
-            return false;
-    }
-}
 
 std::string HeaderText(const TMishapModuleOptions& options, const TMishapStackEntry& entry, bool first,
                        const std::vector<TThreadSummary>& threads) {
@@ -91,7 +70,7 @@ std::vector<TListRow> CallStackRows(const TMishapModuleOptions& options, const T
     int group = -1;
     uint32_t thread = 0;
     for (const TMishapStackEntry& entry : stack) {
-        if (!Listed(options, entry.Kind)) continue;
+        if (!StackKindListed(options, entry.Kind)) continue;
         if (group < 0 || entry.ThreadId != thread) {
             ++group;
             thread = entry.ThreadId;
@@ -110,7 +89,7 @@ std::vector<TListRow> CallStackRows(const TMishapModuleOptions& options, const T
             if (options.StackFlags() & skLineOffset) line += "[" + std::to_string(entry.LineOffset) + "]";
         }
         row.Cells = {HexText(entry.Address, layout),
-                     FileNameOf(entry.ModuleFile),
+                     ExtractFileName(entry.ModuleFile),
                      entry.UnitName,
                      entry.ClassName,
                      entry.ProcedureName,
@@ -131,8 +110,8 @@ std::vector<TListRow> ModuleRows(const std::vector<TModuleSummary>& modules, con
         });
         row.Icon = ownSources ? TRowIcon::Src : EndsWithNoCase(module.Path, ".bpl") ? TRowIcon::Pkg : TRowIcon::Dll;
         row.Cells = {
-            HexText(module.Handle, layout), FileNameOf(module.Path), module.Description,           module.Version,
-            std::to_string(module.Size),    FolderOf(module.Path),   DateTimeText(module.Modified)};
+            HexText(module.Handle, layout), ExtractFileName(module.Path), module.Description,           module.Version,
+            std::to_string(module.Size),    ExtractFilePath(module.Path), DateTimeText(module.Modified)};
         rows.push_back(std::move(row));
     }
     return rows;

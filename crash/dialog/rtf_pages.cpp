@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "crash/options/options.h"
+#include "crash/report/report_text.h"
 
 namespace quillan::crash {
 
@@ -12,17 +13,6 @@ namespace {
 
 // Courier New advances 0.6 em: twips per character at the page's size.
 constexpr int kCharTwips = kRtfFontHalfPoints * 10 * 6 / 10;
-
-// Title of sections 1 to 6 and the label of their first item (the labels follow each other).
-struct SectionTexts {
-    TMishapText title;
-    TMishapText firstLabel;
-};
-constexpr SectionTexts kSections[6] = {
-    {TMishapText::Application, TMishapText::StartDate},    {TMishapText::Exception, TMishapText::ExceptionDate},
-    {TMishapText::ActiveControls, TMishapText::FormClass}, {TMishapText::Computer, TMishapText::ComputerName},
-    {TMishapText::OperatingSystem, TMishapText::OsType},   {TMishapText::Network, TMishapText::IpAddress},
-};
 
 std::vector<std::string_view> Lines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -106,8 +96,8 @@ std::string GeneralPageRtf(const TReportContext& context, int charset, std::stri
     size_t numberWidth = 0, labelWidth = 0;
     size_t value = 0;
     for (int s = 0; s < 6; ++s) {
-        Section section{options.Text(kSections[s].title), {}};
-        const int first = static_cast<int>(kSections[s].firstLabel);
+        Section section{options.Text(kReportSections[s].Title), {}};
+        const int first = static_cast<int>(kReportSections[s].FirstLabel);
         for (int i = 0; i < kDetailSectionItems[static_cast<size_t>(s)]; ++i, ++value) {
             if (!options.DetailShown(s + 1, i + 1)) continue;
             Item item{std::to_string(s + 1) + "." + std::to_string(i + 1), options.Text(first + i),

@@ -4,17 +4,13 @@
 
 #include "crash/report/date_text.h"
 #include "framework/core/convert.h"
+#include "framework/core/file_io.h"
 
 namespace quillan::crash {
 
 namespace {
 
 std::string Count(uint64_t n, const char* unit) { return std::to_string(n) + " " + unit + (n == 1 ? "" : "s"); }
-
-std::string FileNameOf(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 template <typename F>
 void Guarded(F&& part) {
@@ -61,7 +57,7 @@ void GatherReportValues(TReportValues& values, ISystemGatherer& system, const TA
     Guarded([&] {
         values[TReportItem::ExceptionDate] = DateTimeText(exception.Time);
         values[TReportItem::ExceptionAddress] = HexText(exception.Address, layout);
-        values[TReportItem::ExceptionModule] = FileNameOf(exception.ModuleFile);
+        values[TReportItem::ExceptionModule] = ExtractFileName(exception.ModuleFile);
         values[TReportItem::ExceptionType] = exception.ClassName.empty() ? kUnknownExceptionType : exception.ClassName;
         values[TReportItem::ExceptionMessage] = exception.Message.empty() ? kUnknownErrorMessage : exception.Message;
     });

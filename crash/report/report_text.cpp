@@ -6,22 +6,6 @@
 
 namespace quillan::crash {
 
-namespace {
-
-// Title text of sections 1 to 6 and the label text of their first item; the labels of a
-// section follow each other in Texts.
-struct SectionTexts {
-    TMishapText title;
-    TMishapText firstLabel;
-};
-constexpr SectionTexts kSections[6] = {
-    {TMishapText::Application, TMishapText::StartDate},    {TMishapText::Exception, TMishapText::ExceptionDate},
-    {TMishapText::ActiveControls, TMishapText::FormClass}, {TMishapText::Computer, TMishapText::ComputerName},
-    {TMishapText::OperatingSystem, TMishapText::OsType},   {TMishapText::Network, TMishapText::IpAddress},
-};
-
-}  // namespace
-
 TItemNumber ItemNumber(TReportItem item) {
     int index = static_cast<int>(item);
     for (int section = 1; section <= 6; ++section) {
@@ -37,8 +21,8 @@ std::string InformationSections(const TReportContext& context) {
     TLogItem log(options);
     size_t value = 0;
     for (int section = 0; section < 6; ++section) {
-        log.BeginSection(options.Text(kSections[section].title));
-        int first = static_cast<int>(kSections[section].firstLabel);
+        log.BeginSection(options.Text(kReportSections[section].Title));
+        int first = static_cast<int>(kReportSections[section].FirstLabel);
         for (int item = 0; item < kDetailSectionItems[static_cast<size_t>(section)]; ++item)
             log.AddItem(options.Text(first + item), context.Values.Values[value++]);
     }

@@ -5,6 +5,7 @@
 
 #include "crash/options/options.h"
 #include "crash/report/date_text.h"
+#include "framework/core/file_io.h"
 
 namespace quillan::crash {
 
@@ -70,33 +71,11 @@ private:
     std::vector<Row> rows_;
 };
 
-std::string FileNameOf(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool Listed(const TMishapModuleOptions& options, TStackKind kind) {
-    switch (kind) {
-        case TStackKind::LineTable:
-            return true;
-        case TStackKind::PlainExport:
-            return (options.StackFlags() & skPlainExports) != 0;
-        case TStackKind::PackageExport:
-            return (options.StackFlags() & skPackageExports) != 0;
-        default:
-            return false;
-    }
-}
-
 std::string LineCell(const TMishapModuleOptions& options, const TMishapStackEntry& entry) {
     if (entry.Line == 0) return {};
     std::string cell = std::to_string(entry.Line);
-    if (options.StackFlags() & skLineOffset) cell.append(1, '[').append(std::to_string(entry.LineOffset)).append(1, ']');
+    if (options.StackFlags() & skLineOffset)
+        cell.append(1, '[').append(std::to_string(entry.LineOffset)).append(1, ']');
     return cell;
 }
 
@@ -123,6 +102,19 @@ std::string ThreadLine(const TMishapModuleOptions& options, const TMishapStackEn
 
 }  // namespace
 
+bool StackKindListed(const TMishapModuleOptions& options, TStackKind kind) {
+    switch (kind) {
+        case TStackKind::LineTable:
+            return true;
+        case TStackKind::PlainExport:
+            return (options.StackFlags() & skPlainExports) != 0;
+        case TStackKind::PackageExport:
+            return (options.StackFlags() & skPackageExports) != 0;
+        default:
+            return false;
+    }
+}
+
 std::string CallStackTable(const TMishapModuleOptions& options, const TMishapStackList& stack,
                            const std::vector<TThreadSummary>& threads, const TReportLayout& layout) {
     TextTable table({options.Text(TMishapText::StackAddress), options.Text(TMishapText::StackModule),
@@ -132,14 +124,14 @@ std::string CallStackTable(const TMishapModuleOptions& options, const TMishapSta
     bool first = true;
     uint32_t thread = 0;
     for (const TMishapStackEntry& entry : stack) {
-        if (!Listed(options, entry.Kind)) continue;
+        if (!StackKindListed(options, entry.Kind)) continue;
         if (first || entry.ThreadId != thread) {
             table.AddLine(ThreadLine(options, entry, first, threads));
             first = false;
             thread = entry.ThreadId;
         }
-        table.AddRow({HexText(entry.Address, layout), FileNameOf(entry.ModuleFile), entry.UnitName, entry.ClassName,
-                      entry.ProcedureName, LineCell(options, entry)});
+        table.AddRow({HexText(entry.Address, layout), ExtractFileName(entry.ModuleFile), entry.UnitName,
+                      entry.ClassName, entry.ProcedureName, LineCell(options, entry)});
     }
     return table.Text(options.Text(TMishapText::CallStackHeader));
 }
@@ -152,8 +144,8 @@ std::string ModulesTable(const TMishapModuleOptions& options, const std::vector<
                      options.Text(TMishapText::ModulePath)});
     table.SetMinimumWidth(0, static_cast<size_t>(layout.HexDigits));
     for (const TModuleSummary& m : modules) {
-        table.AddRow({HexText(m.Handle, layout), FileNameOf(m.Path), m.Description, m.Version, std::to_string(m.Size),
-                      DateTimeText(m.Modified), FolderOf(m.Path)});
+        table.AddRow({HexText(m.Handle, layout), ExtractFileName(m.Path), m.Description, m.Version,
+                      std::to_string(m.Size), DateTimeText(m.Modified), ExtractFilePath(m.Path)});
     }
     return table.Text(options.Text(TMishapText::ModulesHeader));
 }

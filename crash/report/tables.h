@@ -12,6 +12,10 @@ namespace quillan::crash {
 
 class TMishapModuleOptions;
 
+// Whether the call-stack table lists an entry of this kind: line-table entries always, plain
+// exports with StackFlags bit 0, package exports with bit 1.
+bool StackKindListed(const TMishapModuleOptions& options, TStackKind kind);
+
 // "Call Stack Information:", then the table of the listed entries (kind 4 always, kind 2 with
 // StackFlags bit 0, kind 3 with bit 1) with a thread line wherever the thread changes, ended by
 // its dash line and an empty line. threads supplies ID, priority, class and main flag.

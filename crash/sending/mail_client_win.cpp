@@ -9,6 +9,7 @@
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
+#include "framework/win/window.h"
 
 namespace quillan::crash {
 
@@ -30,22 +31,6 @@ std::wstring RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
     if (n == 0 || n > expanded.size()) return value;
     expanded.resize(n - 1);
     return expanded;
-}
-
-struct TTopWindowSearch {
-    DWORD ProcessId;
-    HWND Found;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TTopWindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->ProcessId && IsWindowVisible(window)) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -130,9 +115,8 @@ bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::str
     win::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
     WaitForInputIdle(process.hProcess, static_cast<DWORD>(idleMs));
     Sleep(static_cast<DWORD>(settleMs));
-    TTopWindowSearch search{process.dwProcessId, nullptr};
-    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.Found) SetWindowPos(search.Found, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (HWND found = win::FirstVisibleWindowOf(process.dwProcessId))
+        SetWindowPos(found, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     if (!GetExitCodeProcess(process.hProcess, &code)) {

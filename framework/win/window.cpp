@@ -128,4 +128,28 @@ LRESULT CALLBACK TSubclassedWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wPa
     return result;
 }
 
+namespace {
+
+struct TWindowSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK TakeFirstVisible(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->process || !IsWindowVisible(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FirstVisibleWindowOf(DWORD processId) {
+    TWindowSearch search{processId, nullptr};
+    EnumWindows(&TakeFirstVisible, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace quillan::win

@@ -9,6 +9,9 @@
 
 namespace quillan::win {
 
+// The first visible top-level window of a process (in z-order), or null.
+HWND FirstVisibleWindowOf(DWORD processId);
+
 class TWindow {
 public:
     TWindow() = default;

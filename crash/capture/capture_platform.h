@@ -17,7 +17,6 @@ class TMishapModuleOptions;
 class TSyncCallSlot;
 struct TReportJob;
 
-// The control that had the focus when the exception came.
 // The control that had the focus when the exception came, and its form.
 struct TFocusedControl {
     TAddress Handle = 0;
@@ -40,9 +39,10 @@ struct TReportThread {
 
 // What the crash dialog (or its stand-in) reports back.
 struct TDialogOutcome {
-    bool SendUnchecked = false;     // the user cleared "Send this error"
-    bool CopyToClipboard = false;   // "Copy to Clipboard" was checked
-    bool TerminatePressed = false;  // Terminate / Restart
+    bool SendUnchecked = false;        // the user cleared "Send this error"
+    bool ScreenshotUnchecked = false;  // the user cleared "Attach a Screenshot image"
+    bool CopyToClipboard = false;      // "Copy to Clipboard" was checked
+    bool TerminatePressed = false;     // Terminate / Restart
 };
 
 class ICapturePlatform {

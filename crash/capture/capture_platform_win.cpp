@@ -344,6 +344,14 @@ TDialogOutcome TWinCapturePlatform::ShowDialog(const TReportJob& job) {
     return {};
 }
 
+bool TWinCapturePlatform::WebHost() { return Hooks.WebHost && Hooks.WebHost(); }
+
+void TWinCapturePlatform::ShowWebPage(const TReportJob& job, bool fullReport) {
+    if (Hooks.ShowWebPage) Hooks.ShowWebPage(job, fullReport);
+}
+
+bool TWinCapturePlatform::SendingProgressOpen() { return Hooks.SendingProgressOpen && Hooks.SendingProgressOpen(); }
+
 bool TWinCapturePlatform::AskReproduction(const TReportJob& job, std::string& steps) {
     return Hooks.AskReproduction && Hooks.AskReproduction(job, steps);
 }

@@ -20,12 +20,16 @@ namespace quillan::crash {
 
 struct TReportJob;
 
-// The parts of a report that later pieces of the library supply (the crash dialog, sending, the
-// mail client). Unset, a report does without them: the dialog falls back to a plain box, nothing
-// is sent, the reproduction request is not asked.
+// The parts of a report that the rest of the library supplies (the crash dialog, the web page,
+// sending, the mail client); a program that links only the capture goes without them. Unset, a
+// report does without them: the dialog falls back to a plain box, no web host is seen, nothing is
+// sent, the reproduction request is not asked. Set once, before any report.
 struct TPresentationHooks {
     std::function<TDialogOutcome(const TReportJob& job)> ShowDialog;
+    std::function<bool()> WebHost;
+    std::function<void(const TReportJob& job, bool fullReport)> ShowWebPage;
     std::function<bool(const TReportJob& job, std::string& steps)> AskReproduction;
+    std::function<bool()> SendingProgressOpen;
     std::function<void(const TReportJob& job, bool inThread)> Send;
     std::function<bool(const std::string& file, const std::string& recipient, const std::string& subject)> MailFile;
 };
@@ -82,11 +86,11 @@ public:
 
     void WriteConsoleText(const std::string& text) override;
     TDialogOutcome ShowDialog(const TReportJob& job) override;
-    bool WebHost() override { return false; }
-    void ShowWebPage(const TReportJob&, bool) override {}
+    bool WebHost() override;
+    void ShowWebPage(const TReportJob& job, bool fullReport) override;
     bool AskReproduction(const TReportJob& job, std::string& steps) override;
     void CopyToClipboard(const std::string& text) override;
-    bool SendingProgressOpen() override { return false; }
+    bool SendingProgressOpen() override;
     void Send(const TReportJob& job, bool inThread) override;
 
     void Restart(const std::string& startDirectory) override;

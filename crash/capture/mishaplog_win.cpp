@@ -30,6 +30,8 @@ struct TMishapLogState {
 };
 
 TMishapLogState* g_state = nullptr;
+// Constant-initialised: a unit may set it before this one's start-up has run.
+TPresentationInstaller g_installer = nullptr;
 
 TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
 
@@ -93,6 +95,7 @@ void MishapLogInit() {
         state->options.SetHangControl(state->hang.get());
         g_state = state.release();
         SetCurrentMishapLogOptions(&g_state->options);
+        if (g_installer) g_installer(g_state->platform, g_state->driver);
 
         // The interception points.
         win::Application().SetExceptionHooks(&ReportFrameworkException, &ReportFrameworkException);
@@ -126,6 +129,11 @@ TWinCapturePlatform* MishapLogPlatform() { return g_state ? &g_state->platform :
 
 void MishapLogReleaseBeforeRestart(HANDLE handle) {
     if (g_state) g_state->platform.ReleaseBeforeRestart(handle);
+}
+
+void SetPresentationInstaller(TPresentationInstaller installer) {
+    g_installer = installer;
+    if (g_state && installer) installer(g_state->platform, g_state->driver);
 }
 
 unsigned char ExceptionManagerEntry(const void* object, const void* address, int hostKind, HMODULE module) {

@@ -30,6 +30,12 @@ TWinCapturePlatform* MishapLogPlatform();
 // A handle closed right before a restart starts the program again (its single-instance mutex).
 void MishapLogReleaseBeforeRestart(HANDLE handle);
 
+// The rest of the library (the crash dialog, the web page, sending) joins the report flow by
+// filling the platform's presentation hooks: installer runs at once when the library is running,
+// else at its start-up, so the order of the units' initialisation does not matter.
+using TPresentationInstaller = void (*)(TWinCapturePlatform& platform, TReportDriver& driver);
+void SetPresentationInstaller(TPresentationInstaller installer);
+
 // The body of the exported ExceptionManager: object is a C++ exception (const std::exception*)
 // of this module. Result as ExceptionManager's.
 unsigned char ExceptionManagerEntry(const void* object, const void* address, int hostKind, HMODULE module);

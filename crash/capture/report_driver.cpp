@@ -238,10 +238,12 @@ int TReportDriver::PipelineSteps(TReportJob& job) {
 
         // 14.
         section_ = psSending;
-        if (job.SendingPossible && !job.Duplicate && !job.Dialog.SendUnchecked)
-            platform_.Send(job, (options_.SendFlags() & sfSendInThread) != 0);
-        if (!(options_.SendFlags() & sfSendInThread)) {
-            if (!job.ScreenshotFile.empty()) platform_.DeleteTempFile(job.ScreenshotFile);
+        const bool inThread = (options_.SendFlags() & sfSendInThread) != 0;
+        const bool send = job.SendingPossible && !job.Duplicate && !job.Dialog.SendUnchecked;
+        if (send) platform_.Send(job, inThread);
+        // A screenshot handed to the sending thread is that thread's to delete; one not sent is ours.
+        if ((!inThread || !send) && !job.ScreenshotFile.empty()) platform_.DeleteTempFile(job.ScreenshotFile);
+        if (!inThread) {
             if ((options_.BehaviourFlags() & bfCrashBurst) &&
                 crashTimes_.BurstReached(options_.CrashBurstCount(), options_.CrashBurstMinutes())) {
                 options_.SetTerminateAction(options_.CrashBurstAction());

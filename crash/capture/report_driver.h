@@ -54,6 +54,9 @@ struct TMishapLogEvents {
     std::function<std::string(const TReportJob& job)> OnCustomData;
     std::function<void(const TReportJob&job)> OnBeforeDialog, OnAfterDialog;
     std::function<void(const TReportJob&job)> OnBeforeLog, OnAfterLog;
+    // After Terminate/Restart was pressed in the crash dialog: false keeps the process (the
+    // dialog is shown again).
+    std::function<bool(const TReportJob& job)> OnBeforeTerminate;
 };
 
 class TReportDriver {

@@ -170,7 +170,10 @@ void TWindowsSystemGatherer::OperatingSystem(TReportValues& values) {
     }
     wchar_t language[128] = {};
     DWORD n = VerLanguageNameW(GetSystemDefaultLangID(), language, 128);
-    if (n != 0) values[TReportItem::OsLanguage] = TrimBlanks(win::Narrow(std::wstring_view(language, n)));
+    // Wine counts the terminating NUL, which would end up in the report (and make its XML copy
+    // unreadable): the name ends at the first NUL either way.
+    if (n != 0)
+        values[TReportItem::OsLanguage] = TrimBlanks(win::Narrow(std::wstring_view(language, wcsnlen(language, n))));
 }
 
 void TWindowsSystemGatherer::Network(TReportValues& values) {

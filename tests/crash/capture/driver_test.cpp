@@ -238,6 +238,21 @@ TEST_F(DriverTest, SendingInAThreadLeavesTheBurstRuleAndTheEndToTheSendingThread
     EXPECT_EQ(platform.Count("Terminate"), 0);
 }
 
+TEST_F(DriverTest, AScreenshotNotHandedToTheSendingThreadIsDeletedByTheReport) {
+    platform.ModuleOptions.SetSendFlags(crash::sfSendInThread | crash::sfAttachScreenshot);
+    platform.ModuleOptions.SetDialogFlags(crash::dfShowDialog);
+    platform.ModuleOptions.SetMailMethod(2);
+    const std::string screenshot = "DeleteTempFile " + dir.Path() + "Screenshot.png";
+    Raise("Sent from the thread.");
+    EXPECT_EQ(platform.Count("Send thread"), 1);
+    EXPECT_EQ(platform.Count(screenshot), 0);
+    // The user cleared "Send": no thread takes the file, so the report removes it.
+    platform.Dialog.SendUnchecked = true;
+    Raise("Not sent.");
+    EXPECT_EQ(platform.Count("Send thread"), 1);
+    EXPECT_EQ(platform.Count(screenshot), 1);
+}
+
 TEST_F(DriverTest, ExceptionsRaisedDuringAReportOnItsOwnThreadAreSwallowed) {
     int inner = -1;
     std::uint32_t eventThread = 0;

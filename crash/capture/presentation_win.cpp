@@ -172,8 +172,13 @@ extern "C" void MishapLogPresentationUnit() {}
 
 namespace {
 
+// A report still being sent from its thread when the program ends normally gets a little time
+// to arrive; a server that does not answer cannot hold the end longer than this.
+constexpr unsigned kSendGraceAtExitMs = 10000;
+
 struct TPresentationUnit {
     TPresentationUnit() { quillan::crash::SetPresentationInstaller(&quillan::crash::InstallPresentation); }
+    ~TPresentationUnit() { quillan::crash::WaitForSendThreads(kSendGraceAtExitMs); }
 };
 
 TPresentationUnit g_presentationUnit;

@@ -330,6 +330,8 @@ TEST(Presentation, OnTheSendingThreadTheAttachmentsArePackedIntoOneArchive) {
                                               std::to_string(png.size()) + "\n");
     EXPECT_TRUE(SameText(folder.Read("crash_present.mlf"), report));
     ExpectDesktopScreenshot(png);
+    // The program ended at once after the report; the sending thread was waited for at its exit.
+    EXPECT_TRUE(probe.HasMarker("handled.txt"));
     // The host's events ran on the sending thread: no report was waiting any more.
     EXPECT_EQ(ReadFileBytes(probe.Marker("before-send.txt")), "other");
     EXPECT_EQ(ReadFileBytes(probe.Marker("after-send.txt")), "sent=1");

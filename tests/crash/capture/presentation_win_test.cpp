@@ -226,6 +226,29 @@ TEST(Presentation, TheDialogShowsTheMessageAndTheReportIsLoggedOnceItIsClosed) {
     EXPECT_FALSE(probe.HasMarker("before-send.txt"));
 }
 
+TEST(Presentation, TerminateAsksTheHostsEventOnTheWaitingThreadAndAVetoShowsTheDialogAgain) {
+    TProbe probe("crash_present", {Option("dialog", kCompactDialog), "veto=1", "terminate=0"});
+    ASSERT_TRUE(probe.Start());
+    HWND dialog = AwaitDialog(probe.ProcessId(), "Error.", true);
+    ASSERT_NE(dialog, nullptr);
+    HWND button = GetDlgItem(dialog, ML_ID_TERMINATE);
+    ASSERT_TRUE(button != nullptr && IsWindowVisible(button));
+    EXPECT_EQ(win::GetWindowTextA1251(button), "&Terminate");
+    Click(dialog, ML_ID_TERMINATE);
+    // The host kept the process: the same report's dialog again.
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 10000));
+    dialog = AwaitDialog(probe.ProcessId(), "Error.", true);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ReadFileBytes(probe.Marker("before-terminate.txt")), "main\n");
+    EXPECT_EQ(probe.Log().Count(), 0);
+    Click(dialog, ML_ID_TERMINATE);
+    // Now it ends, once the report is logged (the program's handler never went on).
+    EXPECT_EQ(probe.WaitForExit(), 1);
+    EXPECT_EQ(ReadFileBytes(probe.Marker("before-terminate.txt")), "main\nmain\n");
+    EXPECT_EQ(probe.Log().Count(), 1);
+    EXPECT_FALSE(probe.HasMarker("handled.txt"));
+}
+
 TEST(Presentation, TheDialogClosesByItselfAndTheStepsAskedAfterwardsTravelInTheXmlCopy) {
     TLoopbackLab lab;
     const auto port = lab.Start("smtp");

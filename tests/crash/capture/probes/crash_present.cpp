@@ -4,12 +4,16 @@
 //   dialog=N  DialogFlags      autoclose=N  DialogAutoCloseSeconds
 //   send=N    SendFlags        log=N        LogFlags
 //   behaviour=N BehaviourFlags smtp=PORT    SMTP through 127.0.0.1:PORT to dev@example.test
+//   veto=N    the Terminate button offered from the first report; the host's before-terminate
+//             event keeps the process the first N times ("before-terminate.txt" gets a line
+//             "main" or "other" per call)
 // Markers: "before-send.txt" ("main" or "other": the thread the host's event ran on),
 // "after-send.txt" ("sent=0|1"), "handled.txt" once the report returned; the program then ends.
 #include <windows.h>
 
 #include <string>
 
+#include "crash/capture/mishaplog_win.h"
 #include "crash/capture/presentation_win.h"
 #include "crash/options/current_options.h"
 #include "framework/core/exceptions.h"
@@ -50,6 +54,17 @@ void ApplyArguments() {
         options.SetMailRecipients("dev@example.test");
         options.SetMailSubject("Crash report");
         options.SetMailBody("Something broke.");
+    }
+    if (!probe::Argument("veto").empty()) {
+        options.SetShowTerminateButton(true);
+        options.SetReportsBeforeTerminateButton(0);
+        static int vetoes = static_cast<int>(number("veto", 0));
+        static std::string calls;
+        crash::MishapLogDriver()->Events.OnBeforeTerminate = [](const crash::TReportJob&) {
+            calls += GetCurrentThreadId() == g_mainThread ? "main\n" : "other\n";
+            probe::WriteMarker(g_folder, "before-terminate.txt", calls);
+            return vetoes-- <= 0;
+        };
     }
     crash::TSendEvents& events = crash::MishapLogSendEvents();
     events.OnBeforeSend = [](crash::TSendMethod) {

@@ -3,14 +3,11 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "crash/packaging/crc32.h"
-#include "framework/core/codepage.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
@@ -59,23 +56,10 @@ size_t ExtensionStart(const std::string& name) {
     return std::string::npos;
 }
 
-std::filesystem::path NativePath(const std::string& path) {
-#ifdef _WIN32
-    std::u16string wide = Cp1251ToUtf16(path);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-    return std::filesystem::path(path);
-#endif
-}
-
 // The file's modification time in seconds since 1970; times before 1970 (or unknown) give 0,
 // times past what the header holds give its largest value.
 std::int64_t FileUnixTime(const std::string& path) {
-    std::error_code ec;
-    auto written = std::filesystem::last_write_time(NativePath(path), ec);
-    if (ec) return 0;
-    auto sys = std::chrono::file_clock::to_sys(written);
-    std::int64_t seconds = std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
+    const std::int64_t seconds = FileWriteUnixTime(path).value_or(0);
     if (seconds < 0) return 0;
     return seconds > std::int64_t(kMaxOctal11) ? std::int64_t(kMaxOctal11) : seconds;
 }

@@ -1,33 +1,12 @@
 #include "crash/sending/attachments.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
-#include "framework/core/codepage.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
 
 namespace {
-
-std::filesystem::path NativePath(const std::string& path) {
-#ifdef _WIN32
-    const std::u16string wide = Cp1251ToUtf16(path);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-    return std::filesystem::path(path);
-#endif
-}
-
-std::string TextName(const std::filesystem::path& name) {
-#ifdef _WIN32
-    const std::wstring wide = name.wstring();
-    return Utf16ToCp1251(std::u16string(wide.begin(), wide.end()));
-#else
-    return name.string();
-#endif
-}
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -54,12 +33,7 @@ std::vector<std::string> SplitList(std::string_view text, std::string_view separ
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(NativePath(folder), ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError)) names.push_back(TextName(it->path().filename()));
-    }
+    std::vector<std::string> names = ListFileNames(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

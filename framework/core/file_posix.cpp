@@ -1,4 +1,5 @@
 // POSIX side of the file layer (host build). Names are passed as bytes.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -43,6 +44,25 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath) {
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool CreateDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+std::vector<std::string> ListFileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        struct stat info;
+        if (stat((base + entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(entry->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
+std::optional<int64_t> FileWriteUnixTime(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<int64_t>(info.st_mtime);
+}
 
 namespace fileio {
 

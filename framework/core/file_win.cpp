@@ -50,6 +50,30 @@ bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()
 
 bool CreateDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
+std::vector<std::string> ListFileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(pattern + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::u16string name(found.cFileName, found.cFileName + wcslen(found.cFileName));
+        names.push_back(Utf16ToCp1251(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::optional<int64_t> FileWriteUnixTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    const uint64_t ticks = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    // 100-ns ticks since 1601-01-01; 11,644,473,600 s lie between 1601 and 1970.
+    return static_cast<int64_t>(ticks / 10000000) - int64_t(11644473600);
+}
+
 namespace fileio {
 
 intptr_t Open(const std::string& path, bool write, bool create) {

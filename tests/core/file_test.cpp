@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +77,24 @@ TEST(FileIo, CyrillicFileNames) {
     AtomicWriteFile(path, "x");
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(ReadFileBytes(path), "x");
+}
+
+// The standard library is the oracle for the folder listing and the write time.
+TEST(FileIo, ListsPlainFilesAndReadsTheirWriteTime) {
+    test::TempDir dir;
+    AtomicWriteFile(dir.Path() + "Шаблоны.ini", "x");
+    AtomicWriteFile(dir.Path() + "b.txt", "y");
+    std::filesystem::create_directory(dir.Native() / "sub");
+    std::vector<std::string> names = ListFileNames(dir.Path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"b.txt", "Шаблоны.ini"}));
+    EXPECT_TRUE(ListFileNames(dir.Path() + "missing").empty());
+
+    const std::filesystem::path native = dir.Native() / "b.txt";
+    const auto when = std::chrono::sys_seconds(std::chrono::seconds(1000000000));  // 2001-09-09 01:46:40 UTC
+    std::filesystem::last_write_time(native, std::chrono::file_clock::from_sys(when));
+    EXPECT_EQ(FileWriteUnixTime(dir.Path() + "b.txt"), std::optional<int64_t>(1000000000));
+    EXPECT_EQ(FileWriteUnixTime(dir.Path() + "missing.txt"), std::nullopt);
 }
 
 TEST(FilePaths, StemCutsTheFolderAndOnlyTheLastExtension) {

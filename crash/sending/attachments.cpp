@@ -3,19 +3,9 @@
 #include <algorithm>
 
 #include "framework/core/file_io.h"
+#include "framework/core/convert.h"
 
 namespace quillan::crash {
-
-namespace {
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
-}  // namespace
 
 std::vector<std::string> SplitList(std::string_view text, std::string_view separators) {
     std::vector<std::string> items;
@@ -41,7 +31,7 @@ std::vector<std::string> ListFiles(const std::string& folder) {
 std::vector<std::string> PruneKeptCopies(const std::string& folder, size_t keep) {
     std::vector<std::string> kept;
     for (const auto& name : ListFiles(folder)) {
-        const std::string lower = Lower(name);
+        const std::string lower = AsciiLowerCase(name);
         if (lower.rfind("compressfiles", 0) == 0 && lower.size() >= 4 &&
             lower.compare(lower.size() - 4, 4, ".tgz") == 0)
             kept.push_back(name);

@@ -4,17 +4,11 @@
 
 #include "crash/codec/base64.h"
 #include "crash/options/options.h"
+#include "framework/core/convert.h"
 
 namespace quillan::crash {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
 
 bool HasControl(std::string_view text) {
     for (char c : text)
@@ -42,7 +36,7 @@ bool SplitUrl(std::string_view url, TUrlParts& parts) {
     while (!url.empty() && url.front() == ' ') url.remove_prefix(1);
     while (!url.empty() && url.back() == ' ') url.remove_suffix(1);
     if (const size_t scheme = url.find("://"); scheme != std::string_view::npos) {
-        p.Scheme = Lower(url.substr(0, scheme));
+        p.Scheme = AsciiLowerCase(url.substr(0, scheme));
         url.remove_prefix(scheme + 3);
     }
     const size_t slash = url.find_first_of("/?#");

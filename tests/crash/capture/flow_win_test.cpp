@@ -62,50 +62,20 @@ TEST(ReportFlow, AFilteredClassAndItsDescendantsAreConsumedSilently) {
     EXPECT_EQ(probe.Log().Count(), 0);
 }
 
-struct TBoxSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindInformationBox(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<TBoxSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    wchar_t className[32] = {};
-    GetClassNameW(hwnd, className, 32);
-    if (owner == search->process && IsWindowVisible(hwnd) && lstrcmpW(className, L"#32770") == 0 &&
-        win::GetWindowTextA1251(hwnd) == "Information.") {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<std::string>*>(param)->push_back(win::GetWindowTextA1251(hwnd));
-    return TRUE;
-}
-
 TEST(ReportFlow, AFilterMessageIsShownInAnInformationBoxInsteadOfAReport) {
     const std::string message = "Не удалось: это ожидаемо.";
     TProbe probe("crash_flow", {"scenario=filter", "filter=EProbeFiltered", "filtermsg=" + message});
     ASSERT_TRUE(probe.Start());
     // One box per exception: the filtered class, then its descendant.
     for (int box = 0; box < 2; ++box) {
-        TBoxSearch search = {probe.ProcessId(), nullptr};
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                search.found = nullptr;
-                EnumWindows(&FindInformationBox, reinterpret_cast<LPARAM>(&search));
-                return search.found != nullptr;
-            },
-            20000))
+        HWND found = nullptr;
+        ASSERT_TRUE(
+            WaitFor([&] { return (found = FindDialogBox(probe.ProcessId(), "Information.")) != nullptr; }, 20000))
             << "box " << box;
-        std::vector<std::string> texts;
-        EnumChildWindows(search.found, &CollectTexts, reinterpret_cast<LPARAM>(&texts));
+        const std::vector<std::string> texts = ChildTexts(found);
         EXPECT_NE(std::find(texts.begin(), texts.end(), message), texts.end());
-        PostMessageW(search.found, WM_COMMAND, IDOK, 0);
-        WaitFor([&] { return !IsWindow(search.found) || !IsWindowVisible(search.found); }, 10000);
+        PostMessageW(found, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return !IsWindow(found) || !IsWindowVisible(found); }, 10000);
     }
     EXPECT_EQ(probe.WaitForExit(), 0);
     EXPECT_EQ(probe.Log().Count(), 0);

@@ -31,48 +31,16 @@ std::string Option(const std::string& name, unsigned value) { return name + "=" 
 
 // --- Windows of the crash program.
 
-struct TDialogSearch {
-    DWORD Process;
-    std::string Title;
-    bool CrashDialog;  // the one with the tab control; else any other dialog box
-    HWND Found;
-};
-
-BOOL CALLBACK FindProcessDialog(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<TDialogSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    wchar_t className[32] = {};
-    GetClassNameW(hwnd, className, 32);
-    if (owner != search->Process || !IsWindowVisible(hwnd) || lstrcmpW(className, L"#32770") != 0 ||
-        win::GetWindowTextA1251(hwnd) != search->Title ||
-        (GetDlgItem(hwnd, ML_ID_TABS) != nullptr) != search->CrashDialog)
-        return TRUE;
-    search->Found = hwnd;
-    return FALSE;
-}
-
 HWND FindDialog(DWORD process, const std::string& title, bool crashDialog = false) {
-    TDialogSearch search = {process, title, crashDialog, nullptr};
-    EnumWindows(&FindProcessDialog, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    // The crash dialog is the one with the tab control.
+    return FindDialogBox(process, title,
+                         [&](HWND box) { return (GetDlgItem(box, ML_ID_TABS) != nullptr) == crashDialog; });
 }
 
 HWND AwaitDialog(DWORD process, const std::string& title, bool crashDialog = false, DWORD timeoutMs = 30000) {
     HWND found = nullptr;
     WaitFor([&] { return (found = FindDialog(process, title, crashDialog)) != nullptr; }, timeoutMs);
     return found;
-}
-
-BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<std::string>*>(param)->push_back(win::GetWindowTextA1251(hwnd));
-    return TRUE;
-}
-
-std::vector<std::string> ChildTexts(HWND window) {
-    std::vector<std::string> texts;
-    EnumChildWindows(window, &CollectTexts, reinterpret_cast<LPARAM>(&texts));
-    return texts;
 }
 
 // A click as the user gives it: a check box toggles, a button tells its dialog.

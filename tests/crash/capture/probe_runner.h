@@ -32,6 +32,49 @@ inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
+namespace detail {
+
+struct TDialogBoxSearch {
+    DWORD Process;
+    const std::string* Title;
+    const std::function<bool(HWND)>* Accept;
+    HWND Found;
+};
+
+inline BOOL CALLBACK FindDialogBoxOf(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<TDialogBoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t className[32] = {};
+    GetClassNameW(hwnd, className, 32);
+    if (owner != search->Process || !IsWindowVisible(hwnd) || lstrcmpW(className, L"#32770") != 0 ||
+        win::GetWindowTextA1251(hwnd) != *search->Title || (*search->Accept && !(*search->Accept)(hwnd)))
+        return TRUE;
+    search->Found = hwnd;
+    return FALSE;
+}
+
+inline BOOL CALLBACK CollectChildText(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(win::GetWindowTextA1251(hwnd));
+    return TRUE;
+}
+
+}  // namespace detail
+
+// A visible dialog box of the process with this title (and passing accept, when given); null when none.
+inline HWND FindDialogBox(DWORD process, const std::string& title, const std::function<bool(HWND)>& accept = nullptr) {
+    detail::TDialogBoxSearch search = {process, &title, &accept, nullptr};
+    EnumWindows(&detail::FindDialogBoxOf, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+// The texts of a window's controls, in z-order.
+inline std::vector<std::string> ChildTexts(HWND window) {
+    std::vector<std::string> texts;
+    EnumChildWindows(window, &detail::CollectChildText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
 // One run of a crash program with its log folder.
 class TProbe {
 public:

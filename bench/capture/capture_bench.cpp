@@ -21,19 +21,9 @@
 #include "framework/core/file_io.h"
 #include "framework/win/application.h"
 #include "framework/win/text.h"
+#include "bench/support/clock.h"
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 volatile int g_sink = 0;
 
@@ -59,7 +49,7 @@ volatile int g_sink = 0;
 
 // Microseconds per throw over count throws caught at depth 0.
 double ThrowRound(int count) {
-    const double start = NowMs();
+    const double start = quillan::bench::MonotonicMs();
     for (int i = 0; i < count; ++i) {
         try {
             Depth1(i);
@@ -67,7 +57,7 @@ double ThrowRound(int count) {
             g_sink = g_sink + 1;
         }
     }
-    return (NowMs() - start) * 1000.0 / count;
+    return (quillan::bench::MonotonicMs() - start) * 1000.0 / count;
 }
 
 double Median(std::vector<double> values) {
@@ -124,9 +114,9 @@ int wmain(int argc, wchar_t** argv) {
     RemoveFile(log);
     std::vector<double> times;
     for (int i = 0; i < 25; ++i) {
-        const double start = NowMs();
+        const double start = quillan::bench::MonotonicMs();
         win::Guarded([i] { FailInHandler(i); });
-        times.push_back(NowMs() - start);
+        times.push_back(quillan::bench::MonotonicMs() - start);
     }
     crash::TLogFile check;
     check.LoadFromBytes(ReadFileBytes(log));
@@ -139,9 +129,9 @@ int wmain(int argc, wchar_t** argv) {
     options.SetLogFlags(options.LogFlags() & ~crash::lfGatherModules);
     times.clear();
     for (int i = 25; i < 50; ++i) {
-        const double start = NowMs();
+        const double start = quillan::bench::MonotonicMs();
         win::Guarded([i] { FailInHandler(i); });
-        times.push_back(NowMs() - start);
+        times.push_back(quillan::bench::MonotonicMs() - start);
     }
     std::printf("  without the modules list: median %.1f ms\n", Median(times));
     return check.Count() == 25 ? 0 : 1;

@@ -11,19 +11,9 @@
 
 #include "engine/clipboard/clipboard_snapshot.h"
 #include "framework/core/exceptions.h"
+#include "bench/support/clock.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 bool PutBlock(HWND owner, UINT format, size_t size) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -72,25 +62,25 @@ void Run(HWND owner, size_t size, int repeats) {
     std::vector<double> save, load, copy, fresh, get, set;
     std::vector<uint8_t> source(size, 7), target(size);
     for (int i = 0; i < repeats; ++i) {
-        double r0 = Now();
+        double r0 = quillan::bench::MonotonicMs();
         RawGet(owner, format);
-        double r1 = Now();
+        double r1 = quillan::bench::MonotonicMs();
         RawSet(owner, format, source);
-        double r2 = Now();
+        double r2 = quillan::bench::MonotonicMs();
         get.push_back(r1 - r0);
         set.push_back(r2 - r1);
         PutBlock(owner, format, size);
         quillan::TMemoryStream stream;
-        double t0 = Now();
+        double t0 = quillan::bench::MonotonicMs();
         quillan::SaveClipboardToStream(stream);
-        double t1 = Now();
+        double t1 = quillan::bench::MonotonicMs();
         quillan::LoadClipboardFromStream(stream);
-        double t2 = Now();
+        double t2 = quillan::bench::MonotonicMs();
         std::memcpy(target.data(), source.data(), size);
-        double t3 = Now();
+        double t3 = quillan::bench::MonotonicMs();
         std::unique_ptr<uint8_t[]> block(new uint8_t[size]);
         std::memcpy(block.get(), target.data(), size);
-        double t4 = Now();
+        double t4 = quillan::bench::MonotonicMs();
         save.push_back(t1 - t0);
         load.push_back(t2 - t1);
         copy.push_back(t3 - t2);

@@ -7,6 +7,11 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(quillan_flags INTERFACE -finput-charset=UTF-8 -fexec-charset=CP1251)
 endif()
 target_include_directories(quillan_flags INTERFACE ${PROJECT_SOURCE_DIR})
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    # At -O3 GCC 12 warns that "literal" + std::string&& may copy onto itself: a known false alarm
+    # inside libstdc++. Overlapping copies of our own are caught by AddressSanitizer in the host tests.
+    target_compile_options(quillan_flags INTERFACE $<$<CONFIG:Release>:-Wno-restrict>)
+endif()
 
 if(WIN32)
     target_compile_definitions(quillan_flags INTERFACE
@@ -23,13 +28,14 @@ if(QUILLAN_SANITIZE)
     target_link_options(quillan_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
-# Adds every immediate subfolder of AREA that has a CMakeLists.txt.
+# Adds every immediate subfolder of AREA that has a CMakeLists.txt (extra arguments, such as
+# EXCLUDE_FROM_ALL, go to add_subdirectory).
 function(quillan_add_subdirs area)
     if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${area})
         return()
     endif()
     if(EXISTS ${PROJECT_SOURCE_DIR}/${area}/CMakeLists.txt)
-        add_subdirectory(${area})
+        add_subdirectory(${area} ${ARGN})
         return()
     endif()
     # CONFIGURE_DEPENDS: a folder that gains a CMakeLists.txt (after a merge, say)
@@ -38,7 +44,7 @@ function(quillan_add_subdirs area)
     list(SORT lists)
     foreach(list_file ${lists})
         get_filename_component(child ${list_file} DIRECTORY)
-        add_subdirectory(${area}/${child})
+        add_subdirectory(${area}/${child} ${ARGN})
     endforeach()
 endfunction()
 

@@ -22,6 +22,7 @@
 #include "framework/win/application.h"
 #include "framework/win/text.h"
 #include "bench/support/clock.h"
+#include "bench/support/result.h"
 
 namespace {
 
@@ -103,6 +104,8 @@ int wmain(int argc, wchar_t** argv) {
         "  record cost per throw: %.3f us between the best rounds, %.3f us median of the paired differences "
         "(goal: at most 1 us); %zu bytes of stack copied per throw\n",
         bestRecorded - bestPlain, Median(difference), copied);
+    quillan::bench::PrintResult("throw-site record, cost per throw", Median(difference), 1, "limit", "us",
+                                "at most the limit");
 
     // 2. From the exception to its report in the log (the carried configuration).
     std::string folder = argc > 1 ? win::Narrow(argv[1]) : ".";
@@ -125,6 +128,7 @@ int wmain(int argc, wchar_t** argv) {
         "  median %.1f ms, first %.1f ms, best %.1f ms, worst %.1f ms; %d reports in the log (goal: under 50 ms)\n",
         Median(times), times.front(), *std::min_element(times.begin(), times.end()),
         *std::max_element(times.begin(), times.end()), check.Count());
+    quillan::bench::PrintResult("exception to report in the log", Median(times), 50, "limit", "ms", "under the limit");
     // The same with the modules and processes lists off (LogFlags bit 4).
     options.SetLogFlags(options.LogFlags() & ~crash::lfGatherModules);
     times.clear();

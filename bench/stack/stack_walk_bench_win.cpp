@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/support/result.h"
 #include "crash/moduledata/module_password.h"
 #include "crash/moduledata/modules_list.h"
 #include "crash/moduledata/modules_platform_win.h"
@@ -151,6 +152,8 @@ int main() {
     std::printf("raw scan, 400-byte chunks and cached regions: %.2f ms (%zu addresses)\n", Median(scan), found);
     std::printf("raw scan, a memory query per read, slot by slot: %.2f ms (%zu addresses)\n", Median(slotBySlot),
                 foundPeer);
+    quillan::bench::PrintResult("raw stack scan, 100 KB", Median(scan), Median(slotBySlot),
+                                "a memory query per read, slot by slot", "ms", "none set");
     std::printf("thread start and join through the threads list's wrapper: %.1f us\n", ThreadStartMicros(true));
     std::printf("thread start and join bypassing it: %.1f us\n", ThreadStartMicros(false));
 

@@ -3,6 +3,7 @@
 // its own and in Wine's notepad, picks a template in the popup menu, checks the
 // text, the caret and the restored clipboard, then quits through the tray menu.
 // Usage: e2e_driver.exe <folder holding Quillan.exe and hot.ini>
+//        e2e_driver.exe <folder holding Quillan.exe> --measure <templates> [<one group in N offered> [<peer.exe>]]
 #include <windows.h>
 
 #include <psapi.h>
@@ -251,12 +252,16 @@ void PrepareRegistry() {
 
 // Writes a hot.ini of count templates in groups of twenty programs; every
 // offeredEvery-th group belongs to this driver, so those templates are offered.
-void WriteLargeHotIni(const std::wstring& folder, int count, int offeredEvery) {
+// Returns how many are offered (the last group may be short).
+int WriteLargeHotIni(const std::wstring& folder, int count, int offeredEvery) {
     std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n";
+    int offered = 0;
     for (int i = 0; i < count; ++i) {
+        const bool ours = (i / 20) % offeredEvery == 0;
+        offered += ours;
         if (i % 20 == 0) {
             if (i > 0) text += " </Templates>\r\n";
-            std::string app = (i / 20) % offeredEvery == 0 ? "e2e_driver.exe" : "app" + std::to_string(i) + ".exe";
+            std::string app = ours ? "e2e_driver.exe" : "app" + std::to_string(i) + ".exe";
             text += " <Templates>\r\n  <Application>" + app + "</Application>\r\n";
         }
         text += "   <Template>\r\n    <MenuCaption>Шаблон номер " + std::to_string(i) +
@@ -269,11 +274,60 @@ void WriteLargeHotIni(const std::wstring& folder, int count, int offeredEvery) {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+    return offered;
 }
 
-// Idle working set of the resident program and hotkey-to-menu time with count templates.
-int Measure(const std::wstring& folder, int count, int offeredEvery) {
-    WriteLargeHotIni(folder, count, offeredEvery);
+// The moment the menu is shown, as the system announces it to the WinEvent hook:
+// polling for the window would round every figure up to the polling step.
+LARGE_INTEGER g_popupAt{};
+bool g_popupSeen = false;
+
+void CALLBACK OnMenuPopupStart(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+    if (g_popupSeen) return;
+    QueryPerformanceCounter(&g_popupAt);
+    g_popupSeen = true;
+}
+
+// Waits for the hook, sleeping until a message or an event arrives (no polling step).
+bool WaitForPopupEvent(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!g_popupSeen) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - spent, QS_ALLINPUT);
+        Pump();
+    }
+    return true;
+}
+
+// Private bytes of a process that has started and gone idle, as the system reports them.
+double PrivateMB(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS mem = {};
+    mem.cb = sizeof(mem);
+    GetProcessMemoryInfo(process, &mem, sizeof(mem));
+    return mem.PagefileUsage / 1048576.0;
+}
+
+// The minimal tray program: started, given time to add its icon and settle, measured, ended.
+double PeerPrivateMB(const std::wstring& exe) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    WaitFor([&] { return FindWindowOfProcess(L"QuillanTrayPeer", pi.dwProcessId) != nullptr; }, 30000);
+    WaitFor([] { return false; }, 1000);
+    double mb = PrivateMB(pi.hProcess);
+    TerminateProcess(pi.hProcess, 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return mb;
+}
+
+// Idle memory of the resident program (beside the minimal tray program peer, when given) and
+// hotkey-to-menu time with count templates.
+int Measure(const std::wstring& folder, int count, int offeredEvery, const std::wstring& peer) {
+    const int offered = WriteLargeHotIni(folder, count, offeredEvery);
     HWND edit = nullptr;
     HWND target = CreateTarget(&edit);
     BringToFront(target, edit);
@@ -287,21 +341,31 @@ int Measure(const std::wstring& folder, int count, int offeredEvery) {
     WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; }, 30000);
     const DWORD quillanThread = GetWindowThreadProcessId(tray, nullptr);
     WaitFor([&] { return RestoredBy(pi.dwProcessId); }, 30000);  // past the start-up paste and its restore
+    WaitFor([] { return false; }, 1000);
     PROCESS_MEMORY_COUNTERS mem = {};
     mem.cb = sizeof(mem);
     GetProcessMemoryInfo(pi.hProcess, &mem, sizeof(mem));
+    const double privateMB = mem.PagefileUsage / 1048576.0;
     std::printf("idle working set: %.1f MB (peak %.1f MB), private %.1f MB\n", mem.WorkingSetSize / 1048576.0,
-                mem.PeakWorkingSetSize / 1048576.0, mem.PagefileUsage / 1048576.0);
+                mem.PeakWorkingSetSize / 1048576.0, privateMB);
+    if (!peer.empty()) {
+        const double peerMB = PeerPrivateMB(peer);
+        std::printf("idle private: Quillan %.1f MB, minimal tray program %.1f MB, %.1f MB above it (goal: at most 2 MB)\n",
+                    privateMB, peerMB, privateMB - peerMB);
+        std::printf("bench-result: idle private memory above a minimal tray program|%.2f|%.2f|MB|at most 2 MB above\n",
+                    privateMB, peerMB);
+    }
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPSTART, nullptr,
+                                         &OnMenuPopupStart, pi.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
     std::vector<double> times;
-    for (int run = 0; run < 7; ++run) {
+    for (int run = 0; run < 7 && hook; ++run) {
         BringToFront(target, edit);
-        LARGE_INTEGER f, t0, t1;
+        LARGE_INTEGER f, t0;
         QueryPerformanceFrequency(&f);
+        g_popupSeen = false;
         QueryPerformanceCounter(&t0);
         PressHotkey();
-        bool shown = WaitFor([] { return FindVisibleMenu() != nullptr; }, 10000);
-        QueryPerformanceCounter(&t1);
-        if (shown) times.push_back(1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart);
+        if (WaitForPopupEvent(10000)) times.push_back(1000.0 * (g_popupAt.QuadPart - t0.QuadPart) / f.QuadPart);
         WaitFor([&] { return MenuHasKeyboard(quillanThread); }, 10000);
         Tap(VK_ESCAPE);
         WaitFor([&] { return MenuClosed(quillanThread); }, 10000);
@@ -311,9 +375,11 @@ int Measure(const std::wstring& folder, int count, int offeredEvery) {
         std::printf(
             "hotkey to menu on screen, %d templates, %d offered: median %.1f ms, best %.1f ms, "
             "worst %.1f ms (%zu runs)\n",
-            count, (count + offeredEvery - 1) / offeredEvery, times[times.size() / 2], times.front(), times.back(),
-            times.size());
+            count, offered, times[times.size() / 2], times.front(), times.back(), times.size());
+    } else {
+        std::printf("no menu-popup event arrived from Quillan (hook %s)\n", hook ? "set" : "not set");
     }
+    if (hook) UnhookWinEvent(hook);
     TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -325,13 +391,14 @@ int Measure(const std::wstring& folder, int count, int offeredEvery) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::printf("usage: e2e_driver <folder of Quillan.exe> [--measure <templates> [<one group in N offered>]]\n");
+        std::printf(
+            "usage: e2e_driver <folder of Quillan.exe> [--measure <templates> [<one group in N offered> [<peer.exe>]]]\n");
         return 2;
     }
     std::wstring folder = argv[1];
     PrepareRegistry();
     if (argc >= 4 && lstrcmpW(argv[2], L"--measure") == 0)
-        return Measure(folder, _wtoi(argv[3]), argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1);
+        return Measure(folder, _wtoi(argv[3]), argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1, argc >= 6 ? argv[5] : L"");
 
     const DWORD t0 = GetTickCount();
     HWND edit = nullptr;

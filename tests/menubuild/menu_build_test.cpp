@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "engine/menu/foreground.h"
 #include "engine/menu/menu_build.h"
 #include "engine/menu/popup.h"
@@ -125,6 +128,18 @@ TEST_F(MenuBuildTest, AnItemKeepsItsOwnCopyOfTheRecord) {
     EXPECT_EQ(clickedX_, 3);
 }
 
+// A top-level window destroyed on every way out of a test, a skip or a failed assertion included,
+// so that no visible window is left to take the front from the next test.
+struct TWindowDestroyer {
+    void operator()(HWND window) const { DestroyWindow(window); }
+};
+using TTopWindow = std::unique_ptr<std::remove_pointer_t<HWND>, TWindowDestroyer>;
+
+TTopWindow TopWindow(const wchar_t* caption, int x) {
+    return TTopWindow(CreateWindowExW(0, L"STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 50, 200, 100, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
 TEST(ForegroundApp, NamesTheExecutableOfTheWindowsThread) {
     std::string exe = ExtractFileName(win::ModuleFileName());
     EXPECT_EQ(GetThreadProcessId(GetCurrentThreadId()), GetCurrentProcessId());
@@ -132,17 +147,14 @@ TEST(ForegroundApp, NamesTheExecutableOfTheWindowsThread) {
     EXPECT_EQ(GetProcessExeName(0xFFFFFFF0u), "");
     EXPECT_EQ(GetProcessExeName(GetCurrentThreadId()), exe);
 
-    HWND window = CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    TTopWindow window = TopWindow(L"front", 50);
     ASSERT_NE(window, nullptr);
-    SetForegroundWindow(window);
-    EXPECT_EQ(GetWindowAppName(window), exe);
-    if (GetForegroundWindow() == window) {
-        EXPECT_EQ(GetForegroundAppName(), exe);
-    } else {
+    SetForegroundWindow(window.get());
+    EXPECT_EQ(GetWindowAppName(window.get()), exe);
+    if (GetForegroundWindow() != window.get()) {
         GTEST_SKIP() << "the window could not be brought to the front on this display";
     }
-    DestroyWindow(window);
+    EXPECT_EQ(GetForegroundAppName(), exe);
 }
 
 HWND g_foregroundDuringMenu = nullptr;
@@ -157,14 +169,11 @@ void CALLBACK ChooseFirst(HWND, UINT, UINT_PTR id, DWORD) {
     }
 }
 
-HWND TopWindow(const wchar_t* caption, int x) {
-    return CreateWindowExW(0, L"STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 50, 200, 100, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
 TEST(PopupAtCursor, ProgramInFrontIsBackBeforeTheClick) {
-    HWND program = TopWindow(L"program", 50);
-    HWND owner = TopWindow(L"owner", 400);
+    TTopWindow programWindow = TopWindow(L"program", 50);
+    TTopWindow ownerWindow = TopWindow(L"owner", 400);
+    HWND program = programWindow.get();
+    HWND owner = ownerWindow.get();
     ASSERT_TRUE(program && owner);
     SetForegroundWindow(program);
     if (GetForegroundWindow() != program) GTEST_SKIP() << "windows cannot be brought to the front on this display";
@@ -177,8 +186,6 @@ TEST(PopupAtCursor, ProgramInFrontIsBackBeforeTheClick) {
     EXPECT_EQ(PopupAtCursor(menu, owner), &item);
     EXPECT_EQ(g_foregroundDuringMenu, owner);
     EXPECT_EQ(frontAtClick, program);
-    DestroyWindow(owner);
-    DestroyWindow(program);
 }
 
 }  // namespace

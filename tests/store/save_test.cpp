@@ -6,6 +6,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/fsuid.h>
 #include <unistd.h>
 #endif
 
@@ -88,18 +90,52 @@ TEST_F(TemplateSave, FailedWriteAfterTheRenamePutsTheOldFileBack) {
     EXPECT_EQ(dir_.List(), (Names{"hot.ini", "hot.ini.~0.tmp"}));
 }
 
+#ifndef _WIN32
+// Root passes every permission check, so as root the file calls of this thread take the
+// identity of a user without rights (the kernel then drops root's file capabilities too).
+class FileAccessWithoutRoot {
+public:
+    FileAccessWithoutRoot() : dropped_(geteuid() == 0) {
+        if (dropped_) {
+            setfsgid(65534);
+            setfsuid(65534);
+        }
+    }
+    ~FileAccessWithoutRoot() {
+        if (dropped_) {
+            setfsuid(0);
+            setfsgid(0);
+        }
+    }
+
+private:
+    bool dropped_;
+};
+
+bool CanCreateFileIn(const std::filesystem::path& dir) {
+    std::filesystem::path probe = dir / "probe";
+    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+#endif
+
 TEST_F(TemplateSave, ReadOnlyFolderKeepsTheOldFile) {
 #ifdef _WIN32
     GTEST_SKIP() << "the read-only attribute does not stop writes into a folder on Windows";
 #else
     AtomicWriteFile(path_, "old content");
-    std::filesystem::permissions(dir_.Native(),
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (access(dir_.Native().c_str(), W_OK) == 0) {
-        GTEST_SKIP() << "running as root: folder permissions do not stop writes";
+    using std::filesystem::perms;
+    std::filesystem::permissions(dir_.Native(), perms::owner_read | perms::owner_exec | perms::group_read |
+                                                    perms::group_exec | perms::others_read | perms::others_exec);
+    {
+        FileAccessWithoutRoot withoutRoot;
+        if (CanCreateFileIn(dir_.Native())) GTEST_SKIP() << "folder permissions do not stop writes here";
+        EXPECT_THROW(SaveTemplateFile(path_, tree_), EFCreateError);
     }
-    EXPECT_THROW(SaveTemplateFile(path_, tree_), EFCreateError);
-    std::filesystem::permissions(dir_.Native(), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(dir_.Native(), perms::owner_all);
     EXPECT_EQ(ReadFileBytes(path_), "old content");
     EXPECT_EQ(dir_.List(), Names{"hot.ini"});
 #endif

@@ -1,10 +1,12 @@
 # Gives Windows executables their module data block ("MLDATA"): after each link the host tool
 # tools/mldata reads the executable's DWARF and stores the block in it. The tool is a host
-# program, so the Windows presets build it as a separate native project.
+# program, so the Windows presets build it as a separate native project, one build beside
+# theirs that every preset of this source tree shares (it takes minutes: it links LLVM's DWARF reader).
 include_guard(GLOBAL)
 include(ExternalProject)
 
-set(QUILLAN_MLDATA_HOST_DIR ${CMAKE_BINARY_DIR}/_host/mldata CACHE INTERNAL "native build of tools/mldata")
+option(QUILLAN_COMPILE_CHECK "Compile every target only: no module data, no stripping" OFF)
+set(QUILLAN_MLDATA_HOST_DIR ${PROJECT_SOURCE_DIR}/build/_mldata CACHE INTERNAL "native build of tools/mldata")
 set(QUILLAN_MLDATA ${QUILLAN_MLDATA_HOST_DIR}/mldata CACHE INTERNAL "the module data writer")
 
 function(_quillan_mldata_host)
@@ -28,7 +30,7 @@ endfunction()
 # executables, such as crash programs, call this once). SHIP: the program as shipped: the full file is
 # kept beside it as NAME.unstripped.exe and the shipped one loses its debug sections and symbols.
 function(quillan_module_data target)
-    if(NOT WIN32)
+    if(NOT WIN32 OR QUILLAN_COMPILE_CHECK)
         return()
     endif()
     # Once per target: a second call would write the block twice.

@@ -1,3 +1,4 @@
+include_guard(GLOBAL)
 include(${CMAKE_CURRENT_LIST_DIR}/QuillanModuleData.cmake)
 
 # GoogleTest: the host build uses Debian's libgtest-dev; the cross build compiles
@@ -16,11 +17,30 @@ else()
     set(QUILLAN_GTEST GTest::gtest GTest::gtest_main)
 endif()
 
-# quillan_test(name [PLATFORM_FREE|WIN32_ONLY] [TIMEOUT s] SOURCES ... DEPS ...)
+# Windows tests run in parallel only when declared free of shared state; every other one holds this lock.
+set(QUILLAN_SHARED_STATE_LOCK quillan_shared_state)
+# Every test added under Wine, by quillan_test or a plain add_test, starts with the lock: one Wine server,
+# one desktop, clipboard, hotkey table and registry serve them all. quillan_test lifts it for
+# PLATFORM_FREE and SHARES_NOTHING tests. (The built-in stays reachable as _add_test.)
+function(add_test)
+    _add_test(${ARGV})
+    if(WIN32)
+        if(ARGV0 STREQUAL "NAME")
+            set(name ${ARGV1})
+        else()
+            set(name ${ARGV0})
+        endif()
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${QUILLAN_SHARED_STATE_LOCK})
+    endif()
+endfunction()
+
+# quillan_test(name [PLATFORM_FREE|WIN32_ONLY] [SHARES_NOTHING] [TIMEOUT s] SOURCES ... DEPS ...)
 # One ctest entry per executable: under Wine each process start costs about a
-# second, so the cases of one executable run in one process.
+# second, so the cases of one executable run in one process. SHARES_NOTHING: the test
+# touches no desktop, clipboard, hotkey or registry state (no windows, no focus, no
+# registry keys, only files of its own), so it may run beside others.
 function(quillan_test name)
-    cmake_parse_arguments(A "PLATFORM_FREE;WIN32_ONLY" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+    cmake_parse_arguments(A "PLATFORM_FREE;WIN32_ONLY;SHARES_NOTHING" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
     if(A_WIN32_ONLY AND NOT WIN32)
         return()
     endif()
@@ -35,4 +55,7 @@ function(quillan_test name)
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
         ENVIRONMENT "QUILLAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    if(A_PLATFORM_FREE OR A_SHARES_NOTHING)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "")
+    endif()
 endfunction()

@@ -84,7 +84,7 @@ quillan_background() {
     echo "== $QUILLAN_BG_NAME: started in the background, under nice =="
     ( (
         start=$(date +%s.%N)
-        renice -n 19 -p $BASHPID >/dev/null
+        renice -n 5 -p $BASHPID >/dev/null
         "$@" >"$QUILLAN_BG_DIR/log" 2>&1
         rc=$?
         times >"$QUILLAN_BG_DIR/times"

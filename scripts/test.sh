@@ -29,7 +29,8 @@ fi
 quillan_phase "$QUILLAN_WIN_ARCH build (MinGW-w64): the program and every test"
 scripts/build.sh "$QUILLAN_WIN_ARCH" || exit 1
 
-# Pure compiling, run under nice beside the Windows tests, which mostly wait on Wine and timers.
+# Pure compiling, run under nice beside the Windows tests, which mostly wait on Wine and timers
+# (a little nice only: on a machine loaded by others a nice 19 build would hardly move).
 background_builds() {
     local rc=0 preset
     for preset in "$other" bench "$QUILLAN_WIN_ARCH benchmarks"; do

@@ -17,13 +17,13 @@ _quillan_daemon_ticks() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         # A Wine server works in a folder named after its prefix's device and inode numbers.
         tag=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
-        for p in $(pgrep -x wineserver); do
+        for p in $(pgrep wineserver); do
             [ "$(basename "$(readlink "/proc/$p/cwd" 2>/dev/null)")" = "$tag" ] && pids+=("$p")
         done
     fi
     for p in "${pids[@]}"; do
         # Fields 14 and 15 of stat: user and system time in clock ticks (no spaces in these names).
-        read -ra f <"/proc/$p/stat" 2>/dev/null || continue
+        read -ra f 2>/dev/null <"/proc/$p/stat" || continue
         ticks=$((ticks + f[13] + f[14]))
     done
     echo $ticks

@@ -13,12 +13,12 @@ main=$!
 # Fields 16 and 17 of stat: CPU of the children waited for; 14 and 15: a process's own.
 cpu() {
     local ticks f p
-    read -ra f <"/proc/$main/stat" 2>/dev/null || { echo -1; return; }
+    read -ra f 2>/dev/null <"/proc/$main/stat" || { echo -1; return; }
     ticks=$((f[15] + f[16]))
-    for p in $(pgrep -x wineserver) $(pgrep -x Xvfb); do
+    for p in $(pgrep wineserver) $(pgrep -x Xvfb); do
         # Only servers started under this command: they were started in its folder.
         tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "PWD=$PWD" || continue
-        read -ra f <"/proc/$p/stat" 2>/dev/null || continue
+        read -ra f 2>/dev/null <"/proc/$p/stat" || continue
         ticks=$((ticks + f[13] + f[14]))
     done
     awk -v t="$ticks" -v hz="$hz" 'BEGIN {printf "%.1f", t / hz}'

@@ -363,7 +363,7 @@ int Measure(const std::wstring& folder, int count, int offeredEvery, const std::
         const double peerMB = PeerPrivateMB(peer);
         std::printf("idle private: Quillan %.1f MB, minimal tray program %.1f MB, %.1f MB above it (goal: at most 2 MB)\n",
                     privateMB, peerMB, privateMB - peerMB);
-        std::printf("bench-result: idle private memory above a minimal tray program|%.2f|%.2f|MB|at most 2 MB above\n",
+        std::printf("bench-result: idle private memory|%.2f|%.2f|minimal tray program|MB|at most 2 MB above it\n",
                     privateMB, peerMB);
     }
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPSTART, nullptr,

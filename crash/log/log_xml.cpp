@@ -290,8 +290,12 @@ std::string EscapeLogXml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        // XML 1.0 has no way at all to carry other control characters, not even as references.
+        if (byte < 32 && byte != '\t' && byte != '\r' && byte != '\n') {
+            out += '?';
+        } else if (byte < 32 || byte == 127 || byte == kUnmappedWindows1251 || c == '&' || c == '<' || c == '>' ||
+                   c == '"' || c == '\'') {
             char code[8];
             std::snprintf(code, sizeof code, "&#%03u;", byte);
             out += code;
@@ -309,7 +313,8 @@ std::unique_ptr<TXMLItem> ReportToXml(std::string_view report, const TMishapModu
 
 std::string LogToXml(const std::vector<std::string_view>& reports, const TMishapModuleOptions& options,
                      std::string_view reproduction) {
-    std::string out = "<Doc>\r\n";
+    std::string out = kLogXmlDeclaration;
+    out += "<Doc>\r\n";
     for (size_t i = 0; i < reports.size(); ++i)
         ReportToXml(reports[i], options, i + 1 == reports.size() ? reproduction : std::string_view())->Write(out, 0);
     out += "</Doc>";

@@ -39,7 +39,14 @@ private:
     TXMLItems children_;
 };
 
-// Replaces "&", "<", ">", the quotes, control characters and DEL by "&#" + three decimal digits + ";".
+// The copy is the program's own Windows-1251 bytes, declared as such, so that a standard XML
+// parser reads its Cyrillic and a reader that takes bytes as they stand gets them unchanged.
+inline constexpr char kLogXmlDeclaration[] = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n";
+// The one byte that Windows-1251 leaves unassigned; written as a reference to its own code.
+inline constexpr unsigned char kUnmappedWindows1251 = 0x98;
+
+// Replaces "&", "<", ">", the quotes, TAB, CR, LF, DEL and the unassigned byte 0x98 by "&#" + three
+// decimal digits + ";"; every other control character, which XML cannot carry, by "?".
 std::string EscapeLogXml(std::string_view text);
 
 // The elements of one stored report under a "Log" root (its Version attribute from the header).
@@ -47,7 +54,8 @@ std::string EscapeLogXml(std::string_view text);
 std::unique_ptr<TXMLItem> ReportToXml(std::string_view report, const TMishapModuleOptions& options,
                                       std::string_view reproduction = {});
 
-// "<Doc>", one "Log" element per report, "</Doc>". reproduction belongs to the last report.
+// The declaration, "<Doc>", one "Log" element per report, "</Doc>". reproduction belongs to the
+// last report.
 std::string LogToXml(const std::vector<std::string_view>& reports, const TMishapModuleOptions& options,
                      std::string_view reproduction = {});
 

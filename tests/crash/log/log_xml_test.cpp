@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "components/xml/simple_xml.h"
 #include "crash/log/log_file.h"
 #include "crash/log/log_xml.h"
 #include "crash/options/options.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillan::crash {
 namespace {
@@ -79,6 +83,7 @@ const char* const kReportB =
     "------------------   ---------------------------------------------------------------------------\r\n";
 
 const char* const kExpectedXml =
+    "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
     "<Doc>\r\n"
     "<Log Version=\"5.0.6 RC 6\">\r\n"
     "  <General>\r\n"
@@ -186,6 +191,142 @@ TEST(LogXml, RunningThreadByItsTextAndCustomTexts) {
     xml.clear();
     ReportToXml(report, TMishapModuleOptions())->Write(xml, 0);
     EXPECT_NE(xml.find("<CallingThread ID=\"200\""), std::string::npos);
+}
+
+// A report in Russian: Cyrillic in every field of every element, a control character that XML
+// cannot carry and the one byte that Windows-1251 leaves unassigned.
+const char* const kRussianReport =
+    "MishapLog 5.0.6 RC 6\r\n"
+    "\r\n"
+    "Приложение:\r\n"
+    "-----------------------------\r\n"
+    "  1.2 Имя/Описание: Квиллан, шаблоны\r\n"
+    "  1.3 Номер версии: 1.0.0.5 бета\r\n"
+    "\r\n"
+    "Исключение:\r\n"
+    "---------------------------------\r\n"
+    "  2.5 Сообщение   : Нарушение доступа <по адресу> & \"кавычки\"\x01\x98\r\n"
+    " вторая:_строка\r\n"
+    "\r\n"
+    "Стек вызовов:\r\n"
+    "----------------------------------------------------------\r\n"
+    "|Адрес   |Модуль     |Модуль исходника|Класс |Процедура|Строка|\r\n"
+    "----------------------------------------------------------\r\n"
+    "Поток исключения: ID=100; Приоритет=Обычный; Класс=TПоток; [Главный]\r\n"
+    "|00401234|квиллан.exe|Главная         |TФорма|N1Щелчок |120[3]|\r\n"
+    "Поток отчёта: ID=200; Приоритет=Высокий\r\n"
+    "|00409ABC|квиллан.exe|Отчёт           |      |Выполнить|77    |\r\n"
+    "----------------------------------------------------------\r\n"
+    "\r\n"
+    "Модули:\r\n"
+    "---------------------------------------------------------------------------\r\n"
+    "|Адрес   |Имя        |Описание      |Версия   |Размер|Изменён            |Путь          |\r\n"
+    "---------------------------------------------------------------------------\r\n"
+    "|00400000|квиллан.exe|Шаблоны текста|1.0 бета |1234  |2024-03-05 14:07:09|C:\\Программы\\|\r\n"
+    "---------------------------------------------------------------------------\r\n"
+    "\r\n"
+    "Регистры:\r\n"
+    "-----------------------------\r\n"
+    "EAX: 00000001   EDI: 00000007\r\n"
+    "EBX: 0012FF00   ESI: ????    \r\n"
+    "ECX: DEADBEEF   ESP: 0012FE00\r\n"
+    "EDX: 00000000   EIP: 00401234\r\n"
+    "\r\n"
+    "Стек:                Дамп памяти:\r\n"
+    "------------------   ---------------------------------------------------------------------------\r\n"
+    "0012FE00: 00000000   00401230:  41 42 43 00 3C 26 22 20 7F 80 FF 61 62 63 64 65 ABC.<&\" ...abcde\r\n";
+
+// One line per element in document order: depth, name, attributes, and the text of a leaf; CR, LF
+// and the backslash written as escapes. The same form for both readers below.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\\' ? "\\\\" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return out;
+}
+
+void Dump(TSimpleXMLElem& element, int depth, std::string& out) {
+    out.append(static_cast<size_t>(depth) * 2, ' ');
+    out += element.Name();
+    for (int i = 0; i < element.Properties().Count(); ++i) {
+        const TSimpleXMLProp* p = element.Properties().Item(i);
+        out += " " + p->Name() + "=\"" + Escaped(p->Value()) + "\"";
+    }
+    if (!element.HasItems() && !element.Value().empty()) out += " text=\"" + Escaped(element.Value()) + "\"";
+    out += '\n';
+    for (int i = 0; i < element.Items().Count(); ++i) Dump(*element.Items().Item(i), depth + 1, out);
+}
+
+#ifndef _WIN32
+// Python's XML parser (expat) reads the file as a standard reader does, decoding what the file
+// declares; the dump comes back in Windows-1251 (0x98 as itself) so that it compares with ours.
+std::string DumpWithPython(const std::string& file, const test::TempDir& dir) {
+    const std::string script = dir.Path() + "dump.py";
+    std::ofstream(script) << R"(import sys, xml.etree.ElementTree as ET
+def enc(s):
+    return b''.join(b'\x98' if c == '\x98' else c.encode('cp1251') for c in s)
+def esc(s):
+    return s.replace('\\', '\\\\').replace('\r', '\\r').replace('\n', '\\n')
+def walk(e, depth, out):
+    line = '  ' * depth + e.tag + ''.join(' %s="%s"' % (k, esc(v)) for k, v in e.attrib.items())
+    if len(e) == 0 and e.text:
+        line += ' text="%s"' % esc(e.text)
+    out.append(line + '\n')
+    for c in e:
+        walk(c, depth + 1, out)
+out = []
+try:
+    walk(ET.parse(sys.argv[1]).getroot(), 0, out)
+except ET.ParseError as e:
+    out = ['ParseError: %s\n' % e]
+sys.stdout.buffer.write(enc(''.join(out)))
+)";
+    FILE* pipe = popen(("python3 " + script + " " + file).c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    if (pipe) {
+        EXPECT_EQ(pclose(pipe), 0);
+    }
+    return out;
+}
+#endif
+
+TEST(LogXml, RussianReportReadsBackThroughPythonsXmlParserAndOurOwnReader) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Python's XML parser is the oracle on the host only";
+#else
+    TMishapModuleOptions options;
+    options.SetText(TMishapText::ExceptionThread, "Поток исключения");
+    options.SetText(TMishapText::RunningThread, "Поток отчёта");
+    TLogFile log;
+    log.LoadFromBytes("");
+    log.Add(kRussianReport, 10);
+    test::TempDir dir;
+    const std::string file = dir.Path() + "Quillan.xml";
+    log.SaveAsXml(file, options, "Нажать Ctrl+Win+H\r\nвыбрать \"шаблон\"");
+
+    TSimpleXML ours;
+    ours.SetFileName(file);
+    std::string expected;
+    Dump(ours.Root(), 0, expected);
+    const std::string python = DumpWithPython(file, dir);
+    EXPECT_EQ(python, expected);
+    // Spot checks that the letters are the right ones, in elements of every kind.
+    for (const char* line : {
+             "    Group ID=\"1\" Label=\"Приложение\"\n",
+             "      Line ID=\"1.2\" Label=\"Имя/Описание\" text=\"Квиллан, шаблоны\"\n",
+             "      Line ID=\"2.5\" Label=\"Сообщение\" text=\"Нарушение доступа <по адресу> & "
+             "\"кавычки\"?\x98\\r\\nвторая:_строка\"\n",
+             "    ExceptionThread ID=\"100\" Priority=\"Обычный\" Class=\"TПоток\" MainThread=\"True\"\n",
+             "      Line Address=\"00401234\" Module=\"квиллан.exe\" Unit=\"Главная\" Class=\"TФорма\" "
+             "Procedure=\"N1Щелчок\" Number=\"120\" Offset=\"3\"\n",
+             "    RunningThread ID=\"200\" Priority=\"Высокий\" Class=\"\" MainThread=\"False\"\n",
+             "    Module Handle=\"00400000\" Name=\"квиллан.exe\" Description=\"Шаблоны текста\" Version=\"1.0 бета\" "
+             "Size=\"1234\" Modified=\"2024-03-05 14:07:09\" Path=\"C:\\\\Программы\\\\\"\n",
+             "    Text text=\"Нажать Ctrl+Win+H\\r\\nвыбрать \"шаблон\"\"\n",
+         })
+        EXPECT_NE(python.find(line), std::string::npos) << line << "in\n" << python;
+#endif
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "crash/sending/smtp_message.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +14,25 @@ constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void AppendHex(std::string& out, char prefix, unsigned char byte) {
+    out += prefix;
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+}
+
+bool PrintableAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) return false;
+    return true;
+}
+
+// Bytes of the program's text per RFC 2047 word: "=?windows-1251?B?" and "?=" leave 56 Base64
+// characters of a word's 75; a header line should stay within 78.
+constexpr size_t kEncodedWordBytes = 42;
+constexpr size_t kMaxHeaderLine = 78;
 
 }  // namespace
 
@@ -54,6 +74,68 @@ std::string DotStuff(std::string_view text) {
     return out;
 }
 
+std::string QuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    size_t column = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            column = 0;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        const bool lineEnd = i + 1 == text.size() || text[i + 1] == '\r' || text[i + 1] == '\n';
+        // A blank or TAB at a line's end would be lost by mail servers that trim lines.
+        const bool literal = (byte >= 33 && byte <= 126 && c != '=') || ((c == ' ' || c == '\t') && !lineEnd);
+        const size_t width = literal ? 1 : 3;
+        // 75 characters and the "=" of the soft break at most; the last piece of a line may use 76.
+        if (column + width > (lineEnd ? kMailBase64Line : kMailBase64Line - 1)) {
+            out += "=\r\n";
+            column = 0;
+        }
+        if (literal)
+            out += c;
+        else
+            AppendHex(out, '=', byte);
+        column += width;
+    }
+    return out;
+}
+
+std::string EncodedHeaderText(std::string_view text, size_t used) {
+    if (PrintableAscii(text)) return std::string(text);
+    std::string out;
+    const std::string open = std::string("=?") + kMailCharset + "?B?";
+    // Each word is at most 75 characters; the first shares its line with the header's name.
+    const size_t frame = open.size() + 2;
+    const size_t room = used + frame < kMaxHeaderLine ? kMaxHeaderLine - used - frame : 0;
+    const size_t first = room >= 4 ? std::min(kEncodedWordBytes, room / 4 * 3) : kEncodedWordBytes;
+    for (size_t at = 0, size = first; at < text.size(); at += size, size = kEncodedWordBytes) {
+        if (at) out += "\r\n ";
+        out += open + Base64Encode(text.substr(at, size)) + "?=";
+    }
+    return out;
+}
+
+std::string MimeParameter(std::string_view name, std::string_view value) {
+    if (PrintableAscii(value) && value.find_first_of("\"\\") == std::string_view::npos)
+        return std::string(name) + "=\"" + std::string(value) + "\"";
+    std::string out = std::string(name) + "*=" + kMailCharset + "''";
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
+        if (plain)
+            out += c;
+        else
+            AppendHex(out, '%', byte);
+    }
+    return out;
+}
+
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 std::string FoldLineBreaks(std::string_view text) {
@@ -77,19 +159,20 @@ std::string BuildSmtpMessage(const TSmtpMessageParts& parts) {
     m.reserve(size);
     m += "Date: " + MailDateText(parts.Date) + "\r\n";
     m += "From: <" + parts.Sender + ">\r\n";
-    m += "Subject: " + parts.Subject + "\r\n";
+    m += "Subject: " + EncodedHeaderText(parts.Subject, 9) + "\r\n";
     m += "To: <" + parts.Recipient + ">\r\n";
     m += "Message-ID: <" + std::to_string(parts.Tick) + "@" + kMessageIdDomain + ">\r\n";
     m += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\";\r\nMIME-Version: 1.0\r\n\r\n";
     m += "This is a multi-part message in MIME format\r\n\r\n--" + boundary +
-         "\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
-    m += DotStuff(parts.Text);
+         "\r\nContent-Type: text/plain; charset=" + kMailCharset +
+         "\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
+    m += DotStuff(QuotedPrintable(parts.Text));
     for (const auto& a : parts.Attachments) {
         m += "\r\n--" + boundary + "\r\nContent-Type: " + AttachmentContentType(a.Name) + ";\r\n";
-        m += "        name=\"" + a.Name + "\"\r\n";
+        m += "        " + MimeParameter("name", a.Name) + "\r\n";
         m += "Content-Transfer-Encoding: base64\r\n";
         m += "Content-Disposition: attachment;\r\n";
-        m += "        filename=\"" + a.Name + "\"\r\n\r\n";
+        m += "        " + MimeParameter("filename", a.Name) + "\r\n\r\n";
         m += Base64EncodeLines(a.Bytes, kMailBase64Line);
     }
     m += "\r\n--" + boundary + "--\r\n.\r\n";

@@ -8,7 +8,8 @@
 #   dns domain=D mx=HOST:PREF ... a=HOST:ADDRESS ...  -> "port N"
 #   http|https [user=U password=P] -> "port N"
 #   ftp user=U password=P          -> "port N"
-#   received NAME                  -> lines "field base64 ..." then "."
+#   received NAME                  -> lines "field base64 ..." then "." (a mail: its envelope,
+#                                     raw headers, decoded subject, parts raw and as text)
 # Everything stops when the control connection closes (the test ended, however it ended).
 import base64
 import email
@@ -34,6 +35,11 @@ def B(data):
     # One word per value; '-' (outside the Base64 alphabet) stands for an empty one.
     raw = data if isinstance(data, bytes) else str(data).encode('latin-1', 'replace')
     return base64.b64encode(raw).decode() if raw else '-'
+
+
+def U(text):
+    # Unicode text as UTF-8; what cannot be encoded (undecodable bytes kept as surrogates) as "?".
+    return B(text.encode('utf-8', 'replace'))
 
 
 work = tempfile.mkdtemp(prefix='quillan-lab-')
@@ -75,12 +81,17 @@ def start_smtp(args):
                 lines += ['auth_user ' + B(auth[0]), 'auth_password ' + B(auth[1])]
             for name, value in msg.raw_items():
                 lines.append('header ' + B(name) + ' ' + B(value))
+            # What a mail reader shows, as UTF-8: the decoded subject, and each part's file name
+            # and text decoded by its declared character set.
+            lines.append('subject_text ' + U(str(msg.get('Subject', ''))))
             lines.append('raw ' + B(envelope.original_content))
             for part in msg.walk():
                 if part.is_multipart():
                     continue
                 lines.append('part ' + B(part.get_content_type()) + ' ' + B(part.get_filename() or '') + ' ' +
                              B(part.get_payload(decode=True) or b''))
+                text = part.get_content() if part.get_content_maintype() == 'text' else ''
+                lines.append('part_text ' + U(part.get_filename() or '') + ' ' + U(text))
             lines.append('end -')
             record('smtp', lines)
             return '250 Message accepted'

@@ -12,6 +12,7 @@
 #include "crash/packaging/tgz_writer.h"
 #include "crash/sending/attachments.h"
 #include "crash/sending/send_report.h"
+#include "framework/core/codepage.h"
 #include "tests/crash/packaging/host_tools.h"
 #include "tests/crash/sending/recording_platform.h"
 #include "tests/crash/sending/send_fixture.h"
@@ -22,6 +23,24 @@ namespace {
 using test::First;
 using test::Header;
 using test::Parts;
+
+// The program's Windows-1251 text as UTF-8, to compare with what Python's mail reader decoded.
+std::string Utf8(std::string_view cp1251) {
+    std::string out;
+    for (char16_t c : Cp1251ToUtf16(cp1251)) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 class SendStep : public ::testing::Test {
 protected:
@@ -82,6 +101,47 @@ TEST_F(SendStep, TwoRecipientsTwoSessionsWithAuthLoginEmptyPasswordAnd251) {
     EXPECT_EQ(platform_.Boxes[0].Caption, "Information.");
     EXPECT_EQ(platform_.Boxes[0].Flags, 0x242040u);
     EXPECT_TRUE(temp_.List().empty()) << "temporary copies removed";
+}
+
+// A Russian subject, body and attachment name, read by Python's email library as a mail reader
+// shows them: the subject's encoded words joined, the text decoded by its declared charset.
+TEST_F(SendStep, RussianSubjectBodyAndFileNameArriveAsTheSameText) {
+    test::TLoopbackLab lab;
+    const auto port = lab.Start("smtp");
+    test::UseSmtp(options_, port, "dev@example.test");
+    const std::string subject = "Отчёт о сбое программы Квиллан: нарушение доступа по адресу 00401234";
+    const std::string body =
+        "Программа упала, когда я выбрал шаблон.\r\n"
+        "Эта строка длиннее семидесяти шести знаков, поэтому её приходится переносить, и не один раз.\r\n"
+        ".точка в начале строки, знак = равенства\r\n"
+        "табуляция\tи пробелы в конце \t \r\n"
+        "последняя строка";
+    options_.SetMailSubject(subject);
+    options_.SetMailBody(body);
+    auto request = test::MakeRequest(options_, dir_);
+    request.LogPath = dir_.Path() + "Журнал.mlf";
+    const TSendResult result = SendReport(request, platform_);
+    ASSERT_TRUE(result.Success) << result.LastErrorMessage;
+
+    const auto messages = lab.Records("smtp", "message");
+    ASSERT_EQ(messages.size(), 1u);
+    const auto& m = messages[0];
+    EXPECT_EQ(First(m, "subject_text"), Utf8(subject));
+    std::vector<std::vector<std::string>> parts;
+    for (const auto& line : m)
+        if (line.Field == "part_text") parts.push_back(line.Values);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0], (std::vector<std::string>{"", Utf8(body)}));
+    EXPECT_EQ(parts[1][0], Utf8("Журнал.mlf"));
+    EXPECT_EQ(Parts(m)[1].Bytes, test::kReport);
+    // Nothing but 7-bit ASCII, in lines no longer than MIME's 76 characters.
+    const std::string raw = First(m, "raw");
+    size_t line = 0;
+    for (char c : raw) {
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80u);
+        line = c == '\n' ? 0 : c == '\r' ? line : line + 1;
+        EXPECT_LE(line, 76u) << raw.substr(0, raw.find("\r\n\r\n"));
+    }
 }
 
 TEST_F(SendStep, HeloWithoutCredentialsLogInTheBodyAndPackedAttachments) {

@@ -67,7 +67,7 @@ TEST(SmtpMessage, ExactLayoutDotStuffingAndHeaders) {
         "\";\r\nMIME-Version: 1.0\r\n\r\n"
         "This is a multi-part message in MIME format\r\n\r\n--" +
         b +
-        "\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+        "\r\nContent-Type: text/plain; charset=windows-1251\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
         "line 1\r\n..hidden\r\n...two\r\nend"
         "\r\n--" +
         b +

@@ -192,7 +192,8 @@ bool TSendRun::SendMailClient(std::string& failure) {
 
 bool TSendRun::SendSmtp(bool direct, std::string& failure) {
     const TSmtpMail mail = SmtpMailFromOptions(o_, direct, MailText(), ReadAttachments());
-    TSmtpContext context{&platform_, progress_.get(), r_.Timeouts.SocketMs, r_.Timeouts.DnsMs};
+    TSmtpContext context{&platform_, progress_.get(), r_.Timeouts.SocketMs, r_.Timeouts.DnsMs,
+                         TSendDeadline([this] { return platform_.TickCount(); }, r_.Timeouts.SmtpTotalMs)};
     bool all = true;
     for (const auto& recipient : SplitList(o_.MailRecipients(), kRecipientSeparators)) {
         if (delivered_.count(recipient)) continue;

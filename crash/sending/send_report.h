@@ -39,6 +39,9 @@ struct TSendEvents {
 struct TSendTimeouts {
     int SocketMs = 30000;  // connect, and every send and receive of a session
     int DnsMs = 30000;     // one MX lookup, retries included
+    // One SMTP send whole: every recipient's session with its name lookups, so that a server that
+    // answers a little at a time cannot hold the report thread.
+    int SmtpTotalMs = 120000;
     int MailtoIdleMs = 10000;
     int MailtoSettleMs = 2000;  // pause before the mail client's window is made top-most
 };

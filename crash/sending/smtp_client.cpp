@@ -16,8 +16,12 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 }  // namespace
 
 TMishapClientSocket::TMishapClientSocket(std::unique_ptr<ITcpSocket> socket, std::string host, int timeoutMs,
-                                         std::uint16_t port)
-    : socket_(std::move(socket)), host_(std::move(host)), timeoutMs_(timeoutMs), port_(port) {}
+                                         std::uint16_t port, TSendDeadline deadline)
+    : socket_(std::move(socket)),
+      host_(std::move(host)),
+      timeoutMs_(timeoutMs),
+      port_(port),
+      deadline_(std::move(deadline)) {}
 
 TMishapClientSocket::~TMishapClientSocket() {
     try {
@@ -28,14 +32,14 @@ TMishapClientSocket::~TMishapClientSocket() {
 }
 
 void TMishapClientSocket::Connect() {
-    socket_->Connect(host_, port_, timeoutMs_);
+    socket_->Connect(host_, port_, deadline_.Limit(timeoutMs_));
     log_ += ConnectedLogLine(socket_->PeerAddress(), port_);
 }
 
 void TMishapClientSocket::SendRaw(std::string_view bytes, const std::function<void(size_t)>& progress) {
     for (size_t sent = 0; sent < bytes.size();) {
         const size_t piece = std::min(kSendPiece, bytes.size() - sent);
-        socket_->SendAll(bytes.substr(sent, piece), timeoutMs_);
+        socket_->SendAll(bytes.substr(sent, piece), deadline_.Limit(timeoutMs_));
         sent += piece;
         if (progress) progress(sent);
     }
@@ -44,7 +48,7 @@ void TMishapClientSocket::SendRaw(std::string_view bytes, const std::function<vo
 void TMishapClientSocket::Close() { socket_->Close(); }
 
 size_t TMishapClientSocket::ReceiveSome(char* buffer, size_t size) {
-    const size_t n = socket_->Receive(buffer, size, timeoutMs_);
+    const size_t n = socket_->Receive(buffer, size, deadline_.Limit(timeoutMs_));
     if (n == 0) RaiseSocketError(TSocketFailure::Receive, "The connection was closed by the server");
     return n;
 }

@@ -9,15 +9,18 @@
 #include <string>
 #include <string_view>
 
+#include "crash/sending/send_deadline.h"
 #include "crash/sending/send_platform.h"
 #include "crash/sending/smtp_reply.h"
 
 namespace quillan::crash {
 
-// A client connection that keeps a log of what it did ("Socket log:" and one line per step).
+// A client connection that keeps a log of what it did ("Socket log:" and one line per step). Every
+// call waits at most timeoutMs, and never past the deadline.
 class TMishapClientSocket {
 public:
-    TMishapClientSocket(std::unique_ptr<ITcpSocket> socket, std::string host, int timeoutMs, std::uint16_t port);
+    TMishapClientSocket(std::unique_ptr<ITcpSocket> socket, std::string host, int timeoutMs, std::uint16_t port,
+                        TSendDeadline deadline = {});
     // Closes without raising.
     virtual ~TMishapClientSocket();
     TMishapClientSocket(const TMishapClientSocket&) = delete;
@@ -41,6 +44,7 @@ protected:
     std::string host_;
     int timeoutMs_;
     std::uint16_t port_;
+    TSendDeadline deadline_;
     std::string log_ = "Socket log:\r\n";
 };
 

@@ -42,7 +42,8 @@ public:
 // that the next mail exchanger can be tried; later failures must not be retried elsewhere.
 void Session(const TSmtpContext& context, const TSmtpMail& mail, const std::string& recipient, const std::string& host,
              std::string& log) {
-    TMishapClientSMTP client(context.Platform->NewTcpSocket(), host, context.SocketTimeoutMs, mail.Port);
+    TMishapClientSMTP client(context.Platform->NewTcpSocket(), host, context.SocketTimeoutMs, mail.Port,
+                             context.Deadline);
     try {
         Status(context, mail, kStatusConnecting);
         try {
@@ -133,7 +134,7 @@ void SendSmtpToRecipient(const TSmtpContext& context, const TSmtpMail& mail, con
         auto socket = context.Platform->NewUdpSocket();
         ISendPlatform* platform = context.Platform;
         const auto exchangers =
-            LookupMailExchangers(*socket, platform->DnsServer(), domain, context.DnsTimeoutMs,
+            LookupMailExchangers(*socket, platform->DnsServer(), domain, context.Deadline.Limit(context.DnsTimeoutMs),
                                  static_cast<std::uint16_t>(platform->TickCount() * 2654435761u >> 16),
                                  [platform] { return platform->TickCount(); });
         for (const auto& x : exchangers) hosts.push_back(x.Addresses.empty() ? x.Host : Dotted(x.Addresses.front()));

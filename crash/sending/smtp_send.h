@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/sending/send_deadline.h"
 #include "crash/sending/send_platform.h"
 #include "crash/sending/smtp_message.h"
 
@@ -36,6 +37,7 @@ struct TSmtpContext {
     ISendProgress* Progress = nullptr;  // may be null
     int SocketTimeoutMs = 30000;
     int DnsTimeoutMs = 30000;
+    TSendDeadline Deadline;  // bounds the MX lookup and every socket call
 };
 
 // Sends the mail to one recipient in one session (through each mail exchanger in turn while the

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "crash/sending/send_deadline.h"
 #include "crash/sending/socket_errors.h"
 
 namespace quillan::crash {
@@ -31,13 +32,13 @@ bool WaitFor(int fd, short events, int timeoutMs) {
     }
 }
 
-bool ResolveIPv4(const std::string& host, sockaddr_in& address) {
+bool LookUpIPv4(const std::string& host, std::uint32_t& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return false;
-    address = *reinterpret_cast<const sockaddr_in*>(list->ai_addr);
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr);
     freeaddrinfo(list);
     return true;
 }
@@ -49,8 +50,12 @@ public:
     }
 
     void Connect(const std::string& host, std::uint16_t port, int timeoutMs) override {
+        std::uint32_t peer = 0;
+        if (!ResolveHostWithin(host, timeoutMs, LookUpIPv4, peer))
+            RaiseSocketError(TSocketFailure::Connect, "Cannot resolve \"" + host + "\"");
         sockaddr_in address{};
-        if (!ResolveIPv4(host, address)) RaiseSocketError(TSocketFailure::Connect, "Cannot resolve \"" + host + "\"");
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(peer);
         address.sin_port = htons(port);
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd_ < 0) RaiseSocketError(TSocketFailure::InvalidSocket, ErrorText(errno));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "crash/sending/send_deadline.h"
 #include "crash/sending/send_platform_win.h"
 #include "crash/sending/socket_errors.h"
 #include "framework/core/file_io.h"
@@ -22,6 +23,18 @@ void StartWinsock() {
 }
 
 std::string LastSocketError() { return SysErrorMessage(WSAGetLastError()); }
+
+// The system's resolver, which takes as long as it takes: ResolveHostWithin bounds it.
+bool LookUpIPv4(const std::string& host, std::uint32_t& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return false;
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(list);
+    return true;
+}
 
 // Waits until the socket can be written (or read); false on timeout.
 bool WaitFor(SOCKET s, bool write, int timeoutMs, bool* failed = nullptr) {
@@ -44,14 +57,12 @@ public:
     }
 
     void Connect(const std::string& host, std::uint16_t port, int timeoutMs) override {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* list = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+        std::uint32_t peer = 0;
+        if (!ResolveHostWithin(host, timeoutMs, LookUpIPv4, peer))
             RaiseSocketError(TSocketFailure::Connect, "Cannot resolve \"" + host + "\"");
-        sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-        freeaddrinfo(list);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(peer);
         address.sin_port = htons(port);
 
         s_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

@@ -68,6 +68,21 @@ bool SplitUrl(std::string_view url, TUrlParts& parts) {
     return true;
 }
 
+std::string MaskedUrl(std::string_view url) {
+    std::string out(url);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    const size_t scheme = out.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    // A password may hold "/", so the user part is taken to run to the last "@" before the query.
+    const size_t end = out.find_first_of("?#", start);
+    const size_t at = out.rfind('@', end == std::string::npos ? std::string::npos : end - 1);
+    if (at == std::string::npos || at < start) return out;
+    const size_t colon = out.find(':', start);
+    const size_t from = colon != std::string::npos && colon < at ? colon + 1 : start;
+    return out.replace(from, at - from, "***");
+}
+
 const char* UploadMethodName(TUploadMethod method) {
     switch (method) {
         case TUploadMethod::Https:
@@ -96,7 +111,8 @@ bool MakeUploadTarget(TUploadMethod method, const TMishapModuleOptions& options,
                       std::string& error) {
     TUrlParts url;
     if (!SplitUrl(options.UploadUrl(), url)) {
-        error = std::string(UploadMethodName(method)) + ": invalid upload URL \"" + options.UploadUrl() + "\".";
+        error =
+            std::string(UploadMethodName(method)) + ": invalid upload URL \"" + MaskedUrl(options.UploadUrl()) + "\".";
         return false;
     }
     TUploadTarget t;

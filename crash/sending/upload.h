@@ -26,6 +26,10 @@ struct TUrlParts {
 // port, or holding control characters (a CR or LF there would reach the request line).
 [[nodiscard]] bool SplitUrl(std::string_view url, TUrlParts& parts);
 
+// The URL as a warning may show it: a password in its user part (the whole user part when it has
+// no ":") replaced by "***", control characters by "?". Works on URLs that SplitUrl refuses too.
+std::string MaskedUrl(std::string_view url);
+
 // "HTTP", "HTTPS" or "FTP".
 const char* UploadMethodName(TUploadMethod method);
 std::uint16_t DefaultUploadPort(TUploadMethod method);

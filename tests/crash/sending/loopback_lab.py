@@ -5,6 +5,7 @@
 # over one control connection, one command per line:
 #   smtp [auth=1] [rcpt251=1] [quiet=1] -> "port N"
 #   silent                         -> "port N"
+#   trickle [interval_ms=I] [seconds=S] -> "port N" (an SMTP greeting that never ends)
 #   dns domain=D mx=HOST:PREF ... a=HOST:ADDRESS ...  -> "port N"
 #   http|https [user=U password=P] -> "port N"
 #   ftp user=U password=P          -> "port N"
@@ -124,6 +125,38 @@ def start_silent(args):
                 return
             held.append(conn)
             record('silent', ['accepted -'])
+
+    threading.Thread(target=accept, daemon=True).start()
+    stoppers.append(listener.close)
+    return listener.getsockname()[1]
+
+
+def start_trickle(args):
+    # Greets without end, one continuation line at a time, each well within any per-call limit.
+    listener = socket.socket()
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(8)
+    interval = float(args.get('interval_ms', '100')) / 1000
+    stop_after = float(args.get('seconds', '60'))
+
+    def greet(conn):
+        started = time.monotonic()
+        try:
+            while time.monotonic() - started < stop_after:
+                conn.sendall(b'220-still greeting\r\n')
+                time.sleep(interval)
+        except OSError:
+            pass
+        conn.close()
+
+    def accept():
+        while True:
+            try:
+                conn, _ = listener.accept()
+            except OSError:
+                return
+            record('trickle', ['accepted -'])
+            threading.Thread(target=greet, args=(conn,), daemon=True).start()
 
     threading.Thread(target=accept, daemon=True).start()
     stoppers.append(listener.close)
@@ -263,6 +296,8 @@ def serve(conn):
                 reply = 'port %d\n' % start_smtp(args)
             elif kind == 'silent':
                 reply = 'port %d\n' % start_silent(args)
+            elif kind == 'trickle':
+                reply = 'port %d\n' % start_trickle(args)
             elif kind == 'dns':
                 reply = 'port %d\n' % start_dns(args, pairs)
             elif kind in ('http', 'https'):

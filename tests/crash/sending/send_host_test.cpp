@@ -242,6 +242,26 @@ TEST_F(SendStep, RefusedAndSilentServersFailWithTheirTextsAndTheReportStaysInThe
     EXPECT_EQ(again.Report(0).substr(0, 12), "Application:");
 }
 
+// A server that keeps answering, a line at a time, never trips the limit of one call: the send's
+// one deadline ends it, and the next recipient's session finds it spent. The host is a name, looked
+// up within the same deadline.
+TEST_F(SendStep, OneDeadlineEndsTheWholeSmtpSendOfEveryRecipient) {
+    test::TLoopbackLab lab;
+    const auto port = lab.Start("trickle interval_ms=100 seconds=20");
+    test::UseSmtp(options_, port, "a@example.test;b@example.test");
+    options_.SetSmtpHost("localhost");
+    auto request = test::MakeRequest(options_, dir_);
+    request.Timeouts.SmtpTotalMs = 1500;
+    const TSendResult result = SendReport(request, platform_);
+    EXPECT_FALSE(result.Success);
+    ASSERT_EQ(result.Warnings.size(), 2u);
+    for (const auto& warning : result.Warnings)
+        EXPECT_EQ(warning.Message.rfind("[SMTP] Socket timeout.", 0), 0u) << warning.Message;
+    EXPECT_NE(result.Warnings[0].Message.find("Connected to 127.0.0.1 port " + std::to_string(port)), std::string::npos)
+        << result.Warnings[0].Message;
+    EXPECT_EQ(lab.Received("trickle").size(), 1u) << "the second session never connected";
+}
+
 TEST_F(SendStep, LineBreakInARecipientRefusesOnlyThatRecipient) {
     test::TLoopbackLab lab;
     const auto port = lab.Start("smtp");

@@ -146,7 +146,7 @@ public:
     std::unique_ptr<ITcpSocket> NewTcpSocket() override { return NewPosixTcpSocket(); }
     std::unique_ptr<IUdpSocket> NewUdpSocket() override { return NewPosixUdpSocket(); }
     bool SendMapi(const TMapiMail&, unsigned, std::string&) override { return false; }
-    bool RunMailto(const std::string&, int, int, std::string&) override { return false; }
+    bool RunMailto(const std::string&, int, int, int, std::string&) override { return false; }
     bool HttpPost(const TUploadTarget&, const std::string&, const std::string&, const std::string&,
                   TUploadOutcome&) override {
         return false;

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <mapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "crash/sending/mailto.h"
@@ -96,13 +97,18 @@ bool SendMapiMail(const TMapiMail& mail, unsigned flags, std::string& failure) {
     return true;
 }
 
-bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::string& failure) {
+bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::string& failure, int totalMs) {
     const std::wstring command = RegText(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", nullptr);
     if (command.empty()) {
         failure = "Cannot find the \"mailto:\" command.";
         return false;
     }
     std::wstring line = win::Wide(MailtoCommandLine(win::Narrow(command), url));
+    if (line.size() > kMaxCommandLine) {
+        failure = "The mail client's command line would be " + std::to_string(line.size()) +
+                  " characters long, more than " + std::to_string(kMaxCommandLine) + ".";
+        return false;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -113,11 +119,18 @@ bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::str
         return false;
     }
     win::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    WaitForInputIdle(process.hProcess, static_cast<DWORD>(idleMs));
-    Sleep(static_cast<DWORD>(settleMs));
+    const ULONGLONG start = GetTickCount64();
+    const auto left = [&](int limitMs) {
+        const ULONGLONG spent = GetTickCount64() - start;
+        const ULONGLONG rest = spent < static_cast<ULONGLONG>(totalMs) ? totalMs - spent : 0;
+        return static_cast<DWORD>(std::min<ULONGLONG>(rest, static_cast<ULONGLONG>(std::max(limitMs, 0))));
+    };
+    WaitForInputIdle(process.hProcess, left(idleMs));
+    Sleep(left(settleMs));
     if (HWND found = win::FirstVisibleWindowOf(process.dwProcessId))
         SetWindowPos(found, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    // The user may keep the client open for as long as they like; the report thread may not wait that long.
+    if (WaitForSingleObject(process.hProcess, left(totalMs)) == WAIT_TIMEOUT) return true;
     DWORD code = 0;
     if (!GetExitCodeProcess(process.hProcess, &code)) {
         failure = "Cannot read the mail client's exit code.";

@@ -39,6 +39,24 @@ std::string MailtoUrl(const std::vector<std::string>& recipients, std::string_vi
     return url;
 }
 
+std::string MailtoUrl(const std::vector<std::string>& recipients, std::string_view subject, std::string_view body,
+                      size_t maxLength, std::string_view note) {
+    std::string url = MailtoUrl(recipients, subject, body);
+    if (url.size() <= maxLength) return url;
+    url = MailtoUrl(recipients, subject, {});
+    const std::string tail = MailtoEncode(note);
+    const size_t room = maxLength > url.size() + tail.size() ? maxLength - url.size() - tail.size() : 0;
+    size_t used = 0, cut = 0, lineCut = 0;
+    for (; cut < body.size(); ++cut) {
+        const size_t width = Plain(static_cast<unsigned char>(body[cut])) ? 1 : 3;
+        if (used + width > room) break;
+        used += width;
+        if (body[cut] == '\n') lineCut = cut + 1;
+    }
+    url += MailtoEncode(body.substr(0, lineCut ? lineCut : cut));
+    return url + tail;
+}
+
 std::string MailtoCommandLine(std::string_view command, std::string_view url) {
     std::string out;
     bool replaced = false;

@@ -99,8 +99,9 @@ public:
     // Simple MAPI through the mail client's library. On failure returns false with one of the
     // four MAPI texts in failure. flags go to MAPISendMail.
     virtual bool SendMapi(const TMapiMail& mail, unsigned flags, std::string& failure) = 0;
-    // Starts the "mailto:" command of the system with url and waits for the client to end.
-    virtual bool RunMailto(const std::string& url, int idleMs, int settleMs, std::string& failure) = 0;
+    // Starts the "mailto:" command of the system with url and waits for the client to end, at most
+    // totalMs in all (a client still running then counts as having taken the mail).
+    virtual bool RunMailto(const std::string& url, int idleMs, int settleMs, int totalMs, std::string& failure) = 0;
 
     // One multipart POST; false when it could not be sent (outcome says why). A sent request
     // returns true with the server's status in outcome.

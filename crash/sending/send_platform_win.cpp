@@ -61,8 +61,8 @@ public:
     bool SendMapi(const TMapiMail& mail, unsigned flags, std::string& failure) override {
         return SendMapiMail(mail, flags, failure);
     }
-    bool RunMailto(const std::string& url, int idleMs, int settleMs, std::string& failure) override {
-        return RunMailtoCommand(url, idleMs, settleMs, failure);
+    bool RunMailto(const std::string& url, int idleMs, int settleMs, int totalMs, std::string& failure) override {
+        return RunMailtoCommand(url, idleMs, settleMs, failure, totalMs);
     }
     bool HttpPost(const TUploadTarget& target, const std::string& contentType, const std::string& extraHeaders,
                   const std::string& body, TUploadOutcome& outcome) override {

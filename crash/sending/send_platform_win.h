@@ -35,8 +35,12 @@ bool SendMapiMail(const TMapiMail& mail, unsigned flags, std::string& failure);
 std::string MapiLibraryPath();
 
 // Starts the "mailto:" command of HKEY_CLASSES_ROOT with url, waits for the client's input idle
-// (idleMs), pauses settleMs, makes its first window top-most and waits for it to end.
-bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::string& failure);
+// (idleMs), pauses settleMs, makes its first window top-most and waits for it to end; all of it
+// within totalMs, after which a client still running is taken to have the mail (true). A command
+// line longer than a process can be given fails before anything is started.
+inline constexpr int kMailClientWaitMs = 120000;
+bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::string& failure,
+                      int totalMs = kMailClientWaitMs);
 
 // WinInet uploads.
 bool WinInetHttpPost(const TUploadTarget& target, const std::string& contentType, const std::string& extraHeaders,

@@ -181,10 +181,14 @@ bool TSendRun::SendMailClient(std::string& failure) {
     std::string why;
     if (platform_.SendMapi(mail, (o_.SendFlags() & sfShowProgress) ? 9u : 1u, why)) return true;
     Warn(TSendError::Mapi, why);
-    const std::string url =
-        MailtoUrl(mail.Recipients, o_.MailSubject(), o_.MailBody() + kBodySeparator + r_.ReportText);
+    // The command line cannot carry a long report whole; the log can.
+    std::string note = "\r\n[The report is cut short here to fit the mail client's command line.";
+    if (o_.SaveLogFile() && !r_.LogPath.empty()) note += " The whole report is in the log file \"" + r_.LogPath + "\".";
+    const std::string url = MailtoUrl(mail.Recipients, o_.MailSubject(), o_.MailBody() + kBodySeparator + r_.ReportText,
+                                      kMaxMailtoUrl, note + "]");
     why.clear();
-    if (platform_.RunMailto(url, r_.Timeouts.MailtoIdleMs, r_.Timeouts.MailtoSettleMs, why)) return true;
+    if (platform_.RunMailto(url, r_.Timeouts.MailtoIdleMs, r_.Timeouts.MailtoSettleMs, r_.Timeouts.MailClientMs, why))
+        return true;
     Warn(TSendError::Shell, why);
     failure = why;
     return false;

@@ -44,6 +44,9 @@ struct TSendTimeouts {
     int SmtpTotalMs = 120000;
     int MailtoIdleMs = 10000;
     int MailtoSettleMs = 2000;  // pause before the mail client's window is made top-most
+    // The whole wait for the mail client, input idle and pause included; a client still open then
+    // has the mail, and the report thread goes on.
+    int MailClientMs = 120000;
 };
 
 // Everything the driver hands to the send step.

@@ -62,7 +62,7 @@ public:
         if (!MapiResult) failure = MapiFailure;
         return MapiResult;
     }
-    bool RunMailto(const std::string& url, int, int, std::string& failure) override {
+    bool RunMailto(const std::string& url, int, int, int, std::string& failure) override {
         MailtoUrls.push_back(url);
         if (!MailtoResult) failure = "Cannot find the \"mailto:\" command.";
         return MailtoResult;

@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "crash/log/log_file.h"
+#include "crash/options/options.h"
+#include "crash/report/report_text.h"
+#include "crash/sending/mailto.h"
 #include "crash/sending/send_platform_win.h"
 #include "crash/sending/send_thread_win.h"
 #include "crash/sending/upload.h"
@@ -301,6 +304,100 @@ TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
     EXPECT_FALSE(none.Success);
     ASSERT_EQ(none.Warnings.size(), 2u);
     EXPECT_EQ(none.Warnings[1].Code, TSendError::Shell);
+}
+
+// A report whose modules table lists count modules of the same length of name, folder and
+// description, as a program with many DLLs loaded has.
+std::string ReportWithModules(const TMishapModuleOptions& options, int count) {
+    TReportContext context;
+    context.Options = &options;
+    context.Layout = &kLayout32;
+    context.Values[TReportItem::ExceptionMessage] = "Нарушение доступа по адресу 00401234";
+    for (int i = 0; i < count; ++i) {
+        TModuleSummary module;
+        module.Handle = 0x10000000u + static_cast<TAddress>(i) * 0x10000u;
+        module.Path = "C:\\Windows\\System32\\DriverStore\\FileRepository\\vendor " + std::to_string(i) +
+                      "\\library" + std::to_string(i) + ".dll";
+        module.Description = "Библиотека общих элементов управления, номер " + std::to_string(i);
+        module.Version = "10.0.19041." + std::to_string(i);
+        module.Size = 123456 + static_cast<std::uint64_t>(i);
+        module.Modified = 45000.5;
+        context.Modules.push_back(module);
+    }
+    return BuildReportText(context);
+}
+
+// "%XX" back to its byte.
+std::string UrlDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// A report of 150 modules would make the command line of the mail client longer than a process can
+// be given; the body is cut to fit and says where the whole report is. (Given a longer line, Wine
+// starts the client with the line cut short at the limit, end of the URL and all; Windows refuses
+// to start it.) A client that stays open (the user writing the mail) is not waited for past the
+// limit.
+TEST_F(SendOnWindows, MailtoCarriesALongReportCutToFitAndDoesNotWaitForTheClientToClose) {
+    ScratchMachine registry;
+    registry.Set(L"SOFTWARE\\Clients\\Mail", nullptr, L"Quillan Test Mail");
+    registry.Set(L"SOFTWARE\\Clients\\Mail\\Quillan Test Mail", L"DLLPath", L"C:\\nowhere\\missing.dll");
+    MailtoCommand mailto;
+    const std::string client = BesideTest("quillan_mail_standin.exe");
+    mailto.Set(win::Wide("\"" + client + "\" -compose \"%1\""));
+    const std::string record = dir_.Path() + "mailto.txt";
+    SetEnvironmentVariableW(L"QUILLAN_MAILTO_RECORD", win::Wide(record).c_str());
+    options_.SetMailMethod(1);
+    options_.SetMailRecipients("dev@example.test");
+    options_.SetMailSubject("Отчёт");
+    options_.SetMailBody("Hi");
+    options_.SetSendFlags(0);
+    auto request = test::MakeRequest(options_, dir_);
+    request.ReportText = ReportWithModules(options_, 150);
+    const std::string whole = "Hi\r\n\r\n\r\n" + request.ReportText;
+    ASSERT_GT(MailtoUrl({"dev@example.test"}, "Отчёт", whole).size(), 32767u) << "the report is long enough";
+
+    registry.Redirect(true);
+    const TSendResult result = Send(request);
+    registry.Redirect(false);
+    ASSERT_TRUE(result.Success) << result.LastErrorMessage;
+    const std::string line = Slurp(record);
+    EXPECT_LE(line.size(), 32766u);
+    const size_t at = line.find("&Body=");
+    ASSERT_NE(at, std::string::npos) << line.substr(0, 300);
+    ASSERT_EQ(line.back(), '"');
+    const std::string body = UrlDecoded(line.substr(at + 6, line.size() - at - 7));
+    const std::string note = "\r\n[The report is cut short here to fit the mail client's command line. The whole "
+                             "report is in the log file \"" +
+                             dir_.Path() + "Quillan.mlf\".]";
+    ASSERT_GT(body.size(), note.size());
+    const std::string kept = body.substr(0, body.size() - note.size());
+    EXPECT_EQ(body.substr(kept.size()), note);
+    EXPECT_EQ(whole.compare(0, kept.size(), kept), 0) << "the body is the report's beginning";
+    EXPECT_GT(kept.size(), 10000u);
+    EXPECT_EQ(kept.substr(kept.size() - 2), "\r\n") << "cut at a line end";
+
+    // The client stays open until released; the send goes on without it.
+    win::KernelHandle release(CreateEventW(nullptr, TRUE, FALSE, L"QuillanMailtoRelease"));
+    SetEnvironmentVariableW(L"QUILLAN_MAILTO_HOLD", L"QuillanMailtoRelease");
+    request.Timeouts.MailClientMs = 1500;
+    registry.Redirect(true);
+    const TSendResult held = Send(request);
+    registry.Redirect(false);
+    SetEnvironmentVariableW(L"QUILLAN_MAILTO_HOLD", nullptr);
+    EXPECT_TRUE(held.Success) << held.LastErrorMessage;
+    EXPECT_FALSE(FileExists(record + ".ended")) << "the send waited for the client to close";
+    SetEvent(release.get());
+    for (int i = 0; i < 200 && !FileExists(record + ".ended"); ++i) Sleep(50);
+    EXPECT_TRUE(FileExists(record + ".ended"));
 }
 
 TEST_F(SendOnWindows, RefusedAndSilentServersAndTheSendingThread) {

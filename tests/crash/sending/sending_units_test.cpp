@@ -279,6 +279,11 @@ TEST(Mailto, EncodingAndCommandLine) {
     EXPECT_EQ(MailtoCommandLine("\"C:\\Mail\\client.exe\" -compose \"%1\"", "mailto:x"),
               "\"C:\\Mail\\client.exe\" -compose \"mailto:x\"");
     EXPECT_EQ(MailtoCommandLine("client.exe", "mailto:x"), "client.exe \"mailto:x\"");
+    // Cut to fit: at the last line break that fits, else mid-line; a URL that fits stays whole.
+    EXPECT_EQ(MailtoUrl({"a@x"}, "S", "ab\r\ncdefghijkl", 43, "[cut]"),
+              "mailto:a@x?Subject=S&Body=ab%0D%0A%5Bcut%5D");
+    EXPECT_EQ(MailtoUrl({"a@x"}, "S", "abcdefghijklm", 38, "[cut]"), "mailto:a@x?Subject=S&Body=abc%5Bcut%5D");
+    EXPECT_EQ(MailtoUrl({"a@x"}, "S", "abcdef", 32, "[cut]"), "mailto:a@x?Subject=S&Body=abcdef");
 }
 
 TEST(Attachments, ListsSplitAndTrimmed) {

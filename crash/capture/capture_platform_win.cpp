@@ -14,6 +14,7 @@
 #include "crash/stack/process_modules_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
+#include "framework/clipboard/clipboard.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
@@ -357,20 +358,8 @@ bool TWinCapturePlatform::AskReproduction(const TReportJob& job, std::string& st
 }
 
 void TWinCapturePlatform::CopyToClipboard(const std::string& text) {
-    if (!OpenClipboard(nullptr)) return;
-    EmptyClipboard();
-    const std::wstring wide = win::Wide(text);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
-    if (memory) {
-        if (void* data = GlobalLock(memory)) {
-            std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(data));
-            GlobalUnlock(memory);
-            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-        } else {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
+    // The user asked for a copy; a clipboard that stays busy leaves the report in the log only.
+    (void)win::CopyTextToClipboard(text);
 }
 
 void TWinCapturePlatform::Send(const TReportJob& job, bool inThread) {

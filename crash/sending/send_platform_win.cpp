@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "crash/sending/send_platform_win.h"
+#include "framework/clipboard/clipboard.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
 
@@ -74,17 +75,8 @@ public:
     }
 
     void CopyToClipboard(const std::string& text) override {
-        // Another program may hold the clipboard for a moment.
-        for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
-        EmptyClipboard();
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-        if (memory) {
-            char* bytes = static_cast<char*>(GlobalLock(memory));
-            memcpy(bytes, text.c_str(), text.size() + 1);
-            GlobalUnlock(memory);
-            if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
-        }
-        CloseClipboard();
+        // A clipboard that stays busy leaves the report in the log only, as the failure box says.
+        (void)win::CopyTextToClipboard(text);
     }
 
     void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override {

@@ -155,4 +155,16 @@ TClipboard& Clipboard() {
     return instance;
 }
 
+bool CopyTextToClipboard(std::string_view text) noexcept {
+    try {
+        TClipboard clipboard;
+        clipboard.SetTextBuf(text);
+        return true;
+    } catch (...) {
+        // Busy, refused or out of memory: the caller has nothing better to offer than the text it
+        // still holds.
+        return false;
+    }
+}
+
 }  // namespace quillan::win

@@ -72,6 +72,11 @@ private:
 // The process's one clipboard object.
 TClipboard& Clipboard();
 
+// Puts text on the clipboard as SetTextBuf does, through a clipboard object of the calling
+// thread's own (so it can run on any thread), waiting as Open does while another program holds
+// it. False when the clipboard stayed busy or refused the text. Never raises: for the fault path.
+bool CopyTextToClipboard(std::string_view text) noexcept;
+
 // Runtime message text.
 inline constexpr const char* kSCannotOpenClipboard = "Cannot open clipboard: %s";
 

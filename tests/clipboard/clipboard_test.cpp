@@ -78,6 +78,56 @@ TEST_F(ClipboardObject, BusyClipboard) {
     }
 }
 
+struct TCopy {
+    std::string Text;
+    bool Copied = false;
+    ULONGLONG Returned = 0;
+};
+
+DWORD WINAPI CopyFromThread(void* arg) {
+    auto* copy = static_cast<TCopy*>(arg);
+    copy->Copied = win::CopyTextToClipboard(copy->Text);
+    copy->Returned = GetTickCount64();
+    return 0;
+}
+
+// The crash path's copy, from a thread of its own as the report thread makes it: a clipboard held
+// briefly is waited out, one held for long is a plain false; the text outlives the thread and its
+// owner window, readable as Unicode and as Windows-1251.
+TEST_F(ClipboardObject, CopyFromAnyThreadWaitsBrieflyAndNeverRaises) {
+    const std::string text = "\xCE\xF2\xF7\xB8\xF2 \xEE \xF1\xE1\xEE\xE5\r\n";  // "Отчёт о сбое"
+    for (DWORD ms : {30u, 2000u}) {
+        SCOPED_TRACE(ms);
+        PutRaw(owner_, {{CF_TEXT, std::string("before") + '\0'}});
+        Holder holder{ms};
+        HANDLE hold = CreateThread(nullptr, 0, HoldClipboard, &holder, 0, nullptr);
+        WaitForSingleObject(holder.opened, INFINITE);
+        ASSERT_TRUE(holder.held);
+        TCopy copy{text};
+        HANDLE copier = CreateThread(nullptr, 0, CopyFromThread, &copy, 0, nullptr);
+        WaitForSingleObject(copier, INFINITE);
+        CloseHandle(copier);
+        WaitForSingleObject(hold, INFINITE);
+        CloseHandle(hold);
+        CloseHandle(holder.opened);
+        std::map<UINT, std::string> raw = ReadRaw(owner_);
+        if (ms < 100) {
+            // As in BusyClipboard: only a fault if the holder had let go a retry's length before.
+            const ULONGLONG closed = holder.closedAt;
+            if (!copy.Copied && closed != 0 && closed + 40 <= copy.Returned)
+                ADD_FAILURE() << "gave up " << copy.Returned - closed << " ms after the clipboard was free";
+            if (!copy.Copied) continue;
+            EXPECT_EQ(raw[CF_TEXT], text + '\0');
+            const std::wstring wide = L"\u041E\u0442\u0447\u0451\u0442 \u043E \u0441\u0431\u043E\u0435\r\n";
+            EXPECT_EQ(raw[CF_UNICODETEXT],
+                      std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
+        } else {
+            EXPECT_FALSE(copy.Copied);
+            EXPECT_EQ(raw[CF_TEXT], std::string("before") + '\0') << "a busy clipboard is left as it was";
+        }
+    }
+}
+
 TEST_F(ClipboardObject, TextIsWindows1251) {
     const std::string text = "\xCE\xE1\xF9\xE8\xE5 templates";  // "Общие templates"
     Clipboard().SetTextBuf(text);

@@ -378,6 +378,55 @@ TEST(Presentation, AFailedSendIsWarnedInABoxOverTheProgressAndLeavesTheReportOnT
     EXPECT_TRUE(SameText(ClipboardText(), ReportMade(log, 0)));
 }
 
+// Opens the clipboard for a window on a thread of its own, as another program would, and holds it
+// until released. (Wine lets a second opener without a window in while the holder has none either.)
+struct TClipboardHolder {
+    HANDLE Opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE Release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool Held = false;
+    static DWORD WINAPI Hold(void* self) {
+        auto* holder = static_cast<TClipboardHolder*>(self);
+        HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        holder->Held = WaitFor([owner] { return OpenClipboard(owner) != FALSE; }, 5000);
+        SetEvent(holder->Opened);
+        if (holder->Held) {
+            WaitForSingleObject(holder->Release, 10000);
+            CloseClipboard();
+        }
+        DestroyWindow(owner);
+        return 0;
+    }
+};
+
+// "Copy to Clipboard" in the dialog while another program holds the clipboard for a moment: the
+// copy waits for it instead of giving up at once.
+TEST(Presentation, TheDialogsCopyWaitsForAClipboardHeldAMoment) {
+    SetClipboardText("before the report");
+    TProbe probe("crash_present", {Option("dialog", kCompactDialog | dfShowCopyToClipboard)});
+    ASSERT_TRUE(probe.Start());
+    HWND dialog = AwaitDialog(probe.ProcessId(), "Error.", true);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, ML_ID_COPY);
+    TClipboardHolder holder;
+    HANDLE thread = CreateThread(nullptr, 0, TClipboardHolder::Hold, &holder, 0, nullptr);
+    WaitForSingleObject(holder.Opened, 10000);
+    ASSERT_TRUE(holder.Held);
+    Click(dialog, ML_ID_OK);
+    // Once the dialog is gone the report is copied at once; the clipboard comes free a moment later,
+    // well within the copy's patience.
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 10000));
+    Sleep(100);
+    SetEvent(holder.Release);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(holder.Opened);
+    CloseHandle(holder.Release);
+    EXPECT_EQ(probe.WaitForExit(), 0);
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_TRUE(SameText(ClipboardText(), ReportMade(log, 0)));
+}
+
 // --- The web page.
 
 // Runs crash_cgi as a CGI program; returns what it wrote to its standard output.

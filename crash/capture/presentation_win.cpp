@@ -1,9 +1,11 @@
 #include "crash/capture/presentation_win.h"
 
+#include <exception>
 #include <memory>
 #include <utility>
 
 #include "crash/capture/capture_platform_win.h"
+#include "crash/capture/internal_texts.h"
 #include "crash/capture/mishaplog_win.h"
 #include "crash/capture/report_driver.h"
 #include "crash/dialog/crash_dialog_win.h"
@@ -39,9 +41,23 @@ TCrashDialogRequest DialogRequest(const TReportJob& job, TReportDriver& driver) 
     return request;
 }
 
+// The driver's "GUI" warning for a failure inside a dialog that still gave its answer.
+void WarnGui(const std::exception_ptr& failure, const TReportJob& job, TReportDriver& driver) {
+    if (!failure) return;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        driver.Warn(TMishapLogErrorCode::eeShowError, StepWarningMessage("GUI", &e), job.Call.Address);
+    } catch (...) {
+        driver.Warn(TMishapLogErrorCode::eeShowError, StepWarningMessage("GUI", nullptr), job.Call.Address);
+    }
+}
+
 TDialogOutcome ShowDialog(const TReportJob& job, TReportDriver& driver) {
-    // A dialog that cannot be shown raises: the driver's "GUI" warning.
+    // A dialog that cannot be shown raises: the driver's "GUI" warning. One that failed while open
+    // still gives the user's choices, which stand.
     const TCrashDialogResult result = ShowCrashDialog(DialogRequest(job, driver));
+    WarnGui(result.Failure, job, driver);
     TDialogOutcome outcome;
     outcome.SendUnchecked = result.SendUnchecked();
     outcome.ScreenshotUnchecked = result.SendOffered && job.ScreenshotWanted && !result.ScreenshotChecked;
@@ -157,8 +173,11 @@ void InstallPresentation(TWinCapturePlatform& platform, TReportDriver& driver) {
     hooks.ShowDialog = [&driver](const TReportJob& job) { return ShowDialog(job, driver); };
     hooks.WebHost = [] { return DetectWebHost() != TWebHost::None; };
     hooks.ShowWebPage = [&driver](const TReportJob& job, bool fullReport) { ShowPage(job, fullReport, driver); };
-    hooks.AskReproduction = [](const TReportJob& job, std::string& steps) {
-        return AskReproductionSteps(*job.Options, steps);
+    hooks.AskReproduction = [&driver](const TReportJob& job, std::string& steps) {
+        std::exception_ptr failure;
+        const bool given = AskReproductionSteps(*job.Options, steps, 0, &failure);
+        WarnGui(failure, job, driver);
+        return given;
     };
     hooks.SendingProgressOpen = [] { return TSendProgressBox::AnyOpen(); };
     hooks.Send = [&driver, &platform](const TReportJob& job, bool inThread) { Send(job, inThread, driver, platform); };

@@ -57,6 +57,8 @@ private:
     bool OnSetCursor();
     void OnMouse(UINT message, LPARAM lParam);
     void Close(int id);
+    void Fail(std::exception_ptr failure);
+    void ReadChoices(int id);
     void SaveState();
     void UserActed() { idleSeconds_ = 0; }
     int S(int pixels) const { return Scale(pixels, dpi_); }
@@ -73,6 +75,7 @@ private:
     bool expanded_ = false;
     bool painted_ = false;
     bool topMost_ = false;
+    bool boxesSet_ = false;  // the check boxes hold the offered choices
     unsigned idleSeconds_ = 0;
     bool linkPressed_ = false;
     RECT linkRect_{};
@@ -138,8 +141,8 @@ INT_PTR CALLBACK TCrashDialog::Proc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     try {
         return dialog->Handle(message, wParam, lParam);
     } catch (...) {
-        // Nothing may unwind through the dialog manager: a dialog that fails closes like OK.
-        EndDialog(hwnd, ML_ID_OK);
+        // Nothing may unwind through the dialog manager: the dialog closes with what the user chose.
+        dialog->Fail(std::current_exception());
         return TRUE;
     }
 }
@@ -237,6 +240,7 @@ void TCrashDialog::OnInit() {
     CheckDlgButton(hwnd_, ML_ID_SCREENSHOT, offers_.ScreenshotChecked ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, ML_ID_COPY, BST_UNCHECKED);
     EnableWindow(GetDlgItem(hwnd_, ML_ID_SCREENSHOT), offers_.SendChecked);
+    boxesSet_ = true;
 
     const SIZE compact = CompactClientSize();
     stateFile_ = DialogStateFilePath();
@@ -521,17 +525,37 @@ void TCrashDialog::OnMouse(UINT message, LPARAM lParam) {
     ShellExecuteW(hwnd_, L"open", win::Wide(options_.SupportUrl()).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
+void TCrashDialog::ReadChoices(int id) {
+    auto checked = [&](int box, bool initially) {
+        return boxesSet_ ? IsDlgButtonChecked(hwnd_, box) == BST_CHECKED : initially;
+    };
+    result_.SendChecked = offers_.Send && checked(ML_ID_SEND, offers_.SendChecked);
+    result_.ScreenshotChecked =
+        offers_.Screenshot && result_.SendChecked && checked(ML_ID_SCREENSHOT, offers_.ScreenshotChecked);
+    result_.CopyToClipboard = offers_.CopyToClipboard && checked(ML_ID_COPY, false);
+    result_.TerminatePressed = id == ML_ID_TERMINATE && offers_.Terminate;
+}
+
 void TCrashDialog::Close(int id) {
     KillTimer(hwnd_, kPaintTimer);
     KillTimer(hwnd_, kAutoCloseTimer);
     KillTimer(hwnd_, kFrontTimer);
-    result_.SendChecked = offers_.Send && IsDlgButtonChecked(hwnd_, ML_ID_SEND) == BST_CHECKED;
-    result_.ScreenshotChecked =
-        offers_.Screenshot && result_.SendChecked && IsDlgButtonChecked(hwnd_, ML_ID_SCREENSHOT) == BST_CHECKED;
-    result_.CopyToClipboard = offers_.CopyToClipboard && IsDlgButtonChecked(hwnd_, ML_ID_COPY) == BST_CHECKED;
-    result_.TerminatePressed = id == ML_ID_TERMINATE && offers_.Terminate;
+    ReadChoices(id);
     if (expanded_) SaveState();
     EndDialog(hwnd_, id);
+}
+
+// Closes like OK with the boxes as they are, keeping the failure for the driver's "GUI" warning; a
+// dialog that never showed ends as one that never painted, so the message still reaches the user.
+// The state file is left alone: what failed may be what writes it.
+void TCrashDialog::Fail(std::exception_ptr failure) {
+    if (result_.Failure) return;  // a second failure while closing
+    result_.Failure = std::move(failure);
+    KillTimer(hwnd_, kPaintTimer);
+    KillTimer(hwnd_, kAutoCloseTimer);
+    KillTimer(hwnd_, kFrontTimer);
+    ReadChoices(ML_ID_OK);
+    EndDialog(hwnd_, painted_ ? ML_ID_OK : kNeverPainted);
 }
 
 void TCrashDialog::SaveState() {

@@ -2,6 +2,7 @@
 // calls them. Everything here runs on the report thread.
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -14,12 +15,17 @@ class TMishapModuleOptions;
 // Shows the crash dialog modally ("ML_DIALOG" through DialogBoxParamA) and returns the user's
 // choices; runs BeforeTerminate and shows the dialog again when it cancels. When the dialog cannot
 // be shown (no template, or it never painted) the message goes into a plain top-most stop box and
-// EMishapLogError "Cannot show the DialogBox window." is raised: the driver's "GUI" warning.
+// EMishapLogError "Cannot show the DialogBox window." is raised: the driver's "GUI" warning. An
+// exception inside the shown dialog's message handling closes it with the user's choices and comes
+// back in the result's Failure.
 TCrashDialogResult ShowCrashDialog(const TCrashDialogRequest& request);
 
 // The reproduction request ("ML_REQUEST"). True with the entered text when the user wrote
-// something; false (steps untouched) for an empty text or a dialog that could not be shown.
-bool AskReproductionSteps(const TMishapModuleOptions& options, std::string& steps, TAddress resourceModule = 0);
+// something; false (steps untouched) for an empty text or a dialog that could not be shown. An
+// exception inside its message handling closes it with the text written so far and comes back in
+// failure (when given).
+bool AskReproductionSteps(const TMishapModuleOptions& options, std::string& steps, TAddress resourceModule = 0,
+                          std::exception_ptr* failure = nullptr);
 
 // Web hosts answered by the library instead of a dialog.
 enum class TWebHost { None, Isapi, Cgi };

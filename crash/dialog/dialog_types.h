@@ -2,6 +2,7 @@
 // and its host tests can speak of a dialog without the system.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -36,6 +37,9 @@ struct TCrashDialogResult {
     bool ScreenshotChecked = false;  // "Attach a Screenshot image" was checked and enabled
     bool CopyToClipboard = false;    // "Copy to Clipboard" was checked
     bool TerminatePressed = false;   // Terminate/Restart pressed (and not cancelled by the event)
+    // What ended the dialog early when its message handling raised; the choices above are what
+    // its boxes held then (the options' defaults when it had not set them up yet).
+    std::exception_ptr Failure;
 
     // The user cleared "Send": the report must not be sent.
     bool SendUnchecked() const { return SendOffered && !SendChecked; }

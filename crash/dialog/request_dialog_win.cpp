@@ -15,9 +15,10 @@ namespace {
 struct TRequest {
     const TMishapModuleOptions* Options;
     std::string Text;
+    std::exception_ptr Failure;
 };
 
-INT_PTR CALLBACK RequestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR HandleRequest(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* request = reinterpret_cast<TRequest*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     switch (message) {
         case WM_INITDIALOG: {
@@ -45,12 +46,33 @@ INT_PTR CALLBACK RequestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+INT_PTR CALLBACK RequestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleRequest(hwnd, message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the dialog manager: the request closes with what was written.
+        auto* request = reinterpret_cast<TRequest*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+        if (request && !request->Failure) {
+            request->Failure = std::current_exception();
+            try {
+                request->Text = ControlText(hwnd, ML_ID_REQUEST_TEXT);
+            } catch (...) {
+                // The text cannot be had either (out of memory): the request ends without it.
+            }
+        }
+        EndDialog(hwnd, ML_ID_OK);
+        return TRUE;
+    }
+}
+
 }  // namespace
 
-bool AskReproductionSteps(const TMishapModuleOptions& options, std::string& steps, TAddress resourceModule) {
-    TRequest request{&options, {}};
+bool AskReproductionSteps(const TMishapModuleOptions& options, std::string& steps, TAddress resourceModule,
+                          std::exception_ptr* failure) {
+    TRequest request{&options, {}, {}};
     const INT_PTR code = DialogBoxParamA(DialogResources(resourceModule), "ML_REQUEST", nullptr, RequestProc,
                                          reinterpret_cast<LPARAM>(&request));
+    if (failure) *failure = request.Failure;
     if (code != ML_ID_OK) return false;
     const bool blank = std::all_of(request.Text.begin(), request.Text.end(),
                                    [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });

@@ -1,6 +1,7 @@
 #include "crash/log/log_xml.h"
 
 #include <cstdio>
+#include <set>
 
 #include "crash/options/options.h"
 
@@ -62,6 +63,18 @@ bool RegisterPairs(std::string_view line, std::vector<std::pair<std::string, std
     out.emplace_back(std::string(line.substr(0, first)), TrimRight(line.substr(first + 2, nameStart + 1 - first - 2)));
     out.emplace_back(std::string(line.substr(nameStart + 1, second - nameStart - 1)),
                      TrimRight(line.substr(second + 2)));
+    return true;
+}
+
+// A register's name as the report writes it ("EAX", "R8"), fit to be an attribute's name: anything
+// else (a log edited by hand, foreign text) would make the copy unreadable as XML.
+bool RegisterName(std::string_view name) {
+    if (name.empty() || name.size() > 8) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!letter && (i == 0 || c < '0' || c > '9')) return false;
+    }
     return true;
 }
 
@@ -218,12 +231,14 @@ private:
         size_t j = i;
         while (j < lines_.size() && RegisterPairs(lines_[j], registers)) ++j;
         TXMLItem* element = cpu.AddChild("Registers");
-        // Attributes in the order accumulator, base, counter, data, indexes, stack, instruction.
+        // Attributes in the order accumulator, base, counter, data, indexes, stack, instruction;
+        // each name once (a second one would make the element unreadable).
         static constexpr int kOrder[] = {0, 2, 4, 6, 1, 3, 5, 7};
+        std::set<std::string> used;
         for (int index : kOrder) {
             if (static_cast<size_t>(index) >= registers.size()) continue;
             const auto& [name, value] = registers[static_cast<size_t>(index)];
-            if (value != "????") element->AddAttribute(name, value);
+            if (value != "????" && RegisterName(name) && used.insert(name).second) element->AddAttribute(name, value);
         }
         if (registers.empty() || j + 2 >= lines_.size() || !lines_[j].empty()) return j;
         TXMLItem* stack = cpu.AddChild("Stack");

@@ -236,6 +236,23 @@ const char* const kRussianReport =
     "------------------   ---------------------------------------------------------------------------\r\n"
     "0012FE00: 00000000   00401230:  41 42 43 00 3C 26 22 20 7F 80 FF 61 62 63 64 65 ABC.<&\" ...abcde\r\n";
 
+// A report edited by hand: register names that no report writes, one of them twice.
+const char* const kEditedCpuReport =
+    "MishapLog 5.0.6 RC 6\r\n"
+    "\r\n"
+    "Call Stack Information:\r\n"
+    "-------------------\r\n"
+    "|Address |Module   |\r\n"
+    "-------------------\r\n"
+    "|00401234|a.exe    |\r\n"
+    "-------------------\r\n"
+    "\r\n"
+    "Registers:\r\n"
+    "-----------------------------\r\n"
+    "EAX: 00000001   EAX: 00000002\r\n"
+    "E<X: 00000003   E\"Y: 00000004\r\n"
+    "EB\x01: 00000005   ESI: 00000006\r\n";
+
 // One line per element in document order: depth, name, attributes, and the text of a leaf; CR, LF
 // and the backslash written as escapes. The same form for both readers below.
 std::string Escaped(const std::string& text) {
@@ -291,7 +308,7 @@ sys.stdout.buffer.write(enc(''.join(out)))
 }
 #endif
 
-TEST(LogXml, RussianReportReadsBackThroughPythonsXmlParserAndOurOwnReader) {
+TEST(LogXml, RussianAndHandEditedReportsReadBackThroughPythonsXmlParserAndOurOwnReader) {
 #ifdef _WIN32
     GTEST_SKIP() << "Python's XML parser is the oracle on the host only";
 #else
@@ -301,6 +318,7 @@ TEST(LogXml, RussianReportReadsBackThroughPythonsXmlParserAndOurOwnReader) {
     TLogFile log;
     log.LoadFromBytes("");
     log.Add(kRussianReport, 10);
+    log.Add(kEditedCpuReport, 10);
     test::TempDir dir;
     const std::string file = dir.Path() + "Quillan.xml";
     log.SaveAsXml(file, options, "Нажать Ctrl+Win+H\r\nвыбрать \"шаблон\"");
@@ -324,6 +342,7 @@ TEST(LogXml, RussianReportReadsBackThroughPythonsXmlParserAndOurOwnReader) {
              "    Module Handle=\"00400000\" Name=\"квиллан.exe\" Description=\"Шаблоны текста\" Version=\"1.0 бета\" "
              "Size=\"1234\" Modified=\"2024-03-05 14:07:09\" Path=\"C:\\\\Программы\\\\\"\n",
              "    Text text=\"Нажать Ctrl+Win+H\\r\\nвыбрать \"шаблон\"\"\n",
+             "    Registers EAX=\"00000001\" ESI=\"00000006\"\n",
          })
         EXPECT_NE(python.find(line), std::string::npos) << line << "in\n" << python;
 #endif

@@ -61,7 +61,10 @@ public:
         LONG rc = RegQueryValueExW(sub.get(), wideName.c_str(), nullptr, &type, nullptr, &size);
         if (rc == ERROR_FILE_NOT_FOUND) return defaultValue;
         if (rc != ERROR_SUCCESS) Raise("Failed to get data for '%s'", name);
-        if (type != REG_SZ && type != REG_EXPAND_SZ) Raise("Invalid data type for '%s'", name);
+        // A value of another type (a number where text belongs) reads as missing: were it
+        // raised, the placement part would end the restore before the settings, and the
+        // next save would replace every stored setting by the form's designed values.
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return defaultValue;
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
         size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
         rc = RegQueryValueExW(sub.get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),

@@ -22,7 +22,7 @@ std::string GetTemplateFilePath() {
     std::string folder;
     {
         TRegistry registry;
-        if (OpenSettings(registry)) folder = registry.ReadString(kFolderValue);
+        if (OpenSettings(registry)) folder = registry.ReadTextValue(kFolderValue).value_or("");
     }
     if (folder.empty()) folder = ExtractFilePath(win::ModuleFileName());
     return MakeTemplateFilePath(folder);
@@ -33,14 +33,15 @@ bool ReadRestoreClipboard() {
     if (!OpenSettings(registry)) return true;
     // Never saved: the options dialog's check box starts checked, so restore. Reading
     // that as off would wipe the user's clipboard at every start until the first OK.
-    if (!registry.ValueExists(kRestoreValue)) return true;
-    return ParseRestoreFlag(registry.ReadString(kRestoreValue));
+    // A value of another type (a number written by hand) counts as never saved.
+    std::optional<std::string> stored = registry.ReadTextValue(kRestoreValue);
+    return stored ? ParseRestoreFlag(*stored) : true;
 }
 
 int ReadHotKeyChoice(const TSetTrayHint& setTrayHint) {
     TRegistry registry;
     if (!OpenSettings(registry)) return 0;
-    int index = ParseHotKeyIndex(registry.ReadString(kHotKeyValue));
+    int index = ParseHotKeyIndex(registry.ReadTextValue(kHotKeyValue).value_or(""));
     if (setTrayHint) setTrayHint(TrayHintText(index));
     return index;
 }

@@ -1,6 +1,7 @@
 // Reading the settings back from HKEY_CURRENT_USER. Every call opens the key
 // afresh (creating it when missing) and closes it again: nothing is cached.
-// A value of the wrong type raises ERegistryException "Invalid data type for '%s'".
+// A value of another type than text reads as absent: each setting then takes its
+// own default, and the others are read as stored.
 #pragma once
 
 #include <functional>

@@ -115,6 +115,18 @@ std::string TRegistry::ReadString(const std::string& name) const {
     }
 }
 
+std::optional<std::string> TRegistry::ReadTextValue(const std::string& name) const {
+    HKEY key = current_ ? current_.get() : root_;
+    DWORD type = 0;
+    if (RegQueryValueExW(key, Wide(name).c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return {};
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+    try {
+        return ReadString(name);
+    } catch (const ERegistryException&) {
+        return {};  // changed under us to another type, or gone
+    }
+}
+
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
     std::wstring text = Wide(value);
     DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));

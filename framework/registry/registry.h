@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "framework/win/handle.h"
@@ -38,6 +39,10 @@ public:
     // Raises ERegistryException "Invalid data type for '%s'" for another type and
     // "Failed to get data for '%s'" when it cannot be read.
     std::string ReadString(const std::string& name) const;
+    // The text of a REG_SZ or REG_EXPAND_SZ value; nullopt when the value is absent,
+    // of another type or cannot be read, so that one damaged value reads as unset
+    // instead of failing whoever asks for it.
+    std::optional<std::string> ReadTextValue(const std::string& name) const;
     // Writes REG_SZ with its terminating zero; raises "Failed to set data for '%s'".
     void WriteString(const std::string& name, const std::string& value);
     bool ValueExists(const std::string& name) const;

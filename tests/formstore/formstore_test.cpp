@@ -252,15 +252,21 @@ TEST(FormStore, RegistryErrors) {
         EXPECT_EQ(form.deIDE->Text(), "kept");
         EXPECT_EQ(form.cbHot->ItemIndex(), 2);
     }
-    // ...while a placement value of the wrong type leaves the restore.
+    // ...and a placement value of the wrong type reads as missing: the restore goes on
+    // to the settings, so a save afterwards keeps them.
     test::SetRegDword(SectionKey(), L"FormVersion", 0);
+    test::SetRegDword(SectionKey(), L"Flags", 1);
+    test::SetRegDword(SectionKey(), L"NormPos", 7);
+    test::SetRegString(SectionKey(), L"deIDE_Text", L"C:\\Шаблоны");
     TTestForm form;
-    try {
-        MakeStore(form)->RestoreFormState();
-        ADD_FAILURE() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'FormVersion'");
-    }
+    auto store = MakeStore(form);
+    store->RestoreFormState();
+    EXPECT_EQ(form.deIDE->Text(), "C:\\Шаблоны");
+    EXPECT_EQ(form.cbHot->ItemIndex(), 2);
+    store->SaveFormState();
+    EXPECT_EQ(Value(L"deIDE_Text"), L"C:\\Шаблоны");
+    EXPECT_EQ(Value(L"cbHot_ItemIndex"), L"2");
+    EXPECT_EQ(Value(L"FormVersion"), L"0");  // written back as text
 }
 
 TEST(FormStore, EntriesResolveAgainstTheFormsComponents) {

@@ -56,6 +56,26 @@ TEST_F(OptionsTest, SettingsAndTrayHintAreStoredOnOk) {
     EXPECT_FALSE(form->cbRestoreClpbrd->Checked());
 }
 
+// One window-position value of another type must not reset the stored settings
+// at the next "ОК".
+TEST_F(OptionsTest, DamagedPlacementValueKeepsTheStoredSettings) {
+    WriteHot(HotFile(AppBlock("Общие", {})));
+    SetRegString(SettingsKey(), L"cbHot_ItemIndex", L"2");
+    SetRegString(SettingsKey(), L"cbRestoreClpbrd_Checked", L"False");
+    SetRegDword(SettingsKey(), L"Flags", 0);
+    SetRegDword(SettingsKey(), L"NormPos", 1);
+    Open();
+    EXPECT_TRUE(errors.empty()) << errors[0];
+    EXPECT_EQ(form->cbHot->ItemIndex(), 2);
+    EXPECT_FALSE(form->cbRestoreClpbrd->Checked());
+    EXPECT_EQ(form->deIDE->Text(), dir.Path());
+    PressOK();
+    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "2");
+    EXPECT_EQ(Setting(L"cbRestoreClpbrd_Checked"), "False");
+    EXPECT_EQ(Setting(L"deIDE_Text"), dir.Path());
+    EXPECT_FALSE(ReadRestoreClipboard());
+}
+
 TEST_F(OptionsTest, FolderChangeWithoutOpenWritesToTheStoredFolder) {
     TempDir other;
     WriteHot(HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {})));

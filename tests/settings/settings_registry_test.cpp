@@ -90,14 +90,26 @@ TEST_F(SettingsTest, HotKeyChoiceAndHint) {
     EXPECT_EQ(ReadHotKeyChoice(nullptr), -1);  // no hint setter: only the index
 }
 
-TEST_F(SettingsTest, ValueOfAnotherTypeIsReported) {
-    SetDword("cbRestoreClpbrd_Checked", 1);
-    try {
-        ReadRestoreClipboard();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'cbRestoreClpbrd_Checked'");
-    }
+// A number where text belongs reads as that setting's default, and never takes
+// the other settings with it.
+TEST_F(SettingsTest, ValueOfAnotherTypeReadsAsItsDefault) {
+    SetText("deIDE_Text", "C:\\Data");
+    SetText("cbHot_ItemIndex", "2");
+    SetDword("cbRestoreClpbrd_Checked", 0);
+    EXPECT_TRUE(ReadRestoreClipboard());  // as never stored: the check box's default
+    EXPECT_EQ(ReadHotKeyChoice(nullptr), 2);
+    EXPECT_EQ(GetTemplateFilePath(), "C:\\Data\\hot.ini");
+
+    SetText("cbRestoreClpbrd_Checked", "False");
+    SetDword("cbHot_ItemIndex", 1);
+    std::string hint;
+    EXPECT_EQ(ReadHotKeyChoice([&](const std::string& h) { hint = h; }), 0);
+    EXPECT_EQ(hint, "Quillan (Ctrl + Win + H)");
+    EXPECT_FALSE(ReadRestoreClipboard());
+
+    SetDword("deIDE_Text", 3);
+    EXPECT_EQ(GetTemplateFilePath(), ExeFolder() + "hot.ini");
+    EXPECT_FALSE(ReadRestoreClipboard());
 }
 
 TEST_F(SettingsTest, UnopenableKeyGivesItsOwnDefaults) {

@@ -267,7 +267,10 @@ void TFForm::N4Click(TMenuItem&) {
 }
 
 void TFForm::N3Click(TMenuItem&) {
-    if (state_.Decide(TRequest::Quit) == TVerdict::Run) PostQuitMessage(0);
+    if (state_.Decide(TRequest::Quit) != TVerdict::Run) return;
+    // Ending the program ends the open options dialog too: its edits are not dropped unasked.
+    if (TOptionForm* open = OpenOptionsDialog(); open && !open->ConfirmQuit()) return;
+    PostQuitMessage(0);
 }
 
 LRESULT TFForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

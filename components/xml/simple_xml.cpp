@@ -206,6 +206,20 @@ void TSimpleXML::SetIndentString(const std::string& indent) {
     indentString_ = indent;
 }
 
+void ESimpleXMLError::SetPlace(const char* data, size_t size, size_t offset) {
+    if (offset > size) offset = size;
+    int line = 1;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < offset; ++i) {
+        if (data[i] == '\n' || (data[i] == '\r' && (i + 1 >= size || data[i + 1] != '\n'))) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    Line = line;
+    Column = static_cast<int>(offset - lineStart) + 1;
+}
+
 void TSimpleXML::LoadFromBuffer(const char* data, size_t size, size_t* consumed) {
     root_->Clear();
     // A reload must not keep the name or value of the previous root.
@@ -216,8 +230,13 @@ void TSimpleXML::LoadFromBuffer(const char* data, size_t size, size_t* consumed)
     bool events = OnLoadProgress || OnTagParsed || OnValueParsed;
     xml_detail::TXmlParser parser(data, data + size, this, events);
     if (events && OnLoadProgress) OnLoadProgress(*this, 0, static_cast<int64_t>(size));
-    parser.ParseProlog(prolog_);
-    parser.ParseElement(*root_, 1);
+    try {
+        parser.ParseProlog(prolog_);
+        parser.ParseElement(*root_, 1);
+    } catch (ESimpleXMLError& e) {
+        e.SetPlace(data, size, parser.Offset());
+        throw;
+    }
     if (events && OnLoadProgress)
         OnLoadProgress(*this, static_cast<int64_t>(parser.Offset()), static_cast<int64_t>(size));
     if (consumed) *consumed = parser.Offset();

@@ -18,7 +18,27 @@
 
 namespace quillan {
 
-QUILLAN_EXCEPTION(ESimpleXMLError, Exception);
+// A parse error; a document load also tells where it stopped: Line and Column
+// (both from 1; 0 when not known), a line ending at LF, CR LF or a lone CR, a
+// column counted in bytes, which are characters in a single-byte code page.
+class ESimpleXMLError : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "ESimpleXMLError"; }
+    std::vector<std::string> ClassNames() const override {
+        std::vector<std::string> names;
+        AppendClassNames(names);
+        return names;
+    }
+    static void AppendClassNames(std::vector<std::string>& out) {
+        out.push_back("ESimpleXMLError");
+        Exception::AppendClassNames(out);
+    }
+    int Line = 0;
+    int Column = 0;
+    // Sets Line and Column of the byte at offset of data (offset is clamped to size).
+    void SetPlace(const char* data, size_t size, size_t offset);
+};
 
 // Parse error texts; "%s" receives the found character (or, for the end tag, the names).
 inline constexpr const char* kSXInvalidDocument = "Invalid Document: Unexpected text in file prolog";

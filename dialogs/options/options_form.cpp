@@ -48,6 +48,9 @@ TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayH
     OnSaveError = [this](const std::string& message) {
         MessageBoxW(hwnd_, win::Wide(message).c_str(), win::Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
     };
+    OnAsk = [this](const std::string& text, unsigned flags) {
+        return MessageBoxW(hwnd_, win::Wide(text).c_str(), win::Wide(kCaption).c_str(), flags);
+    };
     // Centred on the screen; a stored position replaces this when the dialog is shown.
     RECT r;
     GetWindowRect(hwnd_, &r);
@@ -59,6 +62,7 @@ TOptionForm::TOptionForm(bool focusCurrentApp, std::string currentApp, TSetTrayH
     FormCreate();
     ShowTree();  // before any file is read: the common group alone
     ShowPanels();
+    TakeTreeBaseline();
 }
 
 TOptionForm::~TOptionForm() {
@@ -110,14 +114,19 @@ void TOptionForm::FormShow() {
     } catch (...) {
         win::Application().HandleCurrentException();
     }
+    TakeSettingsBaseline();
     try {
         LoadTree("");
     } catch (...) {
-        // Reported, and the dialog opens with the tree as it was.
+        // Reported, and the dialog opens with the tree as it was. A file that is there
+        // but cannot be read is also told to the user, once the dialog is on screen.
         win::Application().HandleCurrentException();
+        if (!readProblem_.empty()) PostMessageW(hwnd_, kShowReadProblem, 0, 0);
         return;
     }
     if (focusCurrentApp_) FocusOnCurrentApp();
+    // The application added for the program in front is no edit of the user's.
+    TakeTreeBaseline();
     UpdateButtons();
 }
 
@@ -208,17 +217,6 @@ void TOptionForm::ShowHotPoint() {
     seCol->SetValue(record->PointX);
     seRow->SetValue(record->PointY);
 }
-
-// ---- the file ----
-
-void TOptionForm::LoadTree(const std::string& folder) {
-    model_.Load(xml1, folder.empty() ? GetTemplateFilePath() : MakeTemplateFilePath(folder));
-    ShowTree();
-    ShowPanels();
-}
-
-// The folder as last stored, not the text in deIDE: that is stored only after this.
-void TOptionForm::SaveTree() { model_.Save(GetTemplateFilePath()); }
 
 // ---- events ----
 
@@ -311,23 +309,20 @@ void TOptionForm::DropOn(TTreeNode* target) {
     NodeOf(receiver)->Expand();
 }
 
-void TOptionForm::Button1Click() { LoadTree(deIDE->Text()); }
+namespace {
+TOptionForm* openDialog = nullptr;
+}  // namespace
 
-void TOptionForm::Panel1Click() { LoadTree(""); }
-
-// A failed write must not close the dialog as confirmed: the tree stays for
-// another try, and neither the settings nor the main form's menu change.
-void TOptionForm::bOKClick() {
-    try {
-        SaveTree();
-    } catch (const std::exception& e) {
-        ModalResult = win::mrNone;
-        if (OnSaveError) OnSaveError(e.what());
-    }
-}
+TOptionForm* OpenOptionsDialog() { return openDialog; }
 
 int ShowOptionsDialog(bool focusCurrentApp, const std::string& currentApp, TSetTrayHint setTrayHint, HWND owner) {
     TOptionForm form(focusCurrentApp, currentApp, std::move(setTrayHint), owner);
+    TOptionForm* outer = openDialog;
+    openDialog = &form;
+    struct Reset {
+        TOptionForm* outer;
+        ~Reset() { openDialog = outer; }
+    } reset{outer};
     return form.ShowModal();
 }
 

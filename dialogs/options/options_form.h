@@ -33,6 +33,23 @@ public:
 
     // Shows a save failure to the user (a message box by default; tests capture it).
     std::function<void(const std::string&)> OnSaveError;
+    // Asks the user or tells him something: the text and the MB_ buttons and icon;
+    // returns the button pressed (IDYES, IDNO, IDCANCEL, IDOK). A message box by
+    // default; tests answer it.
+    std::function<int(const std::string& text, unsigned flags)> OnAsk;
+
+    // What the line under the folder field says about the template file or the
+    // folder; empty when there is nothing to say.
+    std::string FileState() const;
+    // The tree or one of the settings differs from what was read at the opening or
+    // by the last reload: closing without "ОК" would lose it.
+    bool HasChanges() const;
+    // The same for the tree alone.
+    bool TreeChanged() const;
+    // "Выход" while the dialog is open. With changes, asks whether to save them:
+    // "Да" saves as "ОК" does (the dialog then ends confirmed), "Нет" leaves them,
+    // "Отмена" keeps the program running. True when the program may end.
+    bool ConfirmQuit();
 
     // What the dialog edits.
     TOptionsModel& Model() { return model_; }
@@ -41,9 +58,11 @@ public:
     TNodeId IdOf(const win::TTreeNode* node) const;
 
     // Reads hot.ini from folder (the stored location when empty) into the tree;
-    // raises the reader's error and leaves the tree as it was on failure.
+    // raises the reader's error and leaves the tree as it was on failure (the line
+    // under the folder field then says what was wrong).
     void LoadTree(const std::string& folder);
-    // Writes the tree to the stored template-file path after the backup rename.
+    // Writes the tree to hot.ini in the folder typed in deIDE (the program's own when
+    // empty) after the backup rename; raises the writer's error.
     void SaveTree();
     void UpdateButtons();
 
@@ -67,7 +86,7 @@ public:
     std::unique_ptr<win::TTreeView> TreeView1;
     std::unique_ptr<win::TToolButton> SpeedButton1, SpeedButton2, bDelete;
     std::unique_ptr<win::TPanel> pnApp, pnOpt, Panel1;
-    std::unique_ptr<win::TLabel> lApp, lTemple, lRow, lCol, lFolder, lHot;
+    std::unique_ptr<win::TLabel> lApp, lTemple, lRow, lCol, lFolder, lHot, lFileState;
     std::unique_ptr<win::TEdit> eApp;
     std::unique_ptr<win::TLabeledEdit> leCaption;
     std::unique_ptr<win::TMemo> mTemple;
@@ -84,6 +103,7 @@ protected:
     void FormShow() override;
     void FormClose() override;
     void FormResize() override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     // options_layout.cpp
@@ -108,13 +128,41 @@ private:
     void ShowHotPoint();
     void ForgetDeletedNodes();
 
+    // options_file.cpp
+    // The template file that "ОК" writes: the folder typed in deIDE, or the program's own.
+    std::string TargetPath() const;
+    // Why the folder cannot take the file (missing, not a folder, not writable); "" when it can.
+    std::string FolderProblem() const;
+    // Whether the file at path may be replaced: asks when it is not the file this
+    // dialog read, and moves an unreadable one aside first. False: write nothing.
+    bool MayReplace(const std::string& path);
+    // Asks before a reload throws edits away; true when it may go on.
+    bool MayDiscardEdits();
+    void ShowFileState(const std::string& text);
+    void TakeTreeBaseline();
+    void TakeSettingsBaseline();
+    std::string SettingsText() const;
+    void ShowReadProblem();
+
     TOptionsModel model_;
+    // The file the tree was last read from; empty while no read succeeded.
+    std::string loadedPath_;
+    std::string readProblem_;
+    // The tree as the file would hold it, and the settings, as read or last saved.
+    std::string treeBaseline_;
+    std::string settingsBaseline_;
     std::unordered_map<TNodeId, win::TTreeNode*> nodes_;
     int mirroring_ = 0;
     bool focusCurrentApp_;
     std::string currentApp_;
     TSetTrayHint setTrayHint_;
 };
+
+// Posted to the dialog to tell the user of a file it could not read.
+inline constexpr UINT kShowReadProblem = WM_APP + 1;
+
+// The dialog that ShowOptionsDialog shows now; nullptr when none is open.
+TOptionForm* OpenOptionsDialog();
 
 // Opens the dialog modally (owner disabled meanwhile) and returns mrOk or mrCancel.
 int ShowOptionsDialog(bool focusCurrentApp, const std::string& currentApp, TSetTrayHint setTrayHint,

@@ -125,6 +125,11 @@ void TOptionForm::CreateSettings() {
     cbHot = std::make_unique<win::TComboBox>(hwnd_);
     cbRestoreClpbrd = std::make_unique<win::TCheckBox>(hwnd_, "Восстановить буфер обмена после вставки");
     cbRestoreClpbrd->SetChecked(true);
+    // What is wrong with the file or the folder, beside the hotkey; cut with an
+    // ellipsis when long (the message boxes give it whole).
+    lFileState = std::make_unique<win::TLabel>(hwnd_, "");
+    SetWindowLongPtrW(lFileState->Handle(), GWL_STYLE,
+                      GetWindowLongPtrW(lFileState->Handle(), GWL_STYLE) | SS_ENDELLIPSIS);
 }
 
 void TOptionForm::FormResize() {
@@ -164,7 +169,10 @@ void TOptionForm::Layout() {
     const int hotLabelWidth = TextWidth(*lHot);
     lHot->SetBounds(m, hotTop + (eh - lh) / 2, hotLabelWidth, lh);
     const int comboX = m + hotLabelWidth + g;
-    cbHot->SetBounds(comboX, hotTop, std::min(Scale(130), w - m - comboX), Scale(120));
+    const int comboWidth = std::min(Scale(130), w - m - comboX);
+    cbHot->SetBounds(comboX, hotTop, comboWidth, Scale(120));
+    const int stateX = comboX + comboWidth + g;
+    lFileState->SetBounds(stateX, hotTop + (eh - lh) / 2, std::max(0, w - m - stateX), lh);
     const int folderTop = hotTop - g - eh;
     const int folderLabelWidth = TextWidth(*lFolder);
     lFolder->SetBounds(m, folderTop + (eh - lh) / 2, folderLabelWidth, lh);

@@ -76,17 +76,152 @@ TEST_F(OptionsTest, DamagedPlacementValueKeepsTheStoredSettings) {
     EXPECT_FALSE(ReadRestoreClipboard());
 }
 
-TEST_F(OptionsTest, FolderChangeWithoutOpenWritesToTheStoredFolder) {
+// The templates go where the folder field sends them, so the next hotkey press
+// finds them; the old folder's file is left as it was.
+TEST_F(OptionsTest, FolderChangeWritesTheTemplatesIntoTheNewFolder) {
     TempDir other;
-    WriteHot(HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {})));
+    const std::string file = HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {{"c", "t", 1, 1}}));
+    WriteHot(file);
     Open();
     form->deIDE->SetText(other.Path());
     PressOK();
-    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("a.exe", {})));
-    EXPECT_TRUE(FileExists(HotPath() + ".backup"));
-    EXPECT_FALSE(FileExists(other.Path() + "hot.ini"));
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(ReadFileBytes(other.Path() + "hot.ini"), file);
+    EXPECT_EQ(ReadHot(), file);
+    EXPECT_FALSE(FileExists(HotPath() + ".backup"));
     EXPECT_EQ(Setting(L"deIDE_Text"), other.Path());
     EXPECT_EQ(GetTemplateFilePath(), other.Path() + "hot.ini");
+}
+
+// A hot.ini already in the new folder is replaced only when the user says so.
+TEST_F(OptionsTest, FolderWithItsOwnFileIsReplacedOnlyWhenAsked) {
+    TempDir other;
+    const std::string theirs = HotFile(AppBlock("Общие", {}) + AppBlock("theirs.exe", {}));
+    AtomicWriteFile(other.Path() + "hot.ini", theirs);
+    WriteHot(HotFile(AppBlock("Общие", {}) + AppBlock("mine.exe", {})));
+    Open();
+    form->deIDE->SetText(other.Path());
+    PressOK();  // answered "Нет"
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find(other.Path() + "hot.ini"), std::string::npos) << asked[0];
+    EXPECT_EQ(form->ModalResult, win::mrNone);
+    EXPECT_EQ(ReadFileBytes(other.Path() + "hot.ini"), theirs);
+    EXPECT_EQ(Setting(L"deIDE_Text"), dir.Path());
+    answers = {IDYES};
+    PressOK();
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    EXPECT_EQ(ReadFileBytes(other.Path() + "hot.ini"), HotFile(AppBlock("Общие", {}) + AppBlock("mine.exe", {})));
+    EXPECT_EQ(ReadFileBytes(other.Path() + "hot.ini.backup"), theirs);
+    EXPECT_EQ(Setting(L"deIDE_Text"), other.Path());
+}
+
+// A folder that is missing, is a file or cannot be written is told at the field
+// before anything is written, and a corrected folder then saves.
+TEST_F(OptionsTest, FolderIsCheckedBeforeWriting) {
+    WriteHot(HotFile(AppBlock("Общие", {})));
+    AtomicWriteFile(dir.Path() + "plain", "x");
+    Open();
+    form->SpeedButton1Click();
+    const struct {
+        std::string folder, says;
+    } cases[] = {
+        {"Q:\\no\\such\\folder", "не найдена"},
+        {dir.Path() + "missing", "не найдена"},
+        {dir.Path() + "plain", "не папка"},
+        // Linux lets nobody, root included, create files in /proc.
+        {"Z:\\proc", "нельзя записать"},
+    };
+    for (const auto& c : cases) {
+        form->deIDE->SetText(c.folder);
+        PressOK();
+        EXPECT_EQ(form->ModalResult, win::mrNone) << c.folder;
+        EXPECT_NE(form->FileState().find(c.says), std::string::npos) << c.folder << ": " << form->FileState();
+        EXPECT_EQ(GetFocus(), form->deIDE->Handle()) << c.folder;
+    }
+    EXPECT_TRUE(saveErrors.empty());
+    EXPECT_EQ(Setting(L"deIDE_Text"), dir.Path());
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {})));
+    form->deIDE->SetText(dir.Path());
+    PressOK();
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("Приложение 1", {})));
+    EXPECT_EQ(form->FileState(), "");
+}
+
+// One typo in hot.ini: the dialog says where, and "ОК" replaces the file only on the
+// user's word, keeping the unreadable file beside it under a name of its own.
+TEST_F(OptionsTest, UnreadableFileIsNeverReplacedUnasked) {
+    std::string broken = HotFile(AppBlock("Общие", {}) + AppBlock("notepad.exe", {{"a", "b", 1, 1}}));
+    broken.replace(broken.find("</MenuCaption>"), 14, "</MenuCaptio>");
+    WriteHot(broken);
+    Open();
+    EXPECT_NE(form->FileState().find("строка 9, символ"), std::string::npos) << form->FileState();
+    ASSERT_TRUE(PumpUntil([&] { return !asked.empty(); }, 2000));
+    EXPECT_NE(asked[0].find("строка 9, символ"), std::string::npos) << asked[0];
+    EXPECT_NE(asked[0].find(HotPath()), std::string::npos) << asked[0];
+    asked.clear();
+    EXPECT_EQ(TreeTexts(), std::vector<std::string>{"Общие"});
+
+    PressOK();  // answered "Нет"
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("hot.ini.unreadable"), std::string::npos) << asked[0];
+    EXPECT_EQ(form->ModalResult, win::mrNone);
+    EXPECT_EQ(ReadHot(), broken);
+    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "<absent>");
+
+    AtomicWriteFile(HotPath() + ".unreadable", "an earlier one");
+    answers = {IDYES};
+    PressOK();
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    EXPECT_EQ(ReadFileBytes(HotPath() + ".unreadable"), "an earlier one");
+    EXPECT_EQ(ReadFileBytes(HotPath() + ".unreadable2"), broken);
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {})));
+    EXPECT_FALSE(FileExists(HotPath() + ".backup"));
+    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "0");
+}
+
+// Reloading from the button strip or "Открыть" asks before the edits go.
+TEST_F(OptionsTest, ReloadAsksBeforeEditsAreLost) {
+    WriteHot(HotFile(AppBlock("Общие", {{"x", "y", 1, 1}})));
+    Open();
+    form->deIDE->SetText(dir.Path());  // the settings are not what a reload replaces
+    SendMessageW(form->Panel1->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(200, 5));
+    EXPECT_TRUE(asked.empty());
+    Select("x");
+    form->leCaption->SetText("edited");
+    SendMessageW(form->Panel1->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(200, 5));  // "Нет"
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", " edited"}));
+    SendMessageW(form->Button1->Handle(), BM_CLICK, 0, 0);  // "Нет"
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", " edited"}));
+    answers = {IDYES};
+    SendMessageW(form->Panel1->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(200, 5));
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", " x"}));
+}
+
+// "Выход" with the dialog open: without changes it just ends; with changes it asks
+// to save them, and "Отмена" keeps the program.
+TEST_F(OptionsTest, QuitAsksToSaveChanges) {
+    const std::string file = HotFile(AppBlock("Общие", {}));
+    WriteHot(file);
+    Open();
+    EXPECT_TRUE(form->ConfirmQuit());
+    EXPECT_TRUE(asked.empty());
+    SendMessageW(form->SpeedButton1->Handle(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(form->ConfirmQuit());  // "Отмена"
+    EXPECT_EQ(asked.size(), 1u);
+    answers = {IDNO};
+    EXPECT_TRUE(form->ConfirmQuit());
+    EXPECT_EQ(ReadHot(), file);
+    form->cbHot->SetItemIndex(1);
+    answers = {IDYES};
+    EXPECT_TRUE(form->ConfirmQuit());
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    form->Close();
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("Приложение 1", {})));
+    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "1");
 }
 
 TEST_F(OptionsTest, SecondOkKeepsTheFirstBackup) {
@@ -141,29 +276,22 @@ TEST_F(OptionsTest, DefaultHotPointIsWrittenButNotKept) {
 // A write that fails leaves the dialog open with its tree, tells the user, and
 // changes neither the registry nor the file.
 TEST_F(OptionsTest, FailedWriteKeepsTheDialogOpenAndChangesNothing) {
-    SetFolderSetting("Q:\\no\\such\\folder");
+    // hot.ini replaced by a folder: the write fails, the user is told, and the
+    // folder is left alone.
+    WriteHot(HotFile(AppBlock("Общие", {})));
     Open();
-    errors.clear();
+    RemoveFile(HotPath());
+    CreateDirectoryW(win::Wide(HotPath()).c_str(), nullptr);
     form->SpeedButton1Click();
     form->cbHot->SetItemIndex(2);
     PressOK();
     EXPECT_EQ(form->ModalResult, win::mrNone);
     ASSERT_EQ(saveErrors.size(), 1u);
-    EXPECT_NE(saveErrors[0].find("Cannot create file"), std::string::npos) << saveErrors[0];
+    EXPECT_NE(saveErrors[0].find(HotPath()), std::string::npos) << saveErrors[0];
     EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Общие", "Приложение 1"}));
-    EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "<absent>");
-    EXPECT_EQ(Setting(L"deIDE_Text"), "Q:\\no\\such\\folder");
-    EXPECT_TRUE(hints.empty());
-
-    // hot.ini replaced by a folder: the same, and the folder is left alone.
-    SetFolderSetting(dir.Path());
-    CreateDirectoryW(win::Wide(HotPath()).c_str(), nullptr);
-    saveErrors.clear();
-    PressOK();
-    EXPECT_EQ(form->ModalResult, win::mrNone);
-    EXPECT_EQ(saveErrors.size(), 1u);
     EXPECT_TRUE(DirectoryExists(HotPath()));
     EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "<absent>");
+    EXPECT_TRUE(hints.empty());
 
     // Once the cause is gone the same dialog saves.
     RemoveDirectoryW(win::Wide(HotPath()).c_str());
@@ -171,6 +299,21 @@ TEST_F(OptionsTest, FailedWriteKeepsTheDialogOpenAndChangesNothing) {
     EXPECT_EQ(form->ModalResult, win::mrOk);
     EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("Приложение 1", {})));
     EXPECT_EQ(Setting(L"cbHot_ItemIndex"), "2");
+}
+
+// A stored folder that is gone does not lock the dialog: the corrected folder saves.
+TEST_F(OptionsTest, MissingStoredFolderCanBeCorrected) {
+    SetFolderSetting("Q:\\no\\such\\folder");
+    Open();
+    form->SpeedButton1Click();
+    PressOK();
+    EXPECT_EQ(form->ModalResult, win::mrNone);
+    EXPECT_NE(form->FileState().find("не найдена"), std::string::npos) << form->FileState();
+    form->deIDE->SetText(dir.Path());
+    PressOK();
+    EXPECT_EQ(form->ModalResult, win::mrOk);
+    EXPECT_EQ(ReadHot(), HotFile(AppBlock("Общие", {}) + AppBlock("Приложение 1", {})));
+    EXPECT_EQ(Setting(L"deIDE_Text"), dir.Path());
 }
 
 TEST_F(OptionsTest, ReadErrorsLeaveTheTreeAndTheDialogUsable) {

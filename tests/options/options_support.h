@@ -81,6 +81,17 @@ protected:
         form.reset();
         form = std::make_unique<TOptionForm>(focus, currentApp, [this](const std::string& h) { hints.push_back(h); });
         form->OnSaveError = [this](const std::string& m) { saveErrors.push_back(m); };
+        // The user's answers in turn; with none left, the box's safe button (No, Cancel, OK).
+        form->OnAsk = [this](const std::string& text, unsigned flags) {
+            asked.push_back(text);
+            if (!answers.empty()) {
+                int answer = answers.front();
+                answers.erase(answers.begin());
+                return answer;
+            }
+            unsigned buttons = flags & MB_TYPEMASK;
+            return buttons == MB_YESNO ? IDNO : buttons == MB_YESNOCANCEL ? IDCANCEL : IDOK;
+        };
         form->Show();
         return *form;
     }
@@ -119,7 +130,8 @@ protected:
     ScratchRegistry registry;
     TempDir dir;
     std::unique_ptr<TOptionForm> form;
-    std::vector<std::string> errors, saveErrors, hints;
+    std::vector<std::string> errors, saveErrors, hints, asked;
+    std::vector<int> answers;
 };
 
 }  // namespace quillan::test

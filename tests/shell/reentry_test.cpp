@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "dialogs/options/options_form.h"
 #include "engine/paste/keys.h"
+#include "framework/core/file_io.h"
 #include "tests/shell/form_support.h"
 
 namespace quillan::test {
@@ -229,6 +231,57 @@ TEST_F(ReentryTest, SettingsTwiceShowsOneDialog) {
     EXPECT_EQ(CountThreadWindows(L"TOptionForm"), 0);
     (void)keysAtOpen;
     EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+}  // namespace
+}  // namespace quillan::test
+
+namespace quillan::test {
+namespace {
+
+// "Выход" over the open options dialog with an edit in it: the dialog's own box asks;
+// "Отмена" keeps the program and the edit, "Да" saves as "ОК" would, then the program ends.
+TEST_F(ReentryTest, QuitOverTheDialogAsksBeforeEditsAreLost) {
+    CreateForm();
+    int step = 0;
+    bool quitAfterCancel = true;
+    Ticker ticker(15, [&] {
+        HWND dialog = FindThreadWindow(L"TOptionForm");
+        HWND box = FindThreadWindow(L"#32770");
+        switch (step) {
+            case 0:  // the dialog is up: add an application, then "Выход"
+                if (!dialog || !OpenOptionsDialog()) return;
+                SendMessageW(OpenOptionsDialog()->SpeedButton1->Handle(), BM_CLICK, 0, 0);
+                step = 1;
+                form_->N3Click(*form_->TrayMenuObject().FindItemByName("N3"));  // returns once answered
+                MSG m;
+                quitAfterCancel = PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE);
+                step = 2;
+                form_->N3Click(*form_->TrayMenuObject().FindItemByName("N3"));
+                step = 4;
+                return;
+            case 1:  // the box over the dialog: "Отмена"
+                if (box) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+                return;
+            case 2:  // asked again: "Да"
+                if (!box) return;
+                PostMessageW(box, WM_COMMAND, IDYES, 0);
+                step = 3;
+                return;
+            default:
+                return;
+        }
+    });
+    form_->N2Click(*form_->TrayMenuObject().FindItemByName("N2"));
+    MSG m;
+    bool quit = PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EXPECT_EQ(step, 4);
+    EXPECT_FALSE(quitAfterCancel);
+    EXPECT_TRUE(quit);
+    EXPECT_NE(ReadFileBytes(dir_.Path() + "hot.ini").find("<Application>Приложение 1</Application>"),
+              std::string::npos);
+    EXPECT_EQ(CountThreadWindows(L"TOptionForm"), 0);
+    EXPECT_TRUE(errors_.empty());
 }
 
 }  // namespace

@@ -131,3 +131,34 @@ TEST(SimpleXmlFile, FileIsLoadedWhole) {
 
 }  // namespace
 }  // namespace quillan
+
+namespace quillan {
+namespace {
+
+// Where a load stopped: the line of the fault, and a column on it no further than
+// just past the offending character. Lines end at LF, CR LF or a lone CR.
+TEST(SimpleXmlErrors, PlaceOfTheFault) {
+    const struct {
+        const char* input;
+        int line, firstColumn, lastColumn;
+    } cases[] = {
+        {"<HOT>\r\n <Templates>\r\n  <Application>x</Applicaton>\r\n</HOT>\r\n", 3, 19, 30},
+        {"<HOT>\n<a>\n<b x=1/></a>\n</HOT>", 3, 6, 7},
+        {"<HOT>\r<a>\r\r  <b>&</b></a><</HOT>", 4, 15, 18},
+        {"<HOT>\r\n  <Шаблон>текст</Шаблон>\r\n  <a></b>", 3, 6, 10},
+    };
+    for (const auto& c : cases) {
+        TSimpleXML xml;
+        try {
+            xml.LoadFromString(c.input);
+            ADD_FAILURE() << "no error: " << c.input;
+        } catch (const ESimpleXMLError& e) {
+            EXPECT_EQ(e.Line, c.line) << c.input << " / " << e.Message();
+            EXPECT_GE(e.Column, c.firstColumn) << c.input << " / " << e.Message();
+            EXPECT_LE(e.Column, c.lastColumn) << c.input << " / " << e.Message();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillan

@@ -191,7 +191,25 @@ TSimpleXMLElemHeader::TSimpleXMLElemHeader(TSimpleXMLElem* parent) : TSimpleXMLE
 
 // ---- document ----
 
-TSimpleXML::TSimpleXML() : root_(std::make_unique<TSimpleXMLElemClassic>(nullptr)) { root_->document_ = this; }
+TSimpleXML::TSimpleXML() : root_(::new(::operator new(sizeof(TSimpleXMLElemClassic))) TSimpleXMLElemClassic(nullptr)) {
+    root_->document_ = this;
+}
+
+void TSimpleXML::TRootDelete::operator()(TSimpleXMLElemClassic* root) const {
+    root->~TSimpleXMLElemClassic();
+    ::operator delete(root);
+}
+
+void TSimpleXML::Release() {
+    // The lists themselves go too: an emptied list keeps its array in the pool.
+    root_->items_.reset();
+    root_->props_.reset();
+    root_->name_.clear();
+    root_->prefix_.clear();
+    root_->value_.clear();
+    prolog_.Clear();
+    xml_detail::PoolRelease();
+}
 
 TSimpleXML::~TSimpleXML() = default;
 

@@ -61,6 +61,7 @@ inline constexpr const char* kSXPropQuote =
 // Guard against hostile input: parsing, freeing and writing recurse once per level, and a
 // Windows thread has only 1 to 2 MB of stack.
 inline constexpr int kSXMaxDepth = 1000;
+inline constexpr const char* kSXTooManyNodes = "Invalid XML Document: more than %s nodes";
 inline constexpr const char* kSXTooDeep = "Invalid XML Element: elements nested deeper than %s levels";
 
 enum class TSimpleXMLOption { sxoAutoCreate, sxoAutoIndent, sxoAutoEncodeValue, sxoAutoEncodeEntity };
@@ -379,6 +380,14 @@ public:
     std::string SaveToString();
     void SaveToFile(const std::string& fileName);
 
+    // At most this many nodes (elements, texts, comments, CDATA, attributes) per load;
+    // 0: no limit. Beyond it the load raises ESimpleXMLError, so that hostile input
+    // cannot take all the memory of the process.
+    size_t MaxNodes = 0;
+    // Frees the whole tree and the prolog, and gives the parser's memory back to the
+    // system when no other document in the process holds a tree.
+    void Release();
+
     TSimpleXMLOptions Options() const { return options_; }
     void SetOptions(TSimpleXMLOptions options) { options_ = options; }
     const std::string& IndentString() const { return indentString_; }
@@ -406,7 +415,12 @@ private:
     TSimpleXMLOptions options_{TSimpleXMLOption::sxoAutoIndent, TSimpleXMLOption::sxoAutoEncodeValue,
                                TSimpleXMLOption::sxoAutoEncodeEntity};
     std::string indentString_ = "  ";
-    std::unique_ptr<TSimpleXMLElemClassic> root_;
+    // The root lives on the heap, not in the pool, so that an empty document holds
+    // nothing of the pool and does not keep it from giving its memory back.
+    struct TRootDelete {
+        void operator()(TSimpleXMLElemClassic* root) const;
+    };
+    std::unique_ptr<TSimpleXMLElemClassic, TRootDelete> root_;
     TSimpleXMLElemsProlog prolog_;
 };
 

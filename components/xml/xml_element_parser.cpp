@@ -62,6 +62,7 @@ bool TXmlParser::ParseProp(TSimpleXMLElem& elem) {
     std::string value(p_ + 1, close);
     p_ = close + 1;
     Decode(value);
+    CountNode();
     TSimpleXMLProp& prop = elem.Properties().Add(std::string(start, nameEnd), std::move(value));
     if (prefixStart) prop.prefix_.assign(prefixStart, prefixEnd);
     if (events_ && doc_ && doc_->OnValueParsed) doc_->OnValueParsed(*doc_, prop.name_, prop.value_);
@@ -159,6 +160,7 @@ std::string_view TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
             if (first) {
                 ReadText(elem.value_);
             } else {
+                CountNode();
                 auto text = std::make_unique<TSimpleXMLElemText>(&elem);
                 ReadText(text->value_);
                 elem.Items().Add(std::move(text));
@@ -181,16 +183,23 @@ std::string_view TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
                 ParseChild(elem, depth);
                 break;
             case TagKind::CData:
+                CountNode();
                 ParseCData(elem.Items().Add(std::make_unique<TSimpleXMLElemCData>(&elem)));
                 break;
             case TagKind::Comment:
+                CountNode();
                 ParseComment(elem.Items().Add(std::make_unique<TSimpleXMLElemComment>(&elem)));
                 break;
         }
     }
 }
 
+void TXmlParser::CountNode() {
+    if (doc_ && doc_->MaxNodes > 0 && ++nodes_ > doc_->MaxNodes) Fail(kSXTooManyNodes, {std::to_string(doc_->MaxNodes)});
+}
+
 void TXmlParser::ParseChild(TSimpleXMLElem& elem, int depth) {
+    CountNode();
     // Appended before it is parsed, so that a failed load keeps what was read.
     TSimpleXMLElem& child = elem.Items().Add(std::make_unique<TSimpleXMLElemClassic>(&elem));
     bool events = events_;

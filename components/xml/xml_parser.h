@@ -43,6 +43,8 @@ private:
     void ReadText(std::string& value);
     void Decode(std::string& value);
     void SkipBlanks();
+    // One more element, text, comment, CDATA or attribute; raises past the document's MaxNodes.
+    void CountNode();
     void Progress();
 
     const char* begin_;
@@ -50,6 +52,7 @@ private:
     const char* end_;
     TSimpleXML* doc_;
     bool events_;
+    size_t nodes_ = 0;
 };
 
 }  // namespace quillan::xml_detail

@@ -1,7 +1,10 @@
 #include "components/xml/xml_pool.h"
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 // Under AddressSanitizer the pool steps aside so that the sanitizer sees every object's life.
@@ -32,23 +35,46 @@ struct ThreadLists {
     FreeBlock* free[kClasses] = {};
     char* chunk = nullptr;  // bump area of the current chunk
     size_t left = 0;
+    uint32_t generation = 0;  // of the chunks these lists point into
 };
 
 thread_local ThreadLists lists;
 
+// Blocks handed out and not freed yet, on all threads. A release swaps 0 for kReleasing,
+// which keeps every allocation waiting until the chunks are gone.
+std::atomic<int64_t> live{0};
+constexpr int64_t kReleasing = INT64_MIN / 2;
+// Counts the releases: free lists of an older generation point into chunks given back.
+std::atomic<uint32_t> generation{0};
+
+std::mutex& ChunksLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
 // Every chunk stays reachable from here: blocks may be freed on another thread than the one
-// that carved them, so chunks live as long as the process.
+// that carved them, so chunks live until a release finds none of their blocks in use.
 std::vector<void*>& Chunks() {
     static std::vector<void*>* chunks = new std::vector<void*>;
     return *chunks;
 }
 
 char* NewChunk() {
-    static std::mutex lock;
     char* chunk = static_cast<char*>(::operator new(kChunk));
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(ChunksLock());
     Chunks().push_back(chunk);
     return chunk;
+}
+
+// The calling thread's lists, emptied when a release has given their chunks back.
+ThreadLists& OwnLists() {
+    ThreadLists& own = lists;
+    uint32_t now = generation.load(std::memory_order_acquire);
+    if (own.generation != now) {
+        own = ThreadLists{};
+        own.generation = now;
+    }
+    return own;
 }
 
 }  // namespace
@@ -56,7 +82,12 @@ char* NewChunk() {
 void* PoolAllocate(size_t size) {
     if (QUILLAN_XML_NO_POOL || size == 0 || size > kMaxBlock) return ::operator new(size);
     size_t cls = (size + kGrain - 1) / kGrain;
-    ThreadLists& own = lists;
+    while (live.fetch_add(1, std::memory_order_acq_rel) < 0) {
+        // A release is giving the chunks back: wait for it, then carve from new ones.
+        live.fetch_sub(1, std::memory_order_acq_rel);
+        while (live.load(std::memory_order_acquire) < 0) std::this_thread::yield();
+    }
+    ThreadLists& own = OwnLists();
     if (FreeBlock* block = own.free[cls]) {
         own.free[cls] = block->next;
         // Freed blocks have long left the cache by the next load: fetch the following
@@ -66,7 +97,12 @@ void* PoolAllocate(size_t size) {
     }
     size_t bytes = cls * kGrain;
     if (own.left < bytes) {
-        own.chunk = NewChunk();
+        try {
+            own.chunk = NewChunk();
+        } catch (...) {
+            live.fetch_sub(1, std::memory_order_acq_rel);
+            throw;
+        }
         own.left = kChunk;
     }
     void* block = own.chunk;
@@ -82,10 +118,29 @@ void PoolFree(void* block, size_t size) noexcept {
         return;
     }
     size_t cls = (size + kGrain - 1) / kGrain;
-    ThreadLists& own = lists;
+    // The block is in use until here, so no release runs and the generation stands.
+    ThreadLists& own = OwnLists();
     auto* freed = static_cast<FreeBlock*>(block);
     freed->next = own.free[cls];
     own.free[cls] = freed;
+    live.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+bool PoolRelease() {
+    std::lock_guard<std::mutex> guard(ChunksLock());
+    int64_t idle = 0;
+    if (!live.compare_exchange_strong(idle, kReleasing, std::memory_order_acq_rel)) return false;
+    generation.fetch_add(1, std::memory_order_acq_rel);
+    for (void* chunk : Chunks()) ::operator delete(chunk);
+    std::vector<void*>().swap(Chunks());
+    // Back to the allocations that came meanwhile and are backing off.
+    live.fetch_sub(kReleasing, std::memory_order_acq_rel);
+    return true;
+}
+
+size_t PoolHeldBytes() {
+    std::lock_guard<std::mutex> guard(ChunksLock());
+    return Chunks().size() * kChunk;
 }
 
 }  // namespace quillan::xml_detail

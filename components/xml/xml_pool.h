@@ -7,9 +7,15 @@
 namespace quillan::xml_detail {
 
 // Blocks of up to kMaxBlock bytes, kept per size class on free lists of the calling thread.
-// Freed blocks are reused and never handed back to the system; larger sizes go to the heap.
+// Freed blocks are reused; PoolRelease hands them back to the system. Larger sizes go to
+// the heap.
 void* PoolAllocate(size_t size);
 void PoolFree(void* block, size_t size) noexcept;
+// Gives every chunk back to the system when no block of the pool is in use, on any
+// thread; false (nothing freed) while one is.
+bool PoolRelease();
+// Bytes of chunks the pool holds now (what PoolRelease would give back).
+size_t PoolHeldBytes();
 
 inline constexpr size_t kMaxBlock = 512;
 

@@ -18,13 +18,18 @@ TOptionsModel::TOptionsModel() { tree_.push_back({kCommonGroup, {}, nextId_++});
 
 TOptionsModel::TPlace TOptionsModel::Locate(TNodeId id) const {
     if (id == kNoNode) return {};
-    for (size_t a = 0; a < tree_.size(); ++a) {
-        if (tree_[a].Id == id) return {static_cast<int>(a), -1};
-        const auto& templates = tree_[a].Templates;
-        for (size_t t = 0; t < templates.size(); ++t)
-            if (templates[t].Id == id) return {static_cast<int>(a), static_cast<int>(t)};
+    if (!indexValid_) {
+        index_.clear();
+        for (size_t a = 0; a < tree_.size(); ++a) {
+            index_[tree_[a].Id] = {static_cast<int>(a), -1};
+            const auto& templates = tree_[a].Templates;
+            for (size_t t = 0; t < templates.size(); ++t)
+                index_[templates[t].Id] = {static_cast<int>(a), static_cast<int>(t)};
+        }
+        indexValid_ = true;
     }
-    return {};
+    auto it = index_.find(id);
+    return it == index_.end() ? TPlace{} : it->second;
 }
 
 TDialogTemplate* TOptionsModel::TemplateOf(TNodeId id) {
@@ -110,6 +115,7 @@ void TOptionsModel::Load(TSimpleXML& xml, const std::string& path) {
     LoadTree(xml, path, loaded);  // raises before anything here changes
     Number(loaded);
     tree_.swap(loaded);
+    Reshaped();
     Select(kNoNode);
 }
 
@@ -120,6 +126,7 @@ void TOptionsModel::Save(const std::string& path) const { SaveTemplateFile(path,
 TNodeId TOptionsModel::AddApplication() {
     ++appCounter_;
     tree_.push_back({kNewApplication + std::to_string(appCounter_), {}, nextId_++});
+    Reshaped();
     return tree_.back().Id;
 }
 
@@ -136,6 +143,7 @@ TNodeId TOptionsModel::AddTemplate() {
     record->TemplateText = name;
     record->Application = app.Name;
     app.Templates.push_back({name, std::move(record), nextId_++});
+    Reshaped();
     return app.Templates.back().Id;
 }
 
@@ -157,6 +165,7 @@ TNodeId TOptionsModel::DeleteSelected() {
         next = index + 1 < tree_.size() ? tree_[index + 1].Id : index > 0 ? tree_[index - 1].Id : kNoNode;
         tree_.erase(tree_.begin() + place.App);
     }
+    Reshaped();
     Select(next);
     return deleted;
 }
@@ -178,11 +187,13 @@ TNodeId TOptionsModel::Drop(TNodeId target) {
     auto& from = tree_[static_cast<size_t>(source.App)].Templates;
     TDialogTemplate moving = std::move(from[static_cast<size_t>(source.Template)]);
     from.erase(from.begin() + source.Template);
+    Reshaped();
     // Found again: taking the source out may have moved the target up by one.
     TPlace to = Locate(target);
     TDialogApp& app = tree_[static_cast<size_t>(to.App)];
     auto position = app.Templates.begin() + (to.Template < 0 ? 0 : to.Template);
     app.Templates.insert(position, std::move(moving));
+    Reshaped();
     return app.Id;
 }
 

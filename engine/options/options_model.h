@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "components/xml/simple_xml.h"
@@ -130,13 +131,18 @@ private:
         int App = -1;
         int Template = -1;  // -1: the application itself
     };
+    // Where a node stands; through an index of every node, made anew after a change
+    // of the tree's shape, so that showing n nodes costs O(n), not O(n^2).
     TPlace Locate(TNodeId id) const;
+    void Reshaped() { indexValid_ = false; }
     TDialogTemplate* TemplateOf(TNodeId id);
     TDialogTemplate* ShownTemplate();
     void Number(TDialogTree& tree);
     void ClearPanel();
 
     TDialogTree tree_;
+    mutable std::unordered_map<TNodeId, TPlace> index_;
+    mutable bool indexValid_ = false;
     TNodeId selected_ = kNoNode;
     TNodeId nextId_ = 1;
     int appCounter_ = 0;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "framework/core/file_io.h"
+
 namespace quillan {
 
 namespace {
@@ -70,15 +72,38 @@ void SetField(TTmpl& record, TName name, const TSimpleXMLElem& child, const std:
     }
 }
 
+// -1 when the file cannot be opened; reading it then says why.
+int64_t FileSize(const std::string& path) {
+    intptr_t handle = fileio::Open(path, false, false);
+    if (handle == -1) return -1;
+    int64_t size = fileio::Seek(handle, 0, 2);
+    fileio::Close(handle);
+    return size;
+}
+
 }  // namespace
 
-void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list) {
+void WalkTemplateFile(TSimpleXML& xml, const std::string& path, const std::function<void(TSimpleXMLElem&)>& walk) {
+    struct Release {
+        TSimpleXML& xml;
+        ~Release() { xml.Release(); }
+    } release{xml};
+    int64_t size = FileSize(path);
+    if (size > kMaxTemplateFileBytes)
+        throw ETemplateFileTooLarge("файл слишком велик: " + std::to_string(size) +
+                                    " байт, а файл шаблонов может быть не больше " +
+                                    std::to_string(kMaxTemplateFileBytes) + " байт (32 МБ)");
+    xml.MaxNodes = kMaxTemplateFileNodes;
     xml.SetFileName(path);
+    walk(xml.Root());
+}
+
+void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list) {
     // The walk's application starts empty rather than inheriting the last menu
     // build's program, so a stray Template is never offered to that program.
     TTemplateList loaded;
     std::string currentApp;
-    ReadTemplateElements(xml.Root(), loaded, currentApp);
+    WalkTemplateFile(xml, path, [&](TSimpleXMLElem& root) { ReadTemplateElements(root, loaded, currentApp); });
     list.swap(loaded);  // the previous records go with `loaded`
 }
 
@@ -152,9 +177,8 @@ void TTreeLoader::AddTemplate(TSimpleXMLElem& element) {
 }
 
 void LoadTree(TSimpleXML& xml, const std::string& path, TDialogTree& tree) {
-    xml.SetFileName(path);
     TDialogTree loaded;
-    TTreeLoader(loaded).AddXmlChildren(xml.Root());
+    WalkTemplateFile(xml, path, [&](TSimpleXMLElem& root) { TTreeLoader(loaded).AddXmlChildren(root); });
     tree.swap(loaded);
 }
 

@@ -3,18 +3,35 @@
 // touch their target only after it parsed, so a bad file keeps the previous load.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "components/xml/simple_xml.h"
+#include "framework/core/exceptions.h"
 #include "engine/store/template.h"
 #include "engine/store/template_file.h"
 
 namespace quillan {
 
-// Loads path into xml (EFOpenError / ESimpleXMLError propagate, list untouched),
-// then replaces the list's records by the file's templates in document order.
+// The largest hot.ini read: 32 MiB, and at most a million nodes (elements, texts,
+// attributes) in it; room for some 150,000 templates, while a larger or hostile file
+// cannot exhaust a 32-bit process. Beyond them the read raises ETemplateFileTooLarge,
+// or ESimpleXMLError "Invalid XML Document: more than 1000000 nodes".
+inline constexpr int64_t kMaxTemplateFileBytes = 32 * 1024 * 1024;
+inline constexpr size_t kMaxTemplateFileNodes = 1000000;
+QUILLAN_EXCEPTION(ETemplateFileTooLarge, Exception);
+
+// Parses the file at path into xml within those limits and hands the document to
+// walk; the document is emptied afterwards, on every path, and the parse's memory
+// given back. EFOpenError, ETemplateFileTooLarge and ESimpleXMLError propagate.
+void WalkTemplateFile(TSimpleXML& xml, const std::string& path, const std::function<void(TSimpleXMLElem&)>& walk);
+
+// Loads path into xml (EFOpenError / ESimpleXMLError / ETemplateFileTooLarge
+// propagate, list untouched), then replaces the list's records by the file's
+// templates in document order.
 // A Template met before any Application gets an empty application.
 void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list);
 

@@ -243,5 +243,74 @@ TEST(TemplateRoundTrip, SavedFileLoadsIntoTheMenuList) {
     EXPECT_EQ(list[0]->PointY, 2);
 }
 
+// A file beyond the documented limits is refused with its reason, and the list
+// keeps the previous load; a file at the limit still loads.
+TEST(TemplateLimits, LargeOrHostileFilesAreRefused) {
+    test::TempDir dir;
+    std::string path = dir.Path() + "hot.ini";
+    TSimpleXML xml;
+    TTemplateList list;
+    AtomicWriteFile(path, Doc("<Templates><Application>a</Application><Template><MenuCaption>m</MenuCaption>"
+                              "</Template></Templates>"));
+    LoadTemplates(xml, path, list);
+    ASSERT_EQ(list.size(), 1u);
+
+    // Well-formed, at the limit and one byte over: a long template text.
+    std::string body = "<Templates><Application>a</Application><Template><MenuCaption>x</MenuCaption><TemplateText>";
+    std::string end = "</TemplateText></Template><Template><MenuCaption>y</MenuCaption></Template></Templates>";
+    size_t frame = Doc(body + end).size();
+    std::string big = Doc(body + std::string(static_cast<size_t>(kMaxTemplateFileBytes) - frame, 'z') + end);
+    ASSERT_EQ(big.size(), static_cast<size_t>(kMaxTemplateFileBytes));
+    AtomicWriteFile(path, big);
+    LoadTemplates(xml, path, list);
+    EXPECT_EQ(list.size(), 2u);
+    AtomicWriteFile(path, big + " ");
+    try {
+        LoadTemplates(xml, path, list);
+        ADD_FAILURE() << "a file over the limit was read";
+    } catch (const ETemplateFileTooLarge& e) {
+        EXPECT_NE(std::string(e.what()).find(std::to_string(kMaxTemplateFileBytes + 1)), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(list.size(), 2u);
+
+    // Small but made of more nodes than a template file ever needs.
+    std::string many = "<HOT>";
+    for (size_t i = 0; i <= kMaxTemplateFileNodes; ++i) many += "<a/>";
+    AtomicWriteFile(path, many + "</HOT>");
+    TDialogTree tree;
+    try {
+        LoadTree(xml, path, tree);
+        ADD_FAILURE() << "a file of too many nodes was read";
+    } catch (const ESimpleXMLError& e) {
+        EXPECT_STREQ(e.what(), "Invalid XML Document: more than 1000000 nodes");
+    }
+    EXPECT_TRUE(tree.empty());
+}
+
+// The parse's memory goes back after every load, read or refused.
+TEST(TemplateLimits, ParseMemoryIsGivenBack) {
+    test::TempDir dir;
+    std::string path = dir.Path() + "hot.ini";
+    std::string body;
+    for (int i = 0; i < 2000; ++i)
+        body += "<Templates><Application>a" + std::to_string(i) +
+                "</Application><Template><MenuCaption>m</MenuCaption><TemplateText>t</TemplateText></Template>"
+                "</Templates>";
+    AtomicWriteFile(path, Doc(body));
+    TSimpleXML xml;
+    size_t heldDuringWalk = 0;
+    WalkTemplateFile(xml, path, [&](TSimpleXMLElem&) { heldDuringWalk = xml_detail::PoolHeldBytes(); });
+    if (heldDuringWalk == 0) GTEST_SKIP() << "the element pool steps aside under AddressSanitizer";
+    EXPECT_EQ(xml_detail::PoolHeldBytes(), 0u);
+    EXPECT_FALSE(xml.Root().HasItems());
+    TTemplateList list;
+    LoadTemplates(xml, path, list);
+    EXPECT_EQ(list.size(), 2000u);
+    EXPECT_EQ(xml_detail::PoolHeldBytes(), 0u);
+    AtomicWriteFile(path, Doc(body + "<broken>"));
+    EXPECT_THROW(LoadTemplates(xml, path, list), ESimpleXMLError);
+    EXPECT_EQ(xml_detail::PoolHeldBytes(), 0u);
+}
+
 }  // namespace
 }  // namespace quillan

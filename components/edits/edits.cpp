@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "framework/controls/form.h"
@@ -69,20 +70,30 @@ bool BrowseForFolderShell(HWND owner, const std::string& start, std::string& cho
     return confirmed;
 }
 
-TFolderEdit::TFolderEdit(HWND parent) : TEdit(parent, WS_CLIPCHILDREN) {
-    button_ = std::make_unique<win::TButton>(hwnd_, "...");
+// The button stands beside the edit, in the same parent, not inside it: a themed
+// button inside an edit takes the edit's painting of its client area for its
+// background and is never seen.
+TFolderEdit::TFolderEdit(HWND parent) : TEdit(parent) {
+    button_ = std::make_unique<win::TButton>(parent, "...");
     SetWindowLongPtrW(button_->Handle(), GWL_STYLE,
                       GetWindowLongPtrW(button_->Handle(), GWL_STYLE) & ~static_cast<LONG_PTR>(WS_TABSTOP));
     button_->OnClick = [this](win::TControl&) { ButtonClick(); };
 }
 
 void TFolderEdit::SetBounds(int x, int y, int width, int height) {
-    TEdit::SetBounds(x, y, width, height);
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    int side = client.bottom - client.top;
-    button_->SetBounds(client.right - side, 0, side, side);
-    SendMessageW(hwnd_, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, side + 2));
+    int side = std::min(height, width);
+    TEdit::SetBounds(x, y, width - side, height);
+    button_->SetBounds(x + width - side, y, side, height);
+}
+
+void TFolderEdit::SetVisible(bool visible) {
+    TEdit::SetVisible(visible);
+    button_->SetVisible(visible);
+}
+
+void TFolderEdit::SetEnabled(bool enabled) {
+    TEdit::SetEnabled(enabled);
+    button_->SetEnabled(enabled);
 }
 
 void TFolderEdit::ButtonClick() {

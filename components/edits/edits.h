@@ -22,7 +22,11 @@ bool BrowseForFolderShell(HWND owner, const std::string& start, std::string& cho
 class TFolderEdit : public win::TEdit {
 public:
     explicit TFolderEdit(HWND parent);
+    // The bounds of the edit and its button together: the button, a square of the
+    // height, takes the right end.
     void SetBounds(int x, int y, int width, int height) override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
 
     std::string InitialDir;     // remembered from the last successful choice
     bool MultipleDirs = false;  // append the choice after ";"

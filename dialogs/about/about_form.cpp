@@ -50,9 +50,14 @@ TAbout_Form::TAbout_Form() : TAbout_Form(win::ModuleFileName()) {}
 
 TAbout_Form::TAbout_Form(const std::string& exePath) : exePath_(exePath) {
     RegisterWindowClass(kAboutFormClass);
+    {
+        win::WindowDC screen(nullptr);
+        int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+        dpi_ = dpi > 0 ? dpi : 96;
+    }
     const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT frame = {0, 0, kAboutClientWidth, kAboutClientHeight};
+    RECT frame = {0, 0, Scale(kAboutClientWidth), Scale(kAboutClientHeight)};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     int width = frame.right - frame.left;
     int height = frame.bottom - frame.top;
@@ -70,8 +75,8 @@ TAbout_Form::~TAbout_Form() {
 
 HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h,
                              int id) {
-    HWND control =
-        CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+    HWND control = CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y),
+                                   Scale(w), Scale(h), hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!control) win::RaiseLastOSError("CreateWindowEx");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -79,8 +84,11 @@ HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD 
 }
 
 void TAbout_Form::CreateControls() {
-    font_.reset(CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
-    descriptionFont_.reset(CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
+    // Heights of the 96-DPI design, scaled like every place below.
+    font_.reset(
+        CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
+    descriptionFont_.reset(
+        CreateFontW(-Scale(13), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
     // Design-time texts: replaced from the version resource when there is one.
     AddControl(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 12, 56, 48, 48, idImage1);
     AddControl(L"STATIC", "1", SS_CENTER | SS_NOPREFIX, 72, 12, 209, 32, idProductName);
@@ -166,7 +174,7 @@ void TAbout_Form::DrawLabel(const DRAWITEMSTRUCT& item) {
         win::SelectObjectScope select(dc, descriptionFont_.get());
         // The shadow first, one pixel to the lower right, then the text over it.
         RECT shadow = r;
-        OffsetRect(&shadow, 1, 1);
+        OffsetRect(&shadow, std::max(1, Scale(1)), std::max(1, Scale(1)));
         SetTextColor(dc, RGB(128, 128, 128));
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shadow, flags);
         SetTextColor(dc, RGB(0, 0, 0));

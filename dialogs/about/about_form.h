@@ -44,6 +44,8 @@ public:
     void Close(int result) { modalResult_ = result; }
     int ModalResult() const { return modalResult_; }
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+    // A length of the 96-DPI layout at the screen's DPI, as the options dialog scales its own.
+    int Scale(int value) const { return MulDiv(value, dpi_, 96); }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -65,6 +67,7 @@ private:
     win::GdiObject font_;
     win::GdiObject descriptionFont_;
     int modalResult_ = 0;
+    int dpi_ = 96;
 };
 
 // Shows a fresh about box modally and frees it when it closes.

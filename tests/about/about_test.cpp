@@ -10,6 +10,7 @@
 #include "dialogs/about/about_form.h"
 #include "framework/win/application.h"
 #include "framework/win/text.h"
+#include "tests/support/dpi.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillan::about {
@@ -54,12 +55,51 @@ TEST(AboutBox, FixedDialogWithoutCaptionButtons) {
     EXPECT_FALSE(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     RECT client = {};
     GetClientRect(form.Handle(), &client);
-    EXPECT_EQ(client.right, kAboutClientWidth);
-    EXPECT_EQ(client.bottom, kAboutClientHeight);
+    EXPECT_EQ(client.right, form.Scale(kAboutClientWidth));
+    EXPECT_EQ(client.bottom, form.Scale(kAboutClientHeight));
     RECT window = {};
     GetWindowRect(form.Handle(), &window);
     EXPECT_NEAR((window.left + window.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
     EXPECT_NEAR((window.top + window.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+// The box at the screen's DPI: its size, the OK button and the fonts grow with it,
+// and every label's text fits its control whole.
+TEST(AboutBox, ScaledAtTheScreensDpi) {
+    TAbout_Form form;
+    int dpi = GetDeviceCaps(win::WindowDC(nullptr).get(), LOGPIXELSY);
+    if (test::ChildDpi()) {
+        ASSERT_EQ(dpi, test::ChildDpi()) << "the logical DPI did not reach the process";
+    }
+    RECT client = {};
+    GetClientRect(form.Handle(), &client);
+    EXPECT_EQ(client.right, MulDiv(kAboutClientWidth, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(kAboutClientHeight, dpi, 96));
+    RECT button = {};
+    GetWindowRect(form.Control(idButton1), &button);
+    EXPECT_EQ(button.bottom - button.top, MulDiv(25, dpi, 96));
+    for (int id : {idProductName, idDescription, idCopyRight, idVersion, idButton1}) {
+        HWND control = form.Control(id);
+        auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        LOGFONTW lf = {};
+        ASSERT_TRUE(GetObjectW(font, sizeof(lf), &lf)) << id;
+        EXPECT_EQ(lf.lfHeight, -MulDiv(11, dpi, 96)) << id;
+        RECT area = {};
+        GetClientRect(control, &area);
+        std::wstring text = win::Wide(GetWindowTextA1251(control));
+        win::WindowDC dc(control);
+        win::SelectObjectScope select(dc.get(), font);
+        RECT need = area;
+        DrawTextW(dc.get(), text.c_str(), -1, &need, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        EXPECT_LE(need.bottom - need.top, area.bottom) << id;
+        EXPECT_LE(need.right - need.left, area.right) << id;
+    }
+}
+
+// The same in a process started at 144 DPI.
+TEST(AboutBox, ScaledAt144Dpi) {
+    if (test::ChildDpi()) GTEST_SKIP() << "the child runs the DPI case itself";
+    EXPECT_EQ(test::RunSelfAtDpi(144, "AboutBox.ScaledAtTheScreensDpi"), 0);
 }
 
 TEST(AboutBox, ShownModallyWithTheTitleInTheCaptionAndClosedByEsc) {

@@ -1,8 +1,12 @@
 // Folder edit and spin edit driven through their window messages.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "components/edits/edits.h"
 #include "framework/controls/form.h"
+#include "framework/win/application.h"
+#include "framework/win/text.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillan {
@@ -161,6 +165,64 @@ TEST(SpinEdit, ParseDecimal) {
     EXPECT_FALSE(ParseDecimal("-"));
     EXPECT_FALSE(ParseDecimal(""));
     EXPECT_FALSE(ParseDecimal("1e3"));
+}
+
+}  // namespace
+}  // namespace quillan
+
+namespace quillan {
+namespace {
+
+// Pixels of the window's rectangle on the screen that are not white, the colour of
+// an edit's empty client area.
+int NonWhitePixels(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(nullptr);
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (GetPixel(screen, x, y) != RGB(255, 255, 255)) ++count;
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
+// The program runs with the themed common controls of its manifest; the folder
+// button must be seen there, not only clickable.
+TEST(FolderEdit, BrowseButtonIsDrawnWithTheProgramsControls) {
+    const char* root = std::getenv("QUILLAN_SOURCE_DIR");
+    std::wstring manifest = win::Wide(std::string(root ? root : QUILLAN_EDITS_SOURCE_DIR) + "/resources/quillan.manifest");
+    ACTCTXW context = {};
+    context.cbSize = sizeof(context);
+    context.lpSource = manifest.c_str();
+    HANDLE activation = CreateActCtxW(&context);
+    ASSERT_NE(activation, INVALID_HANDLE_VALUE) << "the program's manifest";
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(ActivateActCtx(activation, &cookie));
+    {
+        THostForm form;
+        form.folder->SetText("C:\\Data");
+        form.Show();
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 500) {
+            win::Application().ProcessMessages();
+            Sleep(10);
+        }
+        RECT button;
+        GetWindowRect(form.folder->ButtonHandle(), &button);
+        ASSERT_GT(button.right - button.left, 0);
+        // The capture sees the screen: the edit's empty right part is white.
+        RECT edit;
+        GetWindowRect(form.folder->Handle(), &edit);
+        HDC screen = GetDC(nullptr);
+        COLORREF inside = GetPixel(screen, edit.right - 6, (edit.top + edit.bottom) / 2);
+        ReleaseDC(nullptr, screen);
+        ASSERT_EQ(inside, RGB(255, 255, 255)) << "no screen capture here";
+        // Not drawn, the square shows the edit's white; drawn, at least its frame and glyph.
+        EXPECT_GT(NonWhitePixels(form.folder->ButtonHandle()), (button.right - button.left) + (button.bottom - button.top));
+    }
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(activation);
 }
 
 }  // namespace

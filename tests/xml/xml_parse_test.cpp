@@ -1,6 +1,10 @@
 // Loading: the template file's own layout, values, entities, mixed content, prolog items.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 #include "components/xml/simple_xml.h"
 
 namespace quillan {
@@ -287,6 +291,40 @@ TEST(SimpleXmlLoad, IntValue) {
         elem.SetValue(c.text);
         EXPECT_EQ(elem.IntValue(), c.value) << c.text;
     }
+}
+
+}  // namespace
+}  // namespace quillan
+
+namespace quillan {
+namespace {
+
+// Documents parsed, freed on another thread and released on two threads at once:
+// every parse reads back whole, and once all are gone the pool holds nothing.
+TEST(SimpleXmlMemory, ReleaseWhileOtherThreadsParseAndFree) {
+    std::string doc = "<HOT>";
+    for (int i = 0; i < 300; ++i) doc += "<Template a=\"1\"><MenuCaption>m</MenuCaption>text</Template>";
+    doc += "</HOT>";
+    std::atomic<int> bad{0};
+    auto work = [&] {
+        for (int round = 0; round < 100; ++round) {
+            auto xml = std::make_unique<TSimpleXML>();
+            xml->LoadFromString(doc);
+            if (xml->Root().Items().Count() != 300 || xml->Root().Items().Item(299)->Items().Count() != 2) ++bad;
+            // Freed on a thread of its own, while this one parses the next.
+            std::thread([moved = std::move(xml)]() mutable { moved.reset(); }).join();
+            auto kept = std::make_unique<TSimpleXML>();
+            kept->LoadFromString(doc);
+            kept->Release();
+            if (kept->Root().HasItems()) ++bad;
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(bad.load(), 0);
+    EXPECT_TRUE(xml_detail::PoolRelease());
+    EXPECT_EQ(xml_detail::PoolHeldBytes(), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "crash/capture/report_driver.h"
+#include "crash/capture/report_memory_win.h"
+#include "crash/capture/report_watchdog_win.h"
 #include "crash/capture/sync_slot.h"
 #include "crash/moduledata/memory_reader_win.h"
 #include "crash/options/options.h"
@@ -74,6 +76,35 @@ void PumpWhileWaiting() {
     }
 }
 
+// The report thread (TExceptionThread), started before any report: a thread started at the
+// time of a fault would need the loader lock and the process heap, which the faulting thread
+// may hold. Plain data, zero before any code runs.
+struct TReportWorker {
+    HANDLE Thread;
+    DWORD Id;
+    HANDLE Job;
+    HANDLE Done;
+    volatile LONG Busy;
+    const std::function<int()>* Body;
+    int Result;
+};
+TReportWorker g_worker;
+
+DWORD WINAPI ReportWorkerProc(LPVOID) {
+    TReportDriver::PrepareThread();
+    EnterReportThread();
+    for (;;) {
+        WaitForSingleObject(g_worker.Job, INFINITE);
+        try {
+            g_worker.Result = (*g_worker.Body)();
+        } catch (...) {
+            // The pipeline guards itself; nothing may leave a thread procedure.
+            g_worker.Result = 0;
+        }
+        SetEvent(g_worker.Done);
+    }
+}
+
 struct TReportThreadStart {
     const std::function<int()>* Body;
     int Result;
@@ -84,10 +115,48 @@ DWORD WINAPI ReportThreadProc(LPVOID raw) {
     try {
         start->Result = (*start->Body)();
     } catch (...) {
-        // The pipeline guards itself; nothing may leave a thread procedure.
         start->Result = 0;
     }
     return 0;
+}
+
+// While the user answers (or a step with a bound of its own runs), the report's bound waits.
+class TBoundPaused {
+public:
+    TBoundPaused() { PauseReportWatchdog(); }
+    ~TBoundPaused() { ResumeReportWatchdog(); }
+    TBoundPaused(const TBoundPaused&) = delete;
+    TBoundPaused& operator=(const TBoundPaused&) = delete;
+};
+
+// Serves the slot (and the main thread's queue) until one of the handles is signalled.
+void WaitServing(HANDLE* handles, DWORD count, TSyncCallSlot& slot) {
+    const bool main = GetCurrentThreadId() == crash::MainThreadId();
+    slot.SetServed(true);
+    for (;;) {
+        slot.RunPending();
+        if (main) PumpWhileWaiting();
+        if (WaitForMultipleObjects(count, handles, FALSE, 10) != WAIT_TIMEOUT) break;
+    }
+    slot.SetServed(false);
+    slot.RunPending();
+}
+
+// A thread of its own for one report, when the prepared one is missing or busy.
+int RunOnNewThread(const std::function<int()>& body, TSyncCallSlot& slot) {
+    TReportThreadStart start = {&body, 0};
+    DWORD id = 0;
+    static const char kClass[] = "TExceptionThread";
+    HANDLE thread = CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
+    if (!thread) {
+        // No thread can be started (out of resources): the report is made here.
+        return body();
+    }
+    SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+    ::ResumeThread(thread);
+    WaitServing(&thread, 1, slot);
+    CloseHandle(thread);
+    return start.Result;
 }
 
 }  // namespace
@@ -148,28 +217,42 @@ TFocusedControl TWinCapturePlatform::FocusedControl(std::uint32_t threadId) {
     return focus;
 }
 
-int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSyncCallSlot& slot) {
-    TReportThreadStart start = {&body, 0};
-    DWORD id = 0;
+void TWinCapturePlatform::PrepareReportThread() {
+    if (g_worker.Thread) return;
+    g_worker.Job = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_worker.Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!g_worker.Job || !g_worker.Done) return;
     static const char kClass[] = "TExceptionThread";
-    HANDLE thread = CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
-    if (!thread) {
-        // No thread can be started (out of resources): the report is made here.
-        return body();
+    g_worker.Thread =
+        CreateTrackedThread(nullptr, 0, &ReportWorkerProc, nullptr, 0, &g_worker.Id, &g_worker, kClass);
+    if (!g_worker.Thread) return;
+    SetThreadPriority(g_worker.Thread, THREAD_PRIORITY_HIGHEST);
+    ExpectReportThread();
+}
+
+std::uint32_t TWinCapturePlatform::ReportThreadId() const { return g_worker.Id; }
+
+int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSyncCallSlot& slot) {
+    ArmReportWatchdog(false);
+    struct TDisarm {
+        ~TDisarm() { DisarmReportWatchdog(); }
+    } disarm;
+    if (!g_worker.Thread || GetCurrentThreadId() == g_worker.Id ||
+        InterlockedCompareExchange(&g_worker.Busy, 1, 0) != 0)
+        return RunOnNewThread(body, slot);
+    g_worker.Body = &body;
+    SetEvent(g_worker.Job);
+    // The thread too: one that ended inside the report (ExitThread in a host event) sets no event.
+    HANDLE waits[2] = {g_worker.Done, g_worker.Thread};
+    WaitServing(waits, 2, slot);
+    if (WaitForSingleObject(g_worker.Thread, 0) == WAIT_OBJECT_0) {
+        CloseHandle(g_worker.Thread);
+        g_worker.Thread = nullptr;
+        return 0;
     }
-    SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-    ::ResumeThread(thread);
-    const bool main = GetCurrentThreadId() == crash::MainThreadId();
-    slot.SetServed(true);
-    for (;;) {
-        slot.RunPending();
-        if (main) PumpWhileWaiting();
-        if (WaitForSingleObject(thread, 10) != WAIT_TIMEOUT) break;
-    }
-    slot.SetServed(false);
-    slot.RunPending();
-    CloseHandle(thread);
-    return start.Result;
+    const int result = g_worker.Result;
+    InterlockedExchange(&g_worker.Busy, 0);
+    return result;
 }
 
 double TWinCapturePlatform::Now() { return LocalNowDays(); }
@@ -312,6 +395,7 @@ std::string TWinCapturePlatform::TempFolder() {
 void TWinCapturePlatform::DeleteTempFile(const std::string& path) { RemoveFile(path); }
 
 int TWinCapturePlatform::ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    TBoundPaused paused;
     return ::MessageBoxW(nullptr, win::Wide(text).c_str(), win::Wide(caption).c_str(), flags);
 }
 
@@ -338,6 +422,7 @@ void TWinCapturePlatform::WriteConsoleText(const std::string& text) {
 }
 
 TDialogOutcome TWinCapturePlatform::ShowDialog(const TReportJob& job) {
+    TBoundPaused paused;
     if (Hooks.ShowDialog) return Hooks.ShowDialog(job);
     // Without the crash dialog: the message in a plain top-most box.
     const std::string caption = job.Options ? job.Options->Text(TMishapText::ErrorCaption) : "Error.";
@@ -354,6 +439,7 @@ void TWinCapturePlatform::ShowWebPage(const TReportJob& job, bool fullReport) {
 bool TWinCapturePlatform::SendingProgressOpen() { return Hooks.SendingProgressOpen && Hooks.SendingProgressOpen(); }
 
 bool TWinCapturePlatform::AskReproduction(const TReportJob& job, std::string& steps) {
+    TBoundPaused paused;
     return Hooks.AskReproduction && Hooks.AskReproduction(job, steps);
 }
 
@@ -363,10 +449,12 @@ void TWinCapturePlatform::CopyToClipboard(const std::string& text) {
 }
 
 void TWinCapturePlatform::Send(const TReportJob& job, bool inThread) {
+    // Sending in place has its own deadline (minutes, for a slow server).
+    TBoundPaused paused;
     if (Hooks.Send) Hooks.Send(job, inThread);
 }
 
-void TWinCapturePlatform::Restart(const std::string& startDirectory) {
+void TWinCapturePlatform::RestartNow(const std::string& startDirectory) {
     {
         std::lock_guard<std::mutex> lock(releaseLock_);
         for (HANDLE handle : releaseBeforeRestart_) {
@@ -388,7 +476,17 @@ void TWinCapturePlatform::Restart(const std::string& startDirectory) {
     }
 }
 
-void TWinCapturePlatform::Terminate() { TerminateProcess(GetCurrentProcess(), 1); }
+void TWinCapturePlatform::Restart(const std::string& startDirectory) {
+    // Starting a process takes the process heap, which a faulting thread may hold: the prepared
+    // helper tries, and after the bound the process ends without its successor.
+    const std::function<void()> restart = [this, &startDirectory] { RestartNow(startDirectory); };
+    if (!RunOnHelperWithin(restart, kRestartBoundMs)) {
+        OutputDebugStringA("[WARNING] - the program could not be started again in time");
+        TerminateNow();
+    }
+}
+
+void TWinCapturePlatform::Terminate() { TerminateNow(); }
 
 std::string TWinCapturePlatform::InternalErrorFile() {
     std::string path = win::ModuleFileName(nullptr);
@@ -420,6 +518,7 @@ std::string TWinCapturePlatform::OperatingSystem() {
 }
 
 bool TWinCapturePlatform::MailFile(const std::string& path, const std::string& recipient, const std::string& subject) {
+    TBoundPaused paused;
     return Hooks.MailFile && Hooks.MailFile(path, recipient, subject);
 }
 

@@ -20,6 +20,9 @@ namespace quillan::crash {
 
 struct TReportJob;
 
+// The longest a restart may take to start the new process before this one ends without it.
+inline constexpr DWORD kRestartBoundMs = 5000;
+
 // The parts of a report that the rest of the library supplies (the crash dialog, the web page,
 // sending, the mail client); a program that links only the capture goes without them. Unset, a
 // report does without them: the dialog falls back to a plain box, no web host is seen, nothing is
@@ -43,6 +46,9 @@ public:
     // that a single-instance program does not see itself still running.
     void ReleaseBeforeRestart(HANDLE handle);
     void SetStartTime(double days) { startTime_ = days; }
+    // Starts the report thread that every report then uses (once).
+    void PrepareReportThread();
+    std::uint32_t ReportThreadId() const;
 
     std::uint32_t CurrentThreadId() override;
     std::uint32_t MainThreadId() override;
@@ -103,6 +109,7 @@ public:
     bool MailFile(const std::string& path, const std::string& recipient, const std::string& subject) override;
 
 private:
+    void RestartNow(const std::string& startDirectory);
     HANDLE SnapshotHandle(std::uint32_t id) const;
 
     TMishapModulesList& modules_;

@@ -10,6 +10,8 @@
 #include "crash/capture/capture_errors.h"
 #include "crash/capture/cpp_exception.h"
 #include "crash/capture/mishaplog_win.h"
+#include "crash/capture/report_memory_win.h"
+#include "crash/capture/report_watchdog_win.h"
 #include "crash/capture/throw_site_win.h"
 #include "crash/stack/threads_list_win.h"
 
@@ -81,6 +83,8 @@ bool ReportRelayedFault() {
 }
 
 DWORD WINAPI RelayThread(LPVOID) {
+    TReportDriver::PrepareThread();
+    EnterReportThread();
     for (;;) {
         WaitForSingleObject(g_relay.Request, INFINITE);
         if (g_relay.Stop) return 0;
@@ -100,6 +104,9 @@ bool RelayFault(EXCEPTION_POINTERS* info) {
     // fault holds the relay, so neither can be reported. The program ends as configured instead
     // of waiting for itself forever.
     if (g_relay.Thread && GetCurrentThreadId() == g_relay.ThreadId) EndAfterFatalReport();
+    // From here the process ends within the bound, reported or not.
+    ArmReportWatchdog(true);
+    SetReportMemoryFatal();
     // One fault at a time; a second faulting thread waits (the first one's report usually ends
     // the process).
     while (InterlockedCompareExchange(&g_relay.Busy, 1, 0) != 0) Sleep(10);
@@ -109,8 +116,9 @@ bool RelayFault(EXCEPTION_POINTERS* info) {
     bool reported = false;
     if (g_relay.Thread) {
         SetEvent(g_relay.Request);
-        WaitForSingleObject(g_relay.Done, INFINITE);
-        reported = g_relay.Reported;
+        // The relay's end too: a relay that died sets no event.
+        HANDLE waits[2] = {g_relay.Done, g_relay.Thread};
+        reported = WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 && g_relay.Reported;
     } else {
         reported = ReportRelayedFault();
     }
@@ -143,6 +151,7 @@ LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* info) {
 // bytes (0 when its form is unknown: the address stays the return address).
 bool ReportAbort(const void* returnAddress, const void* const* frame, int callLength) {
     if (!g_driver) return false;
+    ArmReportWatchdog(true);
     EAbnormalTermination abortion("Abnormal program termination.");
     TCppException exception(abortion);
     TExceptionCall call;
@@ -175,6 +184,7 @@ void OnAbortSignal(int) {
     static thread_local bool inside = false;
     if (!inside && g_driver) {
         inside = true;
+        ArmReportWatchdog(true);
         bool reported = false;
         try {
             std::exception_ptr current = std::current_exception();
@@ -223,16 +233,25 @@ bool FatalFirstChanceCode(unsigned long code) {
 
 void InstallFaultHandlers(TReportDriver& driver) {
     g_driver = &driver;
+    // What a report needs, made ready before any fault: its memory, the watchdog, and the first
+    // use of the driver's locks (the threads library allocates a lock at its first use).
+    ReserveReportMemory();
+    StartReportWatchdog(driver);
+    (void)driver.Excluded(0);
+    driver.WaitForReport();
+    driver.RunSynchronised([] {});
     g_relay.Request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     g_relay.Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (g_relay.Request && g_relay.Done)
         g_relay.Thread = CreateThread(nullptr, 0, &RelayThread, nullptr, 0, &g_relay.ThreadId);
+    if (g_relay.Thread) ExpectReportThread();
     g_previousTerminate = std::set_terminate(&OnTerminate);
     g_previousFilter = SetUnhandledExceptionFilter(&UnhandledFilter);
     g_vectored = AddVectoredExceptionHandler(1, &VectoredHandler);
     g_previousAbort = std::signal(SIGABRT, &OnAbortSignal);
     if (g_previousAbort == SIG_ERR) g_previousAbort = SIG_DFL;
     ReportFaultsInCallbacks();
+    AwaitReportThreads(5000);
 }
 
 void RemoveFaultHandlers() {

@@ -99,6 +99,7 @@ void MishapLogInit() {
 
         // The interception points.
         win::Application().SetExceptionHooks(&ReportFrameworkException, &ReportFrameworkException);
+        g_state->platform.PrepareReportThread();
         InstallFaultHandlers(g_state->driver);
 
         if (g_state->options.Enabled() && g_state->options.HangDetection()) g_state->hang->Start();

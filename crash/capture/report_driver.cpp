@@ -62,6 +62,8 @@ bool TReportDriver::Excluded(std::uint32_t id) const {
     return excluded_.count(id) != 0;
 }
 
+void TReportDriver::PrepareThread() { t_reporting = false; }
+
 void TReportDriver::WaitForReport() { std::lock_guard<std::recursive_mutex> lock(reportLock_); }
 
 void TReportDriver::SetLastHtmlPage(std::string page) {

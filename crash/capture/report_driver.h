@@ -74,6 +74,9 @@ public:
 
     // Enters and leaves the report lock: returns once no report is in progress.
     void WaitForReport();
+    // Makes the calling thread's report state now (a thread's first use of its thread-local
+    // storage allocates), for threads that must report without allocating from the heap.
+    static void PrepareThread();
 
     void SetActive(bool active) { active_ = active; }
     bool Active() const { return active_; }

@@ -1,0 +1,47 @@
+// A crash never becomes a hang: crash programs that fail where the report could wait for the
+// failing thread, each checked by what it leaves and by ending within the report's bound.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/crash/capture/probe_runner.h"
+
+namespace quillan::test {
+namespace {
+
+// The reporter's bound (30 s) and time for Wine to start and end the program.
+constexpr DWORD kBoundWithStart = 30000 + 20000;
+
+void ExpectTheLockedFault(const crash::TLogFile& log) {
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EAccessViolation");
+    auto rows = ExceptionRows(log.Report(0));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().Procedure, "WriteWhileLocked") << Describe(rows);
+}
+
+// The run-time's heap is locked by the faulting thread: the report allocates from memory of its
+// own, so it is written at once and the program restarts.
+TEST(CrashBound, FaultHoldingTheRunTimeHeapLockIsReportedAndRestarts) {
+    TProbe probe("crash_locked", {"terminate=1", "lock=crt"});
+    ASSERT_TRUE(probe.Start());
+    EXPECT_EQ(probe.WaitForExit(kBoundWithStart), 1);
+    ExpectTheLockedFault(probe.Log());
+    EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+}
+
+// The process heap is locked: the system's own calls (files, windows) wait for it. The program
+// ends within the bound; a report, when one could be made, is of that fault.
+TEST(CrashBound, FaultHoldingTheProcessHeapLockEndsTheProgramWithinTheBound) {
+    TProbe probe("crash_locked", {"terminate=0", "lock=process"});
+    ASSERT_TRUE(probe.Start());
+    EXPECT_EQ(probe.WaitForExit(kBoundWithStart), 1);
+    const crash::TLogFile log = probe.Log();
+    if (log.Count() > 0) ExpectTheLockedFault(log);
+    EXPECT_FALSE(probe.HasMarker("restarted.txt"));
+}
+
+}  // namespace
+}  // namespace quillan::test

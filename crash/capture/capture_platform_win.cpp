@@ -161,6 +161,14 @@ int RunOnNewThread(const std::function<int()>& body, TSyncCallSlot& slot) {
 
 }  // namespace
 
+bool AwaitReportInProgress() {
+    if (!g_worker.Thread || g_worker.Busy == 0) return false;
+    HANDLE waits[2] = {g_worker.Done, g_worker.Thread};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    InterlockedExchange(&g_worker.Busy, 0);
+    return true;
+}
+
 double LocalNowDays() {
     SYSTEMTIME t;
     GetLocalTime(&t);

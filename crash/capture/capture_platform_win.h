@@ -122,6 +122,11 @@ private:
     std::vector<HANDLE> releaseBeforeRestart_;
 };
 
+// The thread that waits for the report thread failed and will never take its result: waits in
+// its place until that report has ended (the thread too, when it ended inside it). False when no
+// report was running on the prepared report thread.
+bool AwaitReportInProgress();
+
 // The current local date and time as days since 1899-12-30.
 double LocalNowDays();
 

@@ -48,6 +48,7 @@ struct TFaultRelay {
     EXCEPTION_RECORD Record;
     CONTEXT Context;
     DWORD FaultingThreadId;
+    bool ForFailedWaiter;  // the faulting thread held the report lock, waiting for a report
     bool Reported;
 };
 TFaultRelay g_relay;
@@ -78,7 +79,9 @@ bool ReportRelayedFault() {
     call.ExceptionThreadId = g_relay.FaultingThreadId;
     ContextRegisters(g_relay.Context, call.Registers);
     call.Stack.StackPointer = call.Registers.Registers[rgSp];
-    if (g_driver->ExceptionManager(call) != 0) return false;
+    const unsigned char result =
+        g_relay.ForFailedWaiter ? g_driver->ReportForFailedWaiter(call) : g_driver->ExceptionManager(call);
+    if (result != 0) return false;
     EndAfterFatalReport();
 }
 
@@ -113,6 +116,14 @@ bool RelayFault(EXCEPTION_POINTERS* info) {
     std::memcpy(&g_relay.Record, info->ExceptionRecord, sizeof(EXCEPTION_RECORD));
     std::memcpy(&g_relay.Context, info->ContextRecord, sizeof(CONTEXT));
     g_relay.FaultingThreadId = GetCurrentThreadId();
+    // A fault in a message dispatched while this thread waits for a report: it holds the report
+    // lock and will never take that report's result. The report goes on without it (what it would
+    // have run for the report runs on the report thread), and this fault is reported after it.
+    g_relay.ForFailedWaiter = g_driver->WaitingThread() == GetCurrentThreadId();
+    if (g_relay.ForFailedWaiter) {
+        g_driver->WaiterFailed();
+        AwaitReportInProgress();
+    }
     bool reported = false;
     if (g_relay.Thread) {
         SetEvent(g_relay.Request);

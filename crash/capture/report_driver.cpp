@@ -85,6 +85,21 @@ unsigned char TReportDriver::ExceptionManager(const TExceptionCall& call) {
     if (Excluded(self)) return 1;
 
     std::lock_guard<std::recursive_mutex> lock(reportLock_);
+    return Report(call, self);
+}
+
+unsigned char TReportDriver::ReportForFailedWaiter(const TExceptionCall& call) {
+    const std::uint32_t self = platform_.CurrentThreadId();
+    if (Excluded(self)) return 1;
+    return Report(call, self);
+}
+
+void TReportDriver::WaiterFailed() {
+    // Procedures posted from now on run on the thread that posts them.
+    slot_.SetServed(false);
+}
+
+unsigned char TReportDriver::Report(const TExceptionCall& call, std::uint32_t self) {
     if (!call.Exception || !active_) return 1;
     // The lock is re-entrant: an exception raised while this thread reports lands here.
     if (t_reporting) return 0;

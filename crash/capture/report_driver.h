@@ -68,6 +68,15 @@ public:
     // goes on with its own default handling.
     unsigned char ExceptionManager(const TExceptionCall& call);
 
+    // The thread that waits for the report in progress (0: none).
+    std::uint32_t WaitingThread() const { return waiterThread_.load(); }
+    // That thread failed (a fault in a message it dispatched while waiting) and will never wait
+    // again: it no longer serves the synchronised-call slot.
+    void WaiterFailed();
+    // The failed waiter's own fault, reported by another thread once the report in progress has
+    // ended. The report lock stays with the failed waiter, which never resumes: it is not taken.
+    unsigned char ReportForFailedWaiter(const TExceptionCall& call);
+
     // Runs procedure in the context of the thread waiting for the report in progress (in place
     // when there is none or the caller is that thread).
     void RunSynchronised(const std::function<void()>& procedure);
@@ -107,6 +116,7 @@ public:
     void TerminateOrRestart();
 
 private:
+    unsigned char Report(const TExceptionCall& call, std::uint32_t self);
     int Pipeline(TReportJob& job);
     int PipelineSteps(TReportJob& job);
     void SelectModule(TReportJob& job);

@@ -43,5 +43,21 @@ TEST(CrashBound, FaultHoldingTheProcessHeapLockEndsTheProgramWithinTheBound) {
     EXPECT_FALSE(probe.HasMarker("restarted.txt"));
 }
 
+// A fault in a message dispatched by the main thread while it waits for the report of a C++
+// exception: that report still ends, then the fault is reported, then the program restarts.
+TEST(CrashBound, FaultInAMessageDispatchedWhileWaitingForAReportGivesBothReportsAndRestarts) {
+    TProbe probe("crash_waiting", {"terminate=1"});
+    ASSERT_TRUE(probe.Start());
+    EXPECT_EQ(probe.WaitForExit(kBoundWithStart), 1);
+    const crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 2);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EProbeWaiting");
+    EXPECT_EQ(log.ItemValue(1, "2.4"), "EAccessViolation");
+    auto rows = ExceptionRows(log.Report(1));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().Procedure, "FaultWhileWaiting") << Describe(rows);
+    EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+}
+
 }  // namespace
 }  // namespace quillan::test

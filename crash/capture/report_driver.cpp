@@ -202,7 +202,12 @@ int TReportDriver::PipelineSteps(TReportJob& job) {
     TLogFile log;
     section_ = psDuplicate;
     OpenLog(job, log);
-    if ((options_.LogFlags() & lfSkipDuplicates) && !job.LogPath.empty()) job.Duplicate = log.IsDuplicateOf(job.Text);
+    // A log of another version is deleted before this report is stored (step 12): what it holds
+    // duplicates nothing, or the report would be lost with it.
+    const bool oldLog = (options_.LogFlags() & lfDeleteOnVersionChange) &&
+                        log.VersionChanged(job.Context.Values[TReportItem::VersionNumber]);
+    if ((options_.LogFlags() & lfSkipDuplicates) && !job.LogPath.empty() && !oldLog)
+        job.Duplicate = log.IsDuplicateOf(job.Text);
     if (job.ScreenshotWanted) {
         section_ = psScreenshot;
         job.HasScreenshot =

@@ -313,11 +313,15 @@ bool TLogFile::IsDuplicateOf(std::string_view reportText) const {
     return false;
 }
 
-bool TLogFile::DeleteIfVersionChanged(std::string_view runningVersion) {
+bool TLogFile::VersionChanged(std::string_view runningVersion) const {
     if (reports_.empty()) return false;
     std::optional<std::string> stored = FindItemValue(reports_.back(), "1.3");
     // A report that does not show its version says nothing about a change.
-    if (!stored || *stored == FormatLogValue(runningVersion)) return false;
+    return stored && *stored != FormatLogValue(runningVersion);
+}
+
+bool TLogFile::DeleteIfVersionChanged(std::string_view runningVersion) {
+    if (!VersionChanged(runningVersion)) return false;
     if (!path_.empty()) RemoveFile(path_);
     Adopt(std::string(), 0, false);
     return true;

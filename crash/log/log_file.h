@@ -69,8 +69,9 @@ public:
     // The same check with the candidate's values read from its own text (items 2.2 to 2.5). False
     // when the candidate shows none of them: such a report cannot be recognised.
     bool IsDuplicateOf(std::string_view reportText) const;
-    // When the last stored report shows item 1.3 with another version than runningVersion, deletes
-    // the file and empties the list; returns whether it did.
+    // Whether the last stored report shows item 1.3 with another version than runningVersion.
+    bool VersionChanged(std::string_view runningVersion) const;
+    // When VersionChanged, deletes the file and empties the list; returns whether it did.
     bool DeleteIfVersionChanged(std::string_view runningVersion);
     // Writes the XML copy of the stored reports to path; reproduction belongs to the last one.
     // Raises the file layer's error on failure.

@@ -205,6 +205,26 @@ TEST_F(DriverTest, ADuplicateIsNeitherStoredNorSentNorAskedAbout) {
     EXPECT_EQ(Log().Count(), 4);
 }
 
+TEST_F(DriverTest, AfterAnUpdateTheFirstReportOfAnOldFaultStartsTheNewLog) {
+    platform.ModuleOptions.SetMailMethod(2);
+    platform.ModuleOptions.SetLogFlags(platform.ModuleOptions.LogFlags() | crash::lfDeleteOnVersionChange |
+                                       crash::lfAskReproduceSteps);
+    Raise("Old and new.");
+    ASSERT_EQ(Log().Count(), 1);
+    platform.Version = "2.0.0.0";
+    // The old log goes with the old version, so this report duplicates nothing that stays.
+    Raise("Old and new.");
+    crash::TLogFile log = Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "1.3"), "2.0.0.0");
+    EXPECT_EQ(platform.Count("Send"), 2);
+    EXPECT_EQ(platform.Count("AskReproduction"), 2);
+    // From then on the rule of duplicates holds again.
+    Raise("Old and new.");
+    EXPECT_EQ(Log().Count(), 1);
+    EXPECT_EQ(platform.Count("Send"), 2);
+}
+
 TEST_F(DriverTest, TheTenthReportWithinAMinuteRestartsWithTheBurstRuleOn) {
     platform.ModuleOptions.SetBehaviourFlags(platform.ModuleOptions.BehaviourFlags() | crash::bfCrashBurst);
     platform.ModuleOptions.SetTerminateAction(0);

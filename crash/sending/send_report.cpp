@@ -1,5 +1,7 @@
 #include "crash/sending/send_report.h"
 
+#include <atomic>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <set>
@@ -13,6 +15,7 @@
 #include "crash/sending/smtp_send.h"
 #include "crash/sending/socket_errors.h"
 #include "crash/sending/upload.h"
+#include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
@@ -69,6 +72,21 @@ void TSendRun::Warn(TSendError code, const std::string& message) {
     result_.LastError = code;
     result_.LastErrorMessage = message;
     if (r_.OnWarning) r_.OnWarning(code, message);
+}
+
+// A folder of this send's own in the temporary folder: its copies keep the names the receiver
+// sees, yet cannot meet the log (which may live in the temporary folder) or another send's copies.
+// Creating a folder fails when it exists, so two sends, even of two processes, never share one.
+std::string NewSendFolder(const std::string& temp, std::uint32_t tick) {
+    static std::atomic<unsigned> counter{0};
+    const char separator = !temp.empty() && temp.back() == '/' ? '/' : '\\';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder =
+            temp + "MishapLog-" + std::to_string(tick) + "-" + std::to_string(counter.fetch_add(1)) + separator;
+        if (CreateDir(folder.substr(0, folder.size() - 1))) return folder;
+        if (!DirectoryExists(folder.substr(0, folder.size() - 1))) break;
+    }
+    throw EFCreateError("Cannot create a temporary folder in \"" + temp + "\".");
 }
 
 std::string TSendRun::WriteTemp(const std::string& name, const std::string& bytes) {
@@ -272,16 +290,18 @@ void TSendRun::Run() {
     // The temporary files go on every path, a raising event or box included.
     struct TCleanUp {
         std::vector<std::string>& files;
+        std::string& folder;
         ~TCleanUp() {
             for (const auto& f : files) RemoveFile(f);
+            if (!folder.empty()) RemoveDir(folder.substr(0, folder.size() - 1));
         }
-    } cleanUp{tempFiles_};
-    temp_ = platform_.TempFolder();
+    } cleanUp{tempFiles_, temp_};
     text_ = TextToSend();
     const int mailMethod = o_.MailMethod();
     const int uploadMethod = o_.UploadMethod();
     bool ok = true;
     try {
+        temp_ = NewSendFolder(platform_.TempFolder(), platform_.TickCount());
         GatherAttachments();
         if ((o_.SendFlags() & sfShowProgress) && r_.GuiProcess) progress_ = platform_.OpenProgress();
         if (mailMethod == 1) {

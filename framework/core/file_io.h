@@ -23,6 +23,8 @@ bool RenameFile(const std::string& oldPath, const std::string& newPath);
 bool RemoveFile(const std::string& path);
 // Creates one folder (its parent must exist); false when it cannot.
 bool CreateDir(const std::string& path);
+// Removes an empty folder; false when it cannot.
+bool RemoveDir(const std::string& path);
 // The names of the plain files in a folder (no folders), unsorted; empty when it cannot be read.
 std::vector<std::string> ListFileNames(const std::string& folder);
 // A file's last write time in seconds since 1970-01-01 UTC; nullopt when it cannot be read.

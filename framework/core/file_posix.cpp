@@ -45,6 +45,8 @@ bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool CreateDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
+bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }
+
 std::vector<std::string> ListFileNames(const std::string& folder) {
     std::vector<std::string> names;
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + '/';

@@ -50,6 +50,8 @@ bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()
 
 bool CreateDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
+bool RemoveDir(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) != 0; }
+
 std::vector<std::string> ListFileNames(const std::string& folder) {
     std::vector<std::string> names;
     std::string pattern = folder;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -400,6 +401,38 @@ TEST_F(SendStep, MailClientTriesMapiThenMailtoAndUploadsGoTogether) {
     request.SendUnchecked = true;
     EXPECT_FALSE(SendReport(request, platform_).Attempted);
     EXPECT_EQ(platform_.MapiMails.size(), 1u);
+}
+
+TEST_F(SendStep, CopiesForSendingNeverMeetTheLogInTheTemporaryFolderNorASecondSend) {
+    options_.SetUploadMethod(1);
+    options_.SetUploadUrl("http://127.0.0.1:81/up.php");
+    options_.SetSendFlags(sfAttachXml);
+    const std::string log = temp_.Path() + "Quillan.mlf";
+    const std::string stored = std::string(test::kReport) + "\r\n\r\n\r\n";
+    test::WriteBytes(log, stored);
+    auto first = test::MakeRequest(options_, dir_);
+    first.LogPath = log;
+    auto second = first;
+    second.ReportText = std::string(test::kReport) + "The second report.\r\n";
+    // The second send starts and ends while the first one's copies are on disk.
+    bool nested = false;
+    first.Events.OnBeforeSend = [&](TSendMethod) {
+        if (nested) return;
+        nested = true;
+        EXPECT_TRUE(SendReport(second, platform_).Success);
+    };
+    EXPECT_TRUE(SendReport(first, platform_).Success);
+    EXPECT_EQ(ReadFileBytes(log), stored);
+    ASSERT_EQ(platform_.Posts.size(), 2u);
+    const std::string part = "filename=\"Quillan.mlf\";\r\nContent-Type: application/octet-stream\r\n\r\n";
+    EXPECT_NE(platform_.Posts[0].Body.find(part + second.ReportText + "\r\n--"), std::string::npos);
+    EXPECT_NE(platform_.Posts[1].Body.find(part + first.ReportText + "\r\n--"), std::string::npos);
+    EXPECT_NE(platform_.Posts[1].Body.find("filename=\"Quillan.xml\""), std::string::npos);
+    // Nothing of either send stays behind.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(temp_.Path()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Quillan.mlf"});
 }
 
 }  // namespace

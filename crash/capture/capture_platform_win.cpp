@@ -90,17 +90,69 @@ struct TReportWorker {
 };
 TReportWorker g_worker;
 
+// The report thread's guard against processor faults. A fault inside a run of the report
+// (memory that vanished after it was checked, a failing hook) is turned by the unhandled-exception
+// filter into a jump back to the guard, which runs the report again, reduced; a fault there too
+// ends the run. Plain data, zero before any code runs.
+struct TReportGuard {
+    void* Jump[5];  // __builtin_setjmp's buffer
+    volatile LONG Active;
+    void* volatile ExceptionList;  // the thread's registration chain when the guard was set
+    volatile int Attempt;
+};
+TReportGuard g_guard;
+// The few hundred bytes the jump back needs, apart from a stack that may have overflowed.
+alignas(16) unsigned char g_guardStack[16 * 1024];
+
+void* CurrentExceptionList() {
+#if defined(_WIN64)
+    return nullptr;  // no registration chain: unwinding is table-based
+#else
+    void* list = nullptr;
+    asm volatile("movl %%fs:0, %0" : "=r"(list));
+    return list;
+#endif
+}
+
+void SetExceptionList(void* list) {
+#if defined(_WIN64)
+    (void)list;
+#else
+    asm volatile("movl %0, %%fs:0" : : "r"(list) : "memory");
+#endif
+}
+
+[[noreturn]] void BackToTheGuard() { __builtin_longjmp(g_guard.Jump, 1); }
+
+[[gnu::noinline]] int RunGuarded(const std::function<int()>& body) {
+    g_guard.Attempt = 0;
+    g_guard.ExceptionList = CurrentExceptionList();
+    if (__builtin_setjmp(g_guard.Jump) != 0) {
+        // Back from a fault: the frames in between are abandoned, their registrations with them.
+        SetExceptionList(g_guard.ExceptionList);
+        ResetReportWatchdogPause();
+        OutputDebugStringA("[WARNING] - the report thread failed; a reduced report follows");
+    }
+    if (g_guard.Attempt >= 2) return 0;
+    g_guard.Attempt = g_guard.Attempt + 1;
+    int result = 0;
+    InterlockedExchange(&g_guard.Active, 1);
+    try {
+        result = body();
+    } catch (...) {
+        // The pipeline guards itself; nothing may leave a thread procedure.
+        result = 0;
+    }
+    InterlockedExchange(&g_guard.Active, 0);
+    return result;
+}
+
 DWORD WINAPI ReportWorkerProc(LPVOID) {
     TReportDriver::PrepareThread();
     EnterReportThread();
     for (;;) {
         WaitForSingleObject(g_worker.Job, INFINITE);
-        try {
-            g_worker.Result = (*g_worker.Body)();
-        } catch (...) {
-            // The pipeline guards itself; nothing may leave a thread procedure.
-            g_worker.Result = 0;
-        }
+        g_worker.Result = RunGuarded(*g_worker.Body);
         SetEvent(g_worker.Done);
     }
 }
@@ -160,6 +212,21 @@ int RunOnNewThread(const std::function<int()>& body, TSyncCallSlot& slot) {
 }
 
 }  // namespace
+
+bool ResumeGuardedReportThread(EXCEPTION_POINTERS* info) {
+    if (!g_worker.Thread || GetCurrentThreadId() != g_worker.Id) return false;
+    if (InterlockedExchange(&g_guard.Active, 0) == 0) return false;
+    CONTEXT& context = *info->ContextRecord;
+    const auto top = reinterpret_cast<uintptr_t>(g_guardStack + sizeof g_guardStack);
+#if defined(_WIN64)
+    context.Rsp = top - 8;  // as after a call
+    context.Rip = reinterpret_cast<DWORD64>(&BackToTheGuard);
+#else
+    context.Esp = static_cast<DWORD>(top - 16);
+    context.Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&BackToTheGuard));
+#endif
+    return true;
+}
 
 bool AwaitReportInProgress() {
     if (!g_worker.Thread || g_worker.Busy == 0) return false;

@@ -122,6 +122,11 @@ private:
     std::vector<HANDLE> releaseBeforeRestart_;
 };
 
+// A processor fault that nobody handled: when it happened inside a run of the report on the
+// prepared report thread, context is made to continue at that thread's guard (the caller
+// continues execution) and true is returned.
+bool ResumeGuardedReportThread(EXCEPTION_POINTERS* info);
+
 // The thread that waits for the report thread failed and will never take its result: waits in
 // its place until that report has ended (the thread too, when it ended inside it). False when no
 // report was running on the prepared report thread.

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "crash/capture/capture_errors.h"
+#include "crash/capture/capture_platform_win.h"
 #include "crash/capture/cpp_exception.h"
 #include "crash/capture/mishaplog_win.h"
 #include "crash/capture/report_memory_win.h"
@@ -148,6 +149,8 @@ bool GccCode(DWORD code) { return (code & 0x20FFFFFF) == 0x20474343; }
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* info) {
     const DWORD code = info->ExceptionRecord->ExceptionCode;
     if (GccCode(code) || code == EXCEPTION_BREAKPOINT || code == EXCEPTION_SINGLE_STEP) return ChainFilter(info);
+    // The report thread failed: its report goes on, reduced.
+    if (ResumeGuardedReportThread(info)) return EXCEPTION_CONTINUE_EXECUTION;
     RelayFault(info);
     return ChainFilter(info);
 }

@@ -126,7 +126,9 @@ unsigned char TReportDriver::Report(const TExceptionCall& call, std::uint32_t se
     if (platform_.InsideDllEntryPoint()) {
         result = Pipeline(job);
     } else {
-        result = platform_.RunReportThread([&] { return Pipeline(job); }, slot_);
+        // The platform runs the body again when the report thread failed inside the first run.
+        result = platform_.RunReportThread([&] { return job.Attempt++ == 0 ? Pipeline(job) : ReducedPipeline(job); },
+                                           slot_);
     }
     waiterThread_ = 0;
 
@@ -290,6 +292,39 @@ int TReportDriver::PipelineSteps(TReportJob& job) {
     return result;
 }
 
+int TReportDriver::ReducedPipeline(TReportJob& job) {
+    // The report thread failed at section failed and left that run where it was: what it had
+    // suspended is resumed, and unless the full report was stored already (the failure came in
+    // sending, say), a report of the values alone (no stacks, modules, memory, screenshot or
+    // presentation) goes to the log. The process is not trusted to go on.
+    const int failed = section_;
+    ResumeSuspended(job);
+    current_job_ = nullptr;
+    if (!job.Logged) {
+        try {
+            TReportJob reduced;
+            reduced.Call = job.Call;
+            reduced.ExceptionThreadId = job.ExceptionThreadId;
+            reduced.Focus = job.Focus;
+            reduced.Time = job.Time;
+            reduced.SelectedModule = job.SelectedModule;
+            reduced.Threads = job.Threads;
+            reduced.Options = &options_;
+            BuildText(reduced, false);
+            reduced.Context.CustomData = "Reduced report: the report failed at section " + std::to_string(failed) + ".";
+            reduced.Text = BuildReportText(reduced.Context);
+            TLogFile log;
+            OpenLog(reduced, log);
+            WriteLog(reduced, log);
+        } catch (...) {
+            // Nothing more can be reported; the end follows.
+        }
+    }
+    section_ = psTerminate;
+    TerminateOrRestart();
+    return 0;
+}
+
 void TReportDriver::SelectModule(TReportJob& job) {
     section_ = psModuleSelect;
     const TAddress executable = platform_.ExecutableModule();
@@ -345,7 +380,7 @@ void TReportDriver::ResumeSuspended(TReportJob& job) {
     job.Suspended.clear();
 }
 
-void TReportDriver::BuildText(TReportJob& job) {
+void TReportDriver::BuildText(TReportJob& job, bool withCpu) {
     section_ = psGatherValues;
     TReportContext& context = job.Context;
     context.Options = &options_;
@@ -364,7 +399,7 @@ void TReportDriver::BuildText(TReportJob& job) {
     controls.ControlText = job.Focus.Text;
     GatherReportValues(values, platform_.SystemGatherer(), platform_.ApplicationFacts(), exception, controls,
                        *context.Layout);
-    if (options_.LogFlags() & lfGatherCpu) platform_.ReadCpu(job.Call, context.Cpu);
+    if (withCpu && (options_.LogFlags() & lfGatherCpu)) platform_.ReadCpu(job.Call, context.Cpu);
 
     // The thread lines name the threads whose entries the table lists.
     std::vector<std::uint32_t> seen;
@@ -454,6 +489,7 @@ void TReportDriver::WriteLog(TReportJob& job, TLogFile& log) {
         warning = AppendReportToLog(log, job.Text, options_.MaxLogReports());
     }
     if (warning) Warn(TMishapLogErrorCode::eeLogError, *warning, job.Call.Address);
+    job.Logged = !warning;
     if (Events.OnAfterLog) RaiseEvent([&] { Events.OnAfterLog(job); });
 }
 

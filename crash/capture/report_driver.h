@@ -43,6 +43,10 @@ struct TReportJob {
     std::string Reproduction;
     std::string ShownMessage;
     int ExceptionCount = 0;
+    // Runs of the pipeline for this report: a second one is the reduced report made after the
+    // report thread itself failed.
+    int Attempt = 0;
+    bool Logged = false;  // the report is in the log
 };
 
 // The host program's events, in the order the pipeline raises them. Each runs on the thread that
@@ -118,13 +122,14 @@ public:
 private:
     unsigned char Report(const TExceptionCall& call, std::uint32_t self);
     int Pipeline(TReportJob& job);
+    int ReducedPipeline(TReportJob& job);
     int PipelineSteps(TReportJob& job);
     void SelectModule(TReportJob& job);
     bool ApplyFilter(const TReportJob& job);
     void BuildStacks(TReportJob& job);
     void SuspendSelected(TReportJob& job);
     void ResumeSuspended(TReportJob& job);
-    void BuildText(TReportJob& job);
+    void BuildText(TReportJob& job, bool withCpu = true);
     void OpenLog(TReportJob& job, TLogFile& log);
     void Present(TReportJob& job);
     void WriteLog(TReportJob& job, TLogFile& log);

@@ -129,6 +129,12 @@ void ResumeReportWatchdog() {
     Wake();
 }
 
+void ResetReportWatchdogPause() {
+    InterlockedExchange(&g_watchdog.Paused, 0);
+    SetDeadline(Now() + kReportBoundMs);
+    Wake();
+}
+
 bool RunOnHelperWithin(const std::function<void()>& procedure, DWORD timeoutMs) {
     if (!g_helper.Thread || GetCurrentThreadId() == GetThreadId(g_helper.Thread)) return false;
     if (InterlockedCompareExchange(&g_helper.Busy, 1, 0) != 0) return false;

@@ -24,6 +24,8 @@ void DisarmReportWatchdog();
 // The user is being asked (a dialog or a box): the bound starts afresh when the answer came.
 void PauseReportWatchdog();
 void ResumeReportWatchdog();
+// The report thread left a paused step by a fault: the bound runs again, from now.
+void ResetReportWatchdogPause();
 
 // Runs procedure on the prepared helper thread and waits at most timeoutMs for it. False when it
 // did not end in time (it may still be running) or the helper is busy or missing.

@@ -59,5 +59,25 @@ TEST(CrashBound, FaultInAMessageDispatchedWhileWaitingForAReportGivesBothReports
     EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
 }
 
+// The report thread faults before the log step: a reduced report of the exception lands (its
+// values, no stacks), then the configured restart. A fault after the log step keeps the full one.
+TEST(CrashBound, FaultOnTheReportThreadStillLeavesOneReportAndRestarts) {
+    for (const std::string where : {"present", "send"}) {
+        SCOPED_TRACE(where);
+        TProbe probe("crash_guard", {"terminate=1", "where=" + where});
+        ASSERT_TRUE(probe.Start());
+        EXPECT_EQ(probe.WaitForExit(kBoundWithStart), 1);
+        const crash::TLogFile log = probe.Log();
+        ASSERT_EQ(log.Count(), 1);
+        EXPECT_EQ(log.ItemValue(0, "2.4"), "EProbeGuard");
+        EXPECT_EQ(log.ItemValue(0, "2.5"), "Reported although the report failed.");
+        const bool reduced = log.ItemValue(0, "7.1").value_or("").rfind("Reduced report:", 0) == 0;
+        EXPECT_EQ(reduced, where == "present");
+        EXPECT_EQ(ExceptionRows(log.Report(0)).empty(), where == "present");
+        EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+        EXPECT_FALSE(probe.HasMarker("returned.txt"));
+    }
+}
+
 }  // namespace
 }  // namespace quillan::test

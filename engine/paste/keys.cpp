@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "engine/paste/wait.h"
 
 namespace quillan {
@@ -11,13 +13,31 @@ constexpr uint8_t kVkV = 0x56;
 constexpr uint8_t kVkC = 0x43;
 constexpr uint32_t kPollMs = 20;
 
-BYTE ScanCode(uint8_t vk) { return static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)); }
+WORD ScanCode(uint8_t vk) { return static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)); }
+
+INPUT KeyInput(uint8_t vk, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = ScanCode(vk);
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+UINT Send(std::vector<INPUT>& inputs) {
+    if (inputs.empty()) return 0;
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
 
 void SendCtrlChord(uint8_t vk) {
-    keybd_event(VK_CONTROL, ScanCode(VK_CONTROL), 0, 0);
-    keybd_event(vk, ScanCode(vk), 0, 0);
-    keybd_event(vk, ScanCode(vk), KEYEVENTF_KEYUP, 0);
-    keybd_event(VK_CONTROL, ScanCode(VK_CONTROL), KEYEVENTF_KEYUP, 0);
+    std::vector<INPUT> chord = {KeyInput(VK_CONTROL, 0), KeyInput(vk, 0), KeyInput(vk, KEYEVENTF_KEYUP),
+                                KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
+    UINT sent = Send(chord);
+    // A chord cut short would leave Ctrl down for the user's next keys.
+    if (sent > 0 && sent < chord.size()) {
+        std::vector<INPUT> release = {KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
+        Send(release);
+    }
 }
 
 bool KeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
@@ -34,8 +54,23 @@ void TapKey(uint8_t vk) {
 }
 
 void TapCursorKey(uint8_t vk) {
-    keybd_event(vk, ScanCode(vk), KEYEVENTF_EXTENDEDKEY, 0);
-    keybd_event(vk, ScanCode(vk), KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+    keybd_event(vk, static_cast<BYTE>(ScanCode(vk)), KEYEVENTF_EXTENDEDKEY, 0);
+    keybd_event(vk, static_cast<BYTE>(ScanCode(vk)), KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+}
+
+uint64_t SendCursorPresses(uint8_t vk, uint64_t count) {
+    uint64_t sent = 0;
+    std::vector<INPUT> batch;
+    while (count > 0) {
+        const uint64_t n = count < kMaxKeysPerBatch ? count : kMaxKeysPerBatch;
+        batch.assign(static_cast<size_t>(n * 2), KeyInput(vk, KEYEVENTF_EXTENDEDKEY));
+        for (size_t i = 1; i < batch.size(); i += 2) batch[i].ki.dwFlags |= KEYEVENTF_KEYUP;
+        const UINT took = Send(batch);
+        sent += took;
+        if (took < batch.size()) break;  // blocked: the rest would be lost as well
+        count -= n;
+    }
+    return sent;
 }
 
 bool PasteModifiersDown() { return KeyDown(VK_LWIN) || KeyDown(VK_RWIN) || KeyDown(VK_MENU) || KeyDown(VK_SHIFT); }

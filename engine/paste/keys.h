@@ -5,7 +5,8 @@
 
 namespace quillan {
 
-// Ctrl down, V down, V up, Ctrl up, with the keys' scan codes.
+// Ctrl down, V down, V up, Ctrl up, with the keys' scan codes, in one SendInput call,
+// so that no key of the user's lands between them.
 void SendPasteKeys();
 // The same with C: Ctrl+C.
 void SendCopyKeys();
@@ -13,8 +14,13 @@ void SendCopyKeys();
 void TapKey(uint8_t vk);
 // One press and release of a cursor key (arrows, Home, End ...) as the extended key of
 // the cursor block; without the flag Left reaches remote-control programs and some
-// input methods as numeric-keypad 4.
+// input methods as numeric-keypad 4. Two keybd_event calls: a key at a time.
 void TapCursorKey(uint8_t vk);
+// count presses and releases of a cursor key, as TapCursorKey sends them, in one
+// SendInput call (kMaxKeysPerBatch presses a call beyond that). Returns the number of
+// events the system took; fewer than 2 * count when input is blocked.
+uint64_t SendCursorPresses(uint8_t vk, uint64_t count);
+inline constexpr uint64_t kMaxKeysPerBatch = 16384;
 
 // True while Win, Alt or Shift is held down (the user still on the hotkey).
 bool PasteModifiersDown();

@@ -95,7 +95,8 @@ std::unique_ptr<win::TRichEdit> PlaceTemplate(const TPasteJob& job, HWND owner, 
 
 void SendCaretPresses(const TPasteJob& job) {
     int64_t presses = std::min(CountCaretPresses(job.Text, job.PointX, job.PointY), CaretPressLimit(job.Text));
-    for (int64_t i = 0; i < presses; ++i) TapCursorKey(VK_LEFT);
+    // One batch: a key the user types meanwhile cannot land inside the walk.
+    if (presses > 0) SendCursorPresses(VK_LEFT, static_cast<uint64_t>(presses));
 }
 
 void RestoreIfUnchanged(TMemoryStream& snapshot) {

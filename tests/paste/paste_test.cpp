@@ -261,6 +261,31 @@ TEST_F(PasteTest, LeftPressesStopAtTheCap) {
     ExpectUserClipboardBack();
 }
 
+// A long walk goes out in one batch: every press arrives, as the cursor-block key, and
+// the caret ends at the start of the text.
+TEST_F(PasteTest, SevenHundredPressWalkArrivesWhole) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    std::string text;
+    for (int i = 0; i < 699; ++i) text += static_cast<char>(0xE0 + i % 32);  // а..я
+    ASSERT_EQ(CountCaretPresses(text, 1, 1), 700);
+    TTmpl tmpl = Template(text, 1, 1);
+    PasteTemplate(&tmpl, owner, nullptr);
+    EXPECT_EQ(target.Text(), text + "\n");
+    EXPECT_EQ(target.CountKeys(VK_LEFT), 700);
+    for (const auto& key : target.keys) {
+        if (key.vk == VK_LEFT) {
+            ASSERT_NE(key.flags & (1 << 24), 0) << "Left without the extended flag";
+        }
+    }
+    int row = -1;
+    int column = -1;
+    EXPECT_TRUE(target.Caret(row, column));
+    EXPECT_EQ(row, 0);
+    EXPECT_EQ(column, 0);
+    ExpectUserClipboardBack();
+}
+
 // The record a paste came from is freed, and its memory reused, while the paste waits
 // for the user to let go of Shift: the paste goes on with its own copy.
 TEST_F(PasteTest, PasteOwnsItsTemplateFromTheStart) {

@@ -34,10 +34,25 @@ TRichEdit::TRichEdit(HWND parent, HFONT font) {
         font = static_cast<HFONT>(ownFont_.get());
     }
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetPointSizeOf(font);
     // The default limit of 32767 characters would cut long templates short.
     SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     // Wrap at the window's width.
     SendMessageW(hwnd_, EM_SETTARGETDEVICE, 0, 0);
+}
+
+void TRichEdit::SetPointSizeOf(HFONT font) {
+    // WM_SETFONT turns the font's pixels into points at the screen's DPI: the form's
+    // -11 pixels, drawn for 96 DPI, would ask for 5.5 pt at 144 DPI and the pasted text
+    // shrink as the DPI grows. The size in twips is the same at every DPI.
+    LOGFONTW lf = {};
+    if (!GetObjectW(font, sizeof(lf), &lf) || lf.lfHeight == 0) return;
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_SIZE;
+    format.yHeight = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 1440, kDesignDpi);
+    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
 // The window goes before the font it uses.

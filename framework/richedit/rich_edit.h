@@ -17,8 +17,12 @@ public:
     static constexpr int kDefaultWidth = 185;
     static constexpr int kDefaultHeight = 89;
 
+    // The DPI that font heights are meant for: the forms' design.
+    static constexpr int kDesignDpi = 96;
+
     // Creates the control, never shown, as a child of parent, word wrap on, with the
-    // given font (nullptr: "MS Sans Serif", height -11, owned by the control).
+    // given font (nullptr: "MS Sans Serif", height -11, owned by the control). The
+    // font's height counts at kDesignDpi: its text has the same point size at every DPI.
     // Raises EOSError when no rich-edit library or window can be had.
     TRichEdit(HWND parent, HFONT font = nullptr);
     ~TRichEdit() override;
@@ -39,6 +43,7 @@ public:
 
 private:
     static const wchar_t* LoadLibraryAndClass();
+    void SetPointSizeOf(HFONT font);
 
     GdiObject ownFont_;
 };

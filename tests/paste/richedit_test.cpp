@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <vector>
+
 #include "engine/paste/caret.h"
 #include "framework/clipboard/clipboard.h"
+#include "framework/win/handle.h"
 #include "tests/paste/paste_support.h"
+#include "tests/support/dpi.h"
 
 namespace quillan::win {
 namespace {
@@ -89,6 +94,48 @@ TEST_F(RichEditTest, CopyPlacesRussianRichTextAndPlainText) {
     EXPECT_EQ(test::ClipboardText(), "Шаблон\r\n");
     std::string rtf = test::ClipboardBytes("Rich Text Format");
     EXPECT_NE(rtf.find("\\fcharset204"), std::string::npos) << rtf;
+}
+
+// Every font size (\fsN, in half points) that the rich text asks for.
+std::vector<int> RtfFontSizes(const std::string& rtf) {
+    std::vector<int> sizes;
+    for (size_t at = rtf.find("\\fs"); at != std::string::npos; at = rtf.find("\\fs", at + 3)) {
+        if (at + 3 < rtf.size() && rtf[at + 3] >= '0' && rtf[at + 3] <= '9') sizes.push_back(std::atoi(&rtf[at + 3]));
+    }
+    return sizes;
+}
+
+// The form's font, -11 pixels drawn for 96 DPI, is 8.25 pt: the rich text that a paste
+// places asks for that size whatever the screen's DPI, both with the control's own
+// font and with the main form's.
+TEST_F(RichEditTest, RichTextKeepsTheFormFontsPointSizeAtTheScreensDpi) {
+    int dpi = GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY);
+    if (test::ChildDpi()) {
+        ASSERT_EQ(dpi, test::ChildDpi()) << "the logical DPI did not reach the process";
+    }
+    FontHandle formFont(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+    for (HFONT font : {static_cast<HFONT>(nullptr), formFont.get()}) {
+        TRichEdit edit(parent, font);
+        edit.SetText("Шаблон\r\nвторая строка");
+        edit.SelectAll();
+        edit.SetSelectionCharset(204);
+        Clipboard().Clear();
+        edit.CopyToClipboard();
+        std::string rtf = test::ClipboardBytes("Rich Text Format");
+        std::vector<int> sizes = RtfFontSizes(rtf);
+        ASSERT_FALSE(sizes.empty()) << rtf;
+        for (int halfPoints : sizes) {
+            EXPECT_GE(halfPoints, 16) << "at " << dpi << " DPI: " << rtf;
+            EXPECT_LE(halfPoints, 17) << "at " << dpi << " DPI: " << rtf;
+        }
+    }
+}
+
+// The same in a process started at 144 DPI.
+TEST_F(RichEditTest, RichTextKeepsThePointSizeAt144Dpi) {
+    if (test::ChildDpi()) GTEST_SKIP() << "the child runs the DPI case itself";
+    EXPECT_EQ(test::RunSelfAtDpi(144, "RichEditTest.RichTextKeepsTheFormFontsPointSizeAtTheScreensDpi"), 0);
 }
 
 }  // namespace

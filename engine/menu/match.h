@@ -12,7 +12,11 @@ namespace quillan {
 // Application is exactly the common group "Общие" (no case folding).
 bool IsTemplateOffered(const TTmpl& tmpl, const std::string& currentApp);
 
-// Decimal index, TAB, caption: the TAB puts the caption in the shortcut column.
+// text as a menu item shows it: every "&" doubled, so that none marks an access key
+// (a caption "Q&A" would read "QA" with the A underlined).
+std::string MenuLiteral(const std::string& text);
+
+// Decimal index, TAB, caption as typed: the TAB puts the caption in the shortcut column.
 std::string TemplateItemCaption(size_t index, const std::string& menuCaption);
 
 }  // namespace quillan

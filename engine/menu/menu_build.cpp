@@ -35,7 +35,7 @@ void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& 
         // Just above the two fixed items, so the offered templates keep file order.
         tmpl.MenuItem = &items.Insert(items.Count() - 2, std::move(item));
     }
-    auto title = std::make_unique<TMenuItem>(currentApp);
+    auto title = std::make_unique<TMenuItem>(MenuLiteral(currentApp));
     title->Default = true;
     items.Insert(0, std::move(title));
     items.Insert(1, std::make_unique<TMenuItem>("-"));

@@ -16,7 +16,8 @@
 namespace quillan {
 
 // One menu item. A parent owns its children; destroying an item destroys them.
-// Caption "-" makes a separator; a TAB in the caption starts the shortcut column.
+// Caption "-" makes a separator; a TAB in the caption starts the shortcut column; an
+// "&" marks the next character as the access key, "&&" shows one "&".
 class TMenuItem {
 public:
     TMenuItem() = default;

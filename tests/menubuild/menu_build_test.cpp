@@ -188,5 +188,49 @@ TEST(PopupAtCursor, ProgramInFrontIsBackBeforeTheClick) {
     EXPECT_EQ(frontAtClick, program);
 }
 
+// Sent from inside the menu's loop: A (the letter after "&" in "Q&A" and in the
+// program's name), then Z, the access key of a control item.
+void CALLBACK PressAThenZ(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    for (BYTE key : {BYTE{'A'}, BYTE{'Z'}}) {
+        keybd_event(key, 0, 0, 0);
+        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    }
+}
+
+// A caption reads as the user typed it, "&" and all: the menu takes no letter of it
+// for an access key, so A in the open menu picks nothing and Z reaches the control.
+TEST_F(MenuBuildTest, AmpersandsInCaptionsAreShownAsTyped) {
+    TMenuItem& control = menu_.Items().Add(std::make_unique<TMenuItem>("&Zeta", "NZ"));
+    AddTemplate("Общие", "Q&A");
+    Build("AT&A.exe");
+    EXPECT_EQ(currentApp_, "at&a.exe");
+    TTopWindow ownerWindow = TopWindow(L"owner", 400);
+    HWND owner = ownerWindow.get();
+    ASSERT_NE(owner, nullptr);
+    SetForegroundWindow(owner);
+    if (GetForegroundWindow() != owner) GTEST_SKIP() << "windows cannot be brought to the front on this display";
+
+    TBuiltMenu built = menu_.BuildMenu();
+    wchar_t text[64] = {};
+    const int position = menu_.Items().IndexOf(list_[0]->MenuItem);
+    ASSERT_GE(position, 0);
+    GetMenuStringW(built.Menu.get(), static_cast<UINT>(position), text, 64, MF_BYPOSITION);
+    // What the menu draws: the system's own prefix rule, applied to the item's string.
+    HDC dc = GetDC(owner);
+    RECT shown = {}, typed = {};
+    std::wstring caption = text;
+    std::wstring asTyped = L"Q&A";
+    caption = caption.substr(caption.find(L'\t') + 1);
+    DrawTextW(dc, caption.c_str(), -1, &shown, DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(dc, asTyped.c_str(), -1, &typed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    ReleaseDC(owner, dc);
+    EXPECT_EQ(shown.right - shown.left, typed.right - typed.left) << "the item does not read Q&A";
+
+    SetTimer(nullptr, 0, 200, PressAThenZ);
+    TMenuItem* chosen = menu_.TrackPopup(100, 100, owner);
+    EXPECT_EQ(chosen, &control) << (chosen ? chosen->Caption : std::string("nothing")) << " was picked";
+}
+
 }  // namespace
 }  // namespace quillan

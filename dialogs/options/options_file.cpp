@@ -170,6 +170,10 @@ void TOptionForm::bOKClick() {
     readProblem_.clear();
     ShowFileState("");
     TakeTreeBaseline();
+    if (!ApplyAutoStart()) {
+        ModalResult = win::mrNone;
+        return;
+    }
     TakeSettingsBaseline();
 }
 
@@ -179,7 +183,7 @@ void TOptionForm::TakeTreeBaseline() { treeBaseline_ = BuildTemplateFile(TreeFor
 
 std::string TOptionForm::SettingsText() const {
     return Trim(deIDE->Text()) + '\n' + std::to_string(cbHot->ItemIndex()) + '\n' +
-           (cbRestoreClpbrd->Checked() ? "1" : "0");
+           (cbRestoreClpbrd->Checked() ? "1" : "0") + '\n' + AutoStartText();
 }
 
 void TOptionForm::TakeSettingsBaseline() { settingsBaseline_ = SettingsText(); }
@@ -233,6 +237,8 @@ LRESULT TOptionForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         win::Guarded([this] { ShowReadProblem(); });
         return 0;
     }
+    // Back in the dialog: the Run value may have been changed meanwhile elsewhere.
+    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) win::Guarded([this] { ShowAutoStart(); });
     return TForm::HandleMessage(msg, wParam, lParam);
 }
 

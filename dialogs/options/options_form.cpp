@@ -106,6 +106,7 @@ void TOptionForm::WireEvents() {
     Button1->OnClick = [this](TControl&) { Button1Click(); };
     Panel1->OnClick = [this](TControl&) { Panel1Click(); };
     bOK->OnClick = [this](TControl&) { bOKClick(); };
+    cbAutoStart->OnClick = [this](TControl&) { cbAutoStartClick(); };
 }
 
 void TOptionForm::FormShow() {
@@ -114,6 +115,7 @@ void TOptionForm::FormShow() {
     } catch (...) {
         win::Application().HandleCurrentException();
     }
+    ShowAutoStart();
     TakeSettingsBaseline();
     try {
         LoadTree("");

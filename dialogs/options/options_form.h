@@ -14,6 +14,7 @@
 #include "components/formstore/formstore.h"
 #include "components/xml/simple_xml.h"
 #include "engine/options/options_model.h"
+#include "engine/settings/autostart.h"
 #include "engine/settings/settings.h"
 #include "framework/controls/form.h"
 #include "framework/controls/treeview.h"
@@ -82,6 +83,7 @@ public:
     void Button1Click();
     void Panel1Click();
     void bOKClick();
+    void cbAutoStartClick();
 
     std::unique_ptr<win::TTreeView> TreeView1;
     std::unique_ptr<win::TToolButton> SpeedButton1, SpeedButton2, bDelete;
@@ -95,6 +97,10 @@ public:
     std::unique_ptr<TFolderEdit> deIDE;
     std::unique_ptr<win::TComboBox> cbHot;
     std::unique_ptr<win::TCheckBox> cbRestoreClpbrd;
+    // Starting with Windows, read from and written to the Run key, not the form
+    // storage: checked, unchecked, or grayed while the value starts another program
+    // (left alone unless the user clicks the box).
+    std::unique_ptr<win::TCheckBox> cbAutoStart;
     std::unique_ptr<win::TButton> Button1, bOK, bCancel;
     TSimpleXML xml1;
     std::unique_ptr<TFormStore> FormStore1;
@@ -144,6 +150,14 @@ private:
     std::string SettingsText() const;
     void ShowReadProblem();
 
+    // options_autostart.cpp
+    // The box as the Run value reads now; does nothing once the user has clicked it.
+    void ShowAutoStart();
+    // Makes the Run value what the box says, if the user changed it; false (the user
+    // told why) when the registry refused.
+    bool ApplyAutoStart();
+    std::string AutoStartText() const;
+
     TOptionsModel model_;
     // The file the tree was last read from; empty while no read succeeded.
     std::string loadedPath_;
@@ -152,6 +166,9 @@ private:
     std::string treeBaseline_;
     std::string settingsBaseline_;
     std::unordered_map<TNodeId, win::TTreeNode*> nodes_;
+    // The Run value the box was last filled from, and whether the user clicked since.
+    TAutoStart autoStartShown_;
+    bool autoStartTouched_ = false;
     int mirroring_ = 0;
     bool focusCurrentApp_;
     std::string currentApp_;

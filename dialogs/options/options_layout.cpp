@@ -86,6 +86,7 @@ void TOptionForm::NameControls() {
         {deIDE.get(), kStoredSettings[stFolder].Control},
         {cbHot.get(), kStoredSettings[stHotKey].Control},
         {cbRestoreClpbrd.get(), kStoredSettings[stRestoreClipboard].Control},
+        {cbAutoStart.get(), "cbAutoStart"},
         {Button1.get(), "Button1"},
         {bOK.get(), "bOK"},
         {bCancel.get(), "bCancel"},
@@ -125,6 +126,10 @@ void TOptionForm::CreateSettings() {
     cbHot = std::make_unique<win::TComboBox>(hwnd_);
     cbRestoreClpbrd = std::make_unique<win::TCheckBox>(hwnd_, "Восстановить буфер обмена после вставки");
     cbRestoreClpbrd->SetChecked(true);
+    cbAutoStart = std::make_unique<win::TCheckBox>(hwnd_, "Запускать вместе с Windows");
+    // Three states, set by the dialog alone: the grayed one stands for a value of
+    // another program.
+    SendMessageW(cbAutoStart->Handle(), BM_SETSTYLE, BS_3STATE, FALSE);
     // What is wrong with the file or the folder, beside the hotkey; cut with an
     // ellipsis when long (the message boxes give it whole).
     lFileState = std::make_unique<win::TLabel>(hwnd_, "");
@@ -140,7 +145,7 @@ void TOptionForm::FormResize() {
 }
 
 // From the bottom up: the button strip, the settings (each label beside its
-// control, the check box on a row of its own), then the tree with its tool
+// control, each check box on a row of its own), then the tree with its tool
 // buttons on the left and the panels on the right, sharing the width.
 void TOptionForm::Layout() {
     RECT client;
@@ -163,7 +168,9 @@ void TOptionForm::Layout() {
     const int okWidth = buttonWidth(*bOK);
     bOK->SetBounds(w - m - cancelWidth - g - okWidth, g, okWidth, bh);
 
-    const int checkTop = stripTop - Scale(kCheckHeight) - g;
+    const int autoStartTop = stripTop - Scale(kCheckHeight) - g;
+    cbAutoStart->SetBounds(m, autoStartTop, w - 2 * m, Scale(kCheckHeight));
+    const int checkTop = autoStartTop - Scale(kCheckHeight) - g;
     cbRestoreClpbrd->SetBounds(m, checkTop, w - 2 * m, Scale(kCheckHeight));
     const int hotTop = checkTop - g - eh;
     const int hotLabelWidth = TextWidth(*lHot);

@@ -7,16 +7,24 @@
 #include <thread>
 #include <vector>
 
-// Under AddressSanitizer the pool steps aside so that the sanitizer sees every object's life.
+// Under AddressSanitizer the pool marks what it holds as unaddressable and what it hands out as
+// addressable (to the byte asked for), so that a use of a block after it was given back, or past
+// its end, is reported as it would be for the heap.
 #if defined(__SANITIZE_ADDRESS__)
-#define QUILLAN_XML_NO_POOL 1
+#define QUILLAN_XML_POISON 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define QUILLAN_XML_NO_POOL 1
+#define QUILLAN_XML_POISON 1
 #endif
 #endif
-#ifndef QUILLAN_XML_NO_POOL
-#define QUILLAN_XML_NO_POOL 0
+
+#ifdef QUILLAN_XML_POISON
+#include <sanitizer/asan_interface.h>
+#define QUILLAN_XML_HIDE(block, size) ASAN_POISON_MEMORY_REGION(block, size)
+#define QUILLAN_XML_SHOW(block, size) ASAN_UNPOISON_MEMORY_REGION(block, size)
+#else
+#define QUILLAN_XML_HIDE(block, size) ((void)(block), (void)(size))
+#define QUILLAN_XML_SHOW(block, size) ((void)(block), (void)(size))
 #endif
 
 namespace quillan::xml_detail {
@@ -61,6 +69,7 @@ std::vector<void*>& Chunks() {
 
 char* NewChunk() {
     char* chunk = static_cast<char*>(::operator new(kChunk));
+    QUILLAN_XML_HIDE(chunk, kChunk);
     std::lock_guard<std::mutex> guard(ChunksLock());
     Chunks().push_back(chunk);
     return chunk;
@@ -80,7 +89,7 @@ ThreadLists& OwnLists() {
 }  // namespace
 
 void* PoolAllocate(size_t size) {
-    if (QUILLAN_XML_NO_POOL || size == 0 || size > kMaxBlock) return ::operator new(size);
+    if (size == 0 || size > kMaxBlock) return ::operator new(size);
     size_t cls = (size + kGrain - 1) / kGrain;
     while (live.fetch_add(1, std::memory_order_acq_rel) < 0) {
         // A release is giving the chunks back: wait for it, then carve from new ones.
@@ -89,10 +98,14 @@ void* PoolAllocate(size_t size) {
     }
     ThreadLists& own = OwnLists();
     if (FreeBlock* block = own.free[cls]) {
-        own.free[cls] = block->next;
+        QUILLAN_XML_SHOW(block, sizeof(FreeBlock));
+        FreeBlock* next = block->next;
+        own.free[cls] = next;
+        QUILLAN_XML_HIDE(block, sizeof(FreeBlock));
+        QUILLAN_XML_SHOW(block, size);
         // Freed blocks have long left the cache by the next load: fetch the following
         // one now, while the caller fills this one.
-        if (block->next) __builtin_prefetch(block->next, 1);
+        if (next) __builtin_prefetch(next, 1);
         return block;
     }
     size_t bytes = cls * kGrain;
@@ -108,12 +121,13 @@ void* PoolAllocate(size_t size) {
     void* block = own.chunk;
     own.chunk += bytes;
     own.left -= bytes;
+    QUILLAN_XML_SHOW(block, size);
     return block;
 }
 
 void PoolFree(void* block, size_t size) noexcept {
     if (!block) return;
-    if (QUILLAN_XML_NO_POOL || size == 0 || size > kMaxBlock) {
+    if (size == 0 || size > kMaxBlock) {
         ::operator delete(block);
         return;
     }
@@ -121,7 +135,9 @@ void PoolFree(void* block, size_t size) noexcept {
     // The block is in use until here, so no release runs and the generation stands.
     ThreadLists& own = OwnLists();
     auto* freed = static_cast<FreeBlock*>(block);
+    QUILLAN_XML_SHOW(freed, sizeof(FreeBlock));
     freed->next = own.free[cls];
+    QUILLAN_XML_HIDE(freed, cls * kGrain);
     own.free[cls] = freed;
     live.fetch_sub(1, std::memory_order_acq_rel);
 }
@@ -131,7 +147,10 @@ bool PoolRelease() {
     int64_t idle = 0;
     if (!live.compare_exchange_strong(idle, kReleasing, std::memory_order_acq_rel)) return false;
     generation.fetch_add(1, std::memory_order_acq_rel);
-    for (void* chunk : Chunks()) ::operator delete(chunk);
+    for (void* chunk : Chunks()) {
+        QUILLAN_XML_SHOW(chunk, kChunk);
+        ::operator delete(chunk);
+    }
     std::vector<void*>().swap(Chunks());
     // Back to the allocations that came meanwhile and are backing off.
     live.fetch_sub(kReleasing, std::memory_order_acq_rel);

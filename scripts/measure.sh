@@ -24,7 +24,11 @@ quillan=$!
 "$QUILLAN_WINE" "$dir/bench/tray/tray_peer.exe" >/dev/null 2>&1 &
 peer_pid=$!
 sleep 10
-python3 scripts/private_memory.py Quillan "$quillan" "minimal tray program" "$peer_pid" || status=1
+# Windows' view of the same address space names the anonymous memory: each image, each thread's
+# stack, the heaps, the report reserve.
+"$QUILLAN_WINE" "$dir/bench/tray/memory_map.exe" Quillan.exe >"$work/memory_map.txt" 2>/dev/null
+python3 scripts/private_memory.py --map "$work/memory_map.txt" Quillan "$quillan" "minimal tray program" "$peer_pid" ||
+    status=1
 kill "$quillan" "$peer_pid" 2>/dev/null
 wait "$quillan" "$peer_pid" 2>/dev/null
 exit $status

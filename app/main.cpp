@@ -7,6 +7,7 @@
 #include "crash/capture/mishaplog_win.h"
 #include "framework/win/application.h"
 #include "framework/win/handle.h"
+#include "framework/win/stack.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace quillan;
@@ -24,6 +25,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     {
         TFForm form;
         win::Guarded([&] { form.FormCreate(); });
+        // From here the main thread waits for messages: the stack the start-up used goes back.
+        win::ReleaseUnusedStack();
         exitCode = win::Application().Run();
         win::Guarded([&] { form.FormDestroy(); });
     }

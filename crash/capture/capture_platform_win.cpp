@@ -20,6 +20,7 @@
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
+#include "framework/win/stack.h"
 #include "framework/win/text.h"
 #include "framework/win/window.h"
 
@@ -151,6 +152,8 @@ DWORD WINAPI ReportWorkerProc(LPVOID) {
     TReportDriver::PrepareThread();
     EnterReportThread();
     for (;;) {
+        // Idle between reports: what a report used of the stack goes back.
+        win::ReleaseUnusedStack();
         WaitForSingleObject(g_worker.Job, INFINITE);
         g_worker.Result = RunGuarded(*g_worker.Body);
         SetEvent(g_worker.Done);

@@ -15,6 +15,7 @@
 #include "crash/capture/report_watchdog_win.h"
 #include "crash/capture/throw_site_win.h"
 #include "crash/stack/threads_list_win.h"
+#include "framework/win/stack.h"
 
 extern "C" {
 [[noreturn]] void __real_abort();
@@ -90,6 +91,8 @@ DWORD WINAPI RelayThread(LPVOID) {
     TReportDriver::PrepareThread();
     EnterReportThread();
     for (;;) {
+        // Idle between reports: what a report used of the stack goes back.
+        win::ReleaseUnusedStack();
         WaitForSingleObject(g_relay.Request, INFINITE);
         if (g_relay.Stop) return 0;
         try {

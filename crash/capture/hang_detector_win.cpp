@@ -4,6 +4,7 @@
 #include "crash/capture/cpp_exception.h"
 #include "crash/stack/threads_list_win.h"
 #include "framework/win/handle.h"
+#include "framework/win/stack.h"
 #include "framework/win/window.h"
 
 namespace quillan::crash {
@@ -50,6 +51,7 @@ bool THangDetector::Running() const {
 
 DWORD WINAPI THangDetector::ThreadProc(LPVOID raw) {
     auto* self = static_cast<THangDetector*>(raw);
+    win::ReleaseUnusedStack();
     try {
         RunHangDetector(*self, self->options_.HangTimeout());
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "crash/capture/report_driver.h"
 #include "crash/capture/report_memory_win.h"
+#include "framework/win/stack.h"
 
 namespace quillan::crash {
 
@@ -46,6 +47,8 @@ void BoundPassed() {
 
 DWORD WINAPI WatchdogThread(LPVOID) {
     EnterReportThread();
+    // Its stack stays shallow: what the system made resident of it at the start goes back once.
+    win::ReleaseUnusedStack();
     for (;;) {
         DWORD wait = INFINITE;
         if (g_watchdog.Armed > 0 && g_watchdog.Paused == 0) {
@@ -64,6 +67,8 @@ DWORD WINAPI WatchdogThread(LPVOID) {
 DWORD WINAPI HelperThread(LPVOID) {
     EnterReportThread();
     for (;;) {
+        // Idle between requests: what a request used of the stack goes back.
+        win::ReleaseUnusedStack();
         WaitForSingleObject(g_helper.Request, INFINITE);
         try {
             if (g_helper.Procedure) (*g_helper.Procedure)();

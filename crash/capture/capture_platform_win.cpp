@@ -367,9 +367,8 @@ bool TWinCapturePlatform::ModuleCarriesData(TAddress module) {
 void TWinCapturePlatform::LoadModuleOptions(TAddress module, TMishapModuleOptions& options) {
     // The block's options overlaid by the module's shared block, read now: the module may have
     // changed its options (CurrentMishapLogOptions) since its entry was made.
-    if (module) modules_.LoadOptions(module, options);
-    auto entry = module ? modules_.FindByHandle(module) : nullptr;
-    options.SetModuleName(entry ? entry->FileName : std::string());
+    // The module's entry is not made here: at start-up only the options are wanted.
+    if (!module || !modules_.LoadOptions(module, options)) options.SetModuleName(std::string());
 }
 
 std::string TWinCapturePlatform::ModuleFileName(TAddress module) {

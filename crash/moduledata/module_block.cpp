@@ -121,7 +121,7 @@ bool InflateCapped(std::string_view compressed, size_t limit, std::string& out, 
     return true;
 }
 
-bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block) {
+bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block, bool lineTables) {
     block = {};
     TByteReader in(bytes);
     if (in.U32() != kModuleDataMagic) return false;
@@ -161,6 +161,7 @@ bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block) {
             return true;
         }
         block.CheckValue = std::string(check);
+        if (!lineTables) return true;
         std::string lines;
         if (!InflateCapped(in.Rest(), kMaxLineTableBytes + 4, lines, error)) {
             block.Error = "line tables: " + error;

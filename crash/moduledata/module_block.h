@@ -34,8 +34,9 @@ struct TModuleBlock {
 // Reads the resource form. False when bytes do not start with the magic number and a whole
 // header; otherwise true, with a partly read block telling its fault in Error. Where the options
 // and the line tables share one stream (before version 500, and the appended form), the options
-// loader finds where the options end.
-bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block);
+// loader finds where the options end. Without lineTables the line tables of the current layout
+// are left compressed and unread (HasLineTables false): what reading the options alone costs.
+bool ReadResourceBlock(std::string_view bytes, TModuleBlock& block, bool lineTables = true);
 
 // Where the appended form sits in a file that ends with it: from its file size and the file's
 // last 8 bytes (length L, magic), the offset and length of the block; nullopt when the file

@@ -105,9 +105,9 @@ std::string TMishapModulesList::RequestPassword(TAddress handle) {
     return password;
 }
 
-bool TMishapModulesList::ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block) {
+bool TMishapModulesList::ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block, bool lineTables) {
     std::string bytes;
-    if (platform_.ResourceBlock(entry.Handle, bytes) && ReadResourceBlock(bytes, block)) return true;
+    if (platform_.ResourceBlock(entry.Handle, bytes) && ReadResourceBlock(bytes, block, lineTables)) return true;
     if (entry.Size < 8) return false;
     std::string tail;
     if (!platform_.ReadFile(entry.FileName, entry.Size - 8, 8, tail)) return false;
@@ -183,10 +183,26 @@ std::shared_ptr<TMishapModuleEntry> TMishapModulesList::Load(TAddress handle, co
 }
 
 bool TMishapModulesList::LoadOptions(TAddress handle, TMishapModuleOptions& options) {
-    const std::shared_ptr<const TMishapModuleEntry> module = FindByHandle(handle);
-    if (!module) return false;
-    options.Assign(&module->BlockOptions);
-    options.SetModuleName(module->FileName);
+    if (handle == 0) return false;
+    std::shared_ptr<const TMishapModuleEntry> module;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(handle);
+        if (it != entries_.end()) module = it->second;
+    }
+    if (module) {
+        options.Assign(&module->BlockOptions);
+        options.SetModuleName(module->FileName);
+    } else {
+        TMishapModuleEntry read;
+        read.Handle = handle;
+        if (!platform_.ModuleFileName(handle, read.FileName)) return false;
+        read.Size = platform_.FileState(read.FileName).Size;
+        TModuleBlock block;
+        if (ReadBlock(read, block, false)) LoadBlockOptions(read, block);
+        options.Assign(&read.BlockOptions);
+        options.SetModuleName(read.FileName);
+    }
     platform_.OverlaySharedOptions(handle, options);
     return true;
 }

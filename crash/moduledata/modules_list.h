@@ -64,7 +64,9 @@ public:
     void Resolve(TAddress address, TMishapStackEntry& entry);
     // The options of a module as they are now: its block's options overlaid by its shared options
     // block, read again (the module may have changed them since its entry was made). False,
-    // options untouched, when the handle has no module.
+    // options untouched, when the handle has no module. A module without an entry yet keeps none:
+    // only its block's options are read (its line tables, megabytes once inflated, wait for the
+    // first lookup of an address).
     bool LoadOptions(TAddress handle, TMishapModuleOptions& options);
     size_t Count() const;
     std::vector<std::shared_ptr<const TMishapModuleEntry>> Entries() const;
@@ -74,7 +76,7 @@ public:
 
 private:
     std::shared_ptr<TMishapModuleEntry> Load(TAddress handle, const std::string& path);
-    bool ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block);
+    bool ReadBlock(TMishapModuleEntry& entry, TModuleBlock& block, bool lineTables = true);
     void LoadBlockOptions(TMishapModuleEntry& entry, const TModuleBlock& block);
     void SetUpNames(TMishapModuleEntry& entry, TModuleBlock& block);
     std::string RequestPassword(TAddress handle);

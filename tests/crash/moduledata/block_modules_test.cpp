@@ -563,5 +563,29 @@ TEST(ModulesList, AnOldBlockGivesItsConvertedOptionsAndXorMaskedNames) {
     EXPECT_EQ(module->Options.Text(14), "&OK");
 }
 
+// The program reads its options at start-up and may never report: the options alone are read,
+// and the line tables wait for the first address to resolve.
+TEST(ModulesList, OptionsAloneMakeNoEntry) {
+    TFakePlatform platform;
+    platform.block = ProgramBlock("pw");
+    platform.exportedPassword = "pw";
+    TMishapModulesList list(platform);
+    TMishapModuleOptions options;
+    ASSERT_TRUE(list.LoadOptions(TFakePlatform::kExe, options));
+    EXPECT_EQ(options.SmtpHost(), "smtp.example");
+    EXPECT_EQ(options.ModuleName(), "C:\\Quillan\\Quillan.exe");
+    EXPECT_EQ(list.Count(), 0u);
+    TMishapStackEntry e;
+    list.Resolve(TFakePlatform::kExe + 0x1100, e);
+    EXPECT_EQ(e.Kind, TStackKind::LineTable);
+    EXPECT_EQ(e.UnitName, "engine/store/template_file.cpp");
+    EXPECT_EQ(list.Count(), 1u);
+    // Once made, the entry serves the options.
+    const int reads = platform.blockReads;
+    ASSERT_TRUE(list.LoadOptions(TFakePlatform::kExe, options));
+    EXPECT_EQ(options.SmtpHost(), "smtp.example");
+    EXPECT_EQ(platform.blockReads, reads);
+}
+
 }  // namespace
 }  // namespace quillan::crash

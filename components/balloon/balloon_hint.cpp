@@ -170,7 +170,16 @@ const std::string& TGlobalCtrl::Sound(TIconKind kind) const { return sounds_[sta
 
 void TGlobalCtrl::PlaySoundOf(TIconKind kind) const {
     const std::string& name = Sound(kind);
-    if (!name.empty()) sndPlaySoundW(win::Wide(name).c_str(), SND_ASYNC | SND_NOSTOP);
+    if (name.empty()) return;
+    // The multimedia library (with the sound drivers it loads, about 0.4 MB under Wine) only
+    // once a hint plays a sound: most runs never do. Kept loaded from then on.
+    using TPlay = BOOL(WINAPI*)(LPCWSTR, UINT);
+    static const TPlay play = [] {
+        HMODULE library = LoadLibraryW(L"winmm.dll");
+        return library ? reinterpret_cast<TPlay>(reinterpret_cast<void*>(GetProcAddress(library, "sndPlaySoundW")))
+                       : nullptr;
+    }();
+    if (play) play(win::Wide(name).c_str(), SND_ASYNC | SND_NOSTOP);
 }
 
 void TGlobalCtrl::DrawIcon(HDC dc, TIconKind kind, int x, int y, COLORREF windowColor) {

@@ -112,6 +112,10 @@ TEST(BalloonHint, SoundNamesComeFromTheUsersSchemeExpanded) {
     EXPECT_EQ(ctrl.Sound(ikQuestion), "");
     EXPECT_EQ(ctrl.Sound(ikWarning), "");
     ctrl.PlaySoundOf(ikError);  // no name: nothing to play, nothing raised
+    // A named sound goes to the multimedia library, loaded for it (no sound device needed: a file
+    // that is not there plays nothing).
+    ctrl.PlaySoundOf(ikInformation);
+    EXPECT_NE(GetModuleHandleW(L"winmm.dll"), nullptr);
 }
 
 TEST(BalloonWindow, MeasuresAndShowsAShapedWindow) {

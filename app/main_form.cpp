@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "app/notices.h"
+
 #include "dialogs/about/about_form.h"
 #include "dialogs/options/options_form.h"
 #include "engine/menu/foreground.h"
@@ -13,6 +15,7 @@
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template_loader.h"
 #include "framework/core/exceptions.h"
+#include "framework/core/file_io.h"
 #include "framework/win/application.h"
 #include "resources/resource_ids.h"
 
@@ -144,8 +147,15 @@ void TFForm::SetTrayHint(const std::string& hint) {
     if (Tray) Tray->SetHint(hint);
 }
 
+void TFForm::ShowNotice(const std::string& text, TTrayIcon::TBalloonType kind) {
+    if (Tray) Tray->ShowBalloon(win::Application().Title(), text, kind, kNoticeMs, true);
+}
+
 void TFForm::RegisterAppHotKey() {
-    quillan::RegisterAppHotKey(hwnd_, hotkeyId_, [this](const std::string& hint) { SetTrayHint(hint); });
+    THotKeyRegistration registration =
+        quillan::RegisterAppHotKey(hwnd_, hotkeyId_, [this](const std::string& hint) { SetTrayHint(hint); });
+    if (registration.Taken)
+        ShowNotice(HotKeyTakenBalloon(HotKeyNames[static_cast<size_t>(registration.Index)]), TTrayIcon::btWarning);
 }
 
 void TFForm::UnregisterAppHotKey() { quillan::UnregisterAppHotKey(hwnd_, hotkeyId_); }
@@ -165,13 +175,18 @@ void TFForm::ClearTemplateMenu() {
 }
 
 void TFForm::BuildTemplateMenu() {
+    const std::string path = GetTemplateFilePath();
     try {
-        LoadTemplates(xml1, GetTemplateFilePath(), templates_);
+        LoadTemplates(xml1, path, templates_);
     } catch (const std::exception& e) {
-        // hot.ini is the user's own file: the balloon says why no menu appears; the failure is
-        // still reported as any other.
-        if (Tray) Tray->ShowBalloon(win::Application().Title(), e.what(), TTrayIcon::btError, 10000, true);
-        throw;
+        // hot.ini is the user's own file: the menu still comes, with what went wrong in it
+        // and "Настройки", where it can be mended; the balloon says it too. The failure is
+        // reported as any other, its message as the reader gave it.
+        TTemplateFileNotice notice = DescribeTemplateFileProblem(path, FileExists(path), e);
+        ShowNotice(notice.Balloon, TTrayIcon::btError);
+        win::Application().HandleCurrentException();
+        quillan::BuildNoticeMenu(pm, CurrentApp, GetForegroundAppName(), notice.MenuLines);
+        return;
     }
     quillan::BuildTemplateMenu(pm, templates_, CurrentApp, GetForegroundAppName(),
                                [this](TMenuItem&, const TTmpl& tmpl) { OnPasteTemplClick(&tmpl); });

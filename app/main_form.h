@@ -77,6 +77,9 @@ private:
     void OnHotKey(WPARAM id);
     void TrackTrayMenu(TPopupMenu& menu, int x, int y, HWND owner);
     void SetTrayHint(const std::string& hint);
+    // A balloon over the tray icon, in place of the one shown before.
+    void ShowNotice(const std::string& text, TTrayIcon::TBalloonType kind);
+    static constexpr unsigned kNoticeMs = 10000;
 
     TPopupMenu pm;
     TSimpleXML xml1;

@@ -32,14 +32,6 @@ bool SamePath(const std::string& a, const std::string& b) {
            CSTR_EQUAL;
 }
 
-// The reader's error as the user reads it: where the file went wrong, then why.
-std::string DescribeReadError(const std::exception& e) {
-    const auto* xml = dynamic_cast<const ESimpleXMLError*>(&e);
-    if (xml && xml->Line > 0)
-        return "строка " + std::to_string(xml->Line) + ", символ " + std::to_string(xml->Column) + ": " + e.what();
-    return e.what();
-}
-
 std::string UnreadableText(const std::string& path, const std::exception& e) {
     return "Файл «" + path + "» не удалось прочитать (" + DescribeReadError(e) + ").";
 }

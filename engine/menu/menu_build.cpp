@@ -41,4 +41,19 @@ void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& 
     items.Insert(1, std::make_unique<TMenuItem>("-"));
 }
 
+void BuildNoticeMenu(TPopupMenu& menu, std::string& currentApp, const std::string& foregroundName,
+                     const std::vector<std::string>& notice) {
+    TTemplateList none;
+    BuildTemplateMenu(menu, none, currentApp, foregroundName, nullptr);
+    TMenuItem& items = menu.Items();
+    for (std::string line : notice) {
+        // A TAB would move the rest into the shortcut column, a line break show as a box.
+        for (char& c : line)
+            if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+        auto item = std::make_unique<TMenuItem>(MenuLiteral(line));
+        item->Enabled = false;
+        items.Insert(items.Count() - 2, std::move(item));
+    }
+}
+
 }  // namespace quillan

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/store/template.h"
 #include "framework/menus/menus.h"
@@ -26,5 +27,11 @@ using TTemplateClick = std::function<void(TMenuItem& item, const TTmpl& tmpl)>;
 
 void BuildTemplateMenu(TPopupMenu& menu, TTemplateList& templates, std::string& currentApp,
                        const std::string& foregroundName, const TTemplateClick& onPasteClick);
+
+// The menu when no templates could be had: as a build offering none, with one disabled
+// item per line of notice, shown as typed (line breaks and TABs as blanks), where the
+// templates would stand.
+void BuildNoticeMenu(TPopupMenu& menu, std::string& currentApp, const std::string& foregroundName,
+                     const std::vector<std::string>& notice);
 
 }  // namespace quillan

@@ -17,6 +17,8 @@ std::string TrayHintText(int index) {
     return std::string(kProductName) + " (" + HotKeyNames[static_cast<size_t>(index)] + ")";
 }
 
+std::string TakenHotKeyHintText() { return std::string(kProductName) + " (горячая клавиша занята)"; }
+
 bool ParseRestoreFlag(const std::string& text) { return text == "True"; }
 
 std::vector<std::string> StoredSettingEntries() {

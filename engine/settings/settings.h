@@ -68,6 +68,9 @@ int ParseHotKeyIndex(const std::string& text);
 // which has no hotkey registered.
 std::string TrayHintText(int index);
 
+// The hint while the chosen combination is held by another program: it names none.
+std::string TakenHotKeyHintText();
+
 // The restore flag from its stored text: on only for the checked-box text "True".
 bool ParseRestoreFlag(const std::string& text);
 

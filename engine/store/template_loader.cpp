@@ -98,6 +98,13 @@ void WalkTemplateFile(TSimpleXML& xml, const std::string& path, const std::funct
     walk(xml.Root());
 }
 
+std::string DescribeReadError(const std::exception& e) {
+    const auto* xml = dynamic_cast<const ESimpleXMLError*>(&e);
+    if (xml && xml->Line > 0)
+        return "строка " + std::to_string(xml->Line) + ", символ " + std::to_string(xml->Column) + ": " + e.what();
+    return e.what();
+}
+
 void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list) {
     // The walk's application starts empty rather than inheriting the last menu
     // build's program, so a stray Template is never offered to that program.

@@ -29,6 +29,10 @@ QUILLAN_EXCEPTION(ETemplateFileTooLarge, Exception);
 // given back. EFOpenError, ETemplateFileTooLarge and ESimpleXMLError propagate.
 void WalkTemplateFile(TSimpleXML& xml, const std::string& path, const std::function<void(TSimpleXMLElem&)>& walk);
 
+// Where the reader stopped and why, as the user reads it: "строка 3, символ 9: " and
+// the reader's message for a parse error that knows its place, the message alone else.
+std::string DescribeReadError(const std::exception& e);
+
 // Loads path into xml (EFOpenError / ESimpleXMLError / ETemplateFileTooLarge
 // propagate, list untouched), then replaces the list's records by the file's
 // templates in document order.

@@ -1,0 +1,36 @@
+// What the shell tells the user when something keeps it from doing what was asked:
+// the texts of its balloons over the tray icon and of the template menu's notice lines.
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace quillan {
+
+// How much of a balloon's text the shell shows.
+inline constexpr size_t kBalloonTextLimit = 255;
+// The longest line of a balloon: some shells (Wine's) do not wrap a balloon's text, and
+// a longer line runs off the screen.
+inline constexpr size_t kBalloonLineLimit = 80;
+
+// hot.ini could not be loaded: lines for the template menu (the whole reader's
+// message, the file's full path) and the balloon's text, which fits kBalloonTextLimit
+// (the file named by its name alone when the full path would not let it fit).
+// exists: whether a file is there at all (a missing one is no fault).
+struct TTemplateFileNotice {
+    std::vector<std::string> MenuLines;
+    std::string Balloon;
+};
+TTemplateFileNotice DescribeTemplateFileProblem(const std::string& path, bool exists, const std::exception& e);
+
+// The stored hotkey is held by another program.
+std::string HotKeyTakenBalloon(const std::string& hotKeyName);
+
+// text broken into lines of at most kBalloonLineLimit characters at blanks (each blank
+// where a line ends becomes "\n"; a word longer than a line stays whole), then cut to
+// kBalloonTextLimit characters, the cut marked with "...".
+std::string FitBalloon(const std::string& text);
+
+}  // namespace quillan

@@ -141,6 +141,15 @@ bool RelayFault(EXCEPTION_POINTERS* info) {
     return reported;
 }
 
+// A terminate or abort on a thread that waits for a report (in a message it dispatched): the
+// report in progress ends first, then this one is made without the lock the waiting frame keeps.
+unsigned char ReportFatal(const TExceptionCall& call) {
+    if (g_driver->WaitingThread() != GetCurrentThreadId()) return g_driver->ExceptionManager(call);
+    g_driver->WaiterFailed();
+    AwaitReportInProgress();
+    return g_driver->ReportForFailedWaiter(call);
+}
+
 LONG ChainFilter(EXCEPTION_POINTERS* info) {
     return g_previousFilter ? g_previousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
@@ -183,7 +192,7 @@ bool ReportAbort(const void* returnAddress, const void* const* frame, int callLe
         call.Registers.Registers[rgIp] = call.Address;
         call.Registers.Registers[rgSp] = call.Stack.StackPointer;
     }
-    return g_driver->ExceptionManager(call) == 0;
+    return ReportFatal(call) == 0;
 }
 
 void OnAbortSignal(int) {
@@ -217,7 +226,7 @@ void OnAbortSignal(int) {
                                                    AsAddress(__builtin_return_address(0)));
             call.HostKind = THostKind::RunTime;
             call.Mode = GetCurrentThreadId() == MainThreadId() ? TReportMode::Unhandled : TReportMode::Thread;
-            reported = g_driver->ExceptionManager(call) == 0;
+            reported = ReportFatal(call) == 0;
         } catch (...) {
             reported = false;
         }
@@ -255,6 +264,7 @@ void InstallFaultHandlers(TReportDriver& driver) {
     ReserveReportMemory();
     StartReportWatchdog(driver);
     (void)driver.Excluded(0);
+    (void)driver.LastError();
     driver.WaitForReport();
     driver.RunSynchronised([] {});
     g_relay.Request = CreateEventW(nullptr, FALSE, FALSE, nullptr);

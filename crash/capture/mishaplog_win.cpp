@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "crash/capture/cpp_exception.h"
+#include "crash/capture/exception_object_win.h"
 #include "crash/capture/fault_handlers_win.h"
 #include "crash/capture/hang_detector_win.h"
 #include "crash/capture/internal_texts.h"
 #include "crash/capture/throw_site_win.h"
-#include "crash/moduledata/memory_reader_win.h"
 #include "crash/options/current_options.h"
 #include "crash/options/shared_block_win.h"
 #include "crash/stack/threads_list_win.h"
@@ -139,11 +139,10 @@ void SetPresentationInstaller(TPresentationInstaller installer) {
 
 unsigned char ExceptionManagerEntry(const void* object, const void* address, int hostKind, HMODULE module) {
     if (!g_state || !object) return 1;
-    // A valid object is at least readable memory.
-    TProcessMemoryReader memory;
-    void* vtable = nullptr;
-    if (!memory.Read(AsAddress(object), &vtable, sizeof vtable) || !vtable) return 1;
-    const auto* e = static_cast<const std::exception*>(object);
+    // Anything else the caller may hand over is not ours to read as an exception: it goes back
+    // to the caller's own handling.
+    const std::exception* e = AsExceptionObject(object);
+    if (!e) return 1;
     TCppException exception(*e);
     TExceptionCall call = CppExceptionCall(exception, &typeid(*e), AsAddress(address));
     if (address) call.Address = AsAddress(address);

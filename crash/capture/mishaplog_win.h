@@ -37,7 +37,7 @@ using TPresentationInstaller = void (*)(TWinCapturePlatform& platform, TReportDr
 void SetPresentationInstaller(TPresentationInstaller installer);
 
 // The body of the exported ExceptionManager: object is a C++ exception (const std::exception*)
-// of this module. Result as ExceptionManager's.
+// of this module; anything else is not consumed (result 1). Result as ExceptionManager's.
 unsigned char ExceptionManagerEntry(const void* object, const void* address, int hostKind, HMODULE module);
 
 // The application's HandleException and ShowException hook (host kind 1): true when the library

@@ -91,12 +91,16 @@ unsigned char TReportDriver::ExceptionManager(const TExceptionCall& call) {
 unsigned char TReportDriver::ReportForFailedWaiter(const TExceptionCall& call) {
     const std::uint32_t self = platform_.CurrentThreadId();
     if (Excluded(self)) return 1;
+    // On the failed waiter itself (a terminate in a message it dispatched) the report it waited
+    // for is over; this one is no exception raised inside it.
+    t_reporting = false;
     return Report(call, self);
 }
 
 void TReportDriver::WaiterFailed() {
-    // Procedures posted from now on run on the thread that posts them.
-    slot_.SetServed(false);
+    // Procedures posted from now on run on the thread that posts them; one it was running when it
+    // failed is given up.
+    slot_.Abandon();
 }
 
 unsigned char TReportDriver::Report(const TExceptionCall& call, std::uint32_t self) {
@@ -366,8 +370,11 @@ void TReportDriver::BuildStacks(TReportJob& job) {
 void TReportDriver::SuspendSelected(TReportJob& job) {
     const std::uint8_t flags = options_.BehaviourFlags();
     const std::uint32_t self = platform_.CurrentThreadId();
+    // The thread waiting for this report serves its events; suspended, it would serve nothing.
+    const std::uint32_t waiter = waiterThread_.load();
     for (const TReportThread& thread : job.Threads) {
-        if (thread.Id == self || thread.Id == job.ExceptionThreadId || Excluded(thread.Id)) continue;
+        if (thread.Id == self || thread.Id == job.ExceptionThreadId || thread.Id == waiter || Excluded(thread.Id))
+            continue;
         bool wanted = thread.FrameworkKind
                           ? (flags & bfSuspendRuntimeThreads) && !(thread.Main && (flags & bfExceptMainThread))
                           : (flags & bfSuspendWindowsThreads) != 0;
@@ -493,9 +500,22 @@ void TReportDriver::WriteLog(TReportJob& job, TLogFile& log) {
     if (Events.OnAfterLog) RaiseEvent([&] { Events.OnAfterLog(job); });
 }
 
+TMishapLogErrorCode TReportDriver::LastError() const {
+    std::lock_guard<std::mutex> lock(lastErrorLock_);
+    return lastError_;
+}
+
+std::string TReportDriver::LastErrorMessage() const {
+    std::lock_guard<std::mutex> lock(lastErrorLock_);
+    return lastErrorMessage_;
+}
+
 void TReportDriver::Warn(TMishapLogErrorCode code, const std::string& message, TAddress address) {
-    lastError_ = code;
-    lastErrorMessage_ = message;
+    {
+        std::lock_guard<std::mutex> lock(lastErrorLock_);
+        lastError_ = code;
+        lastErrorMessage_ = message;
+    }
     platform_.DebugOutput(WarningLine(code, address, message));
     const bool sendingCode = code == TMishapLogErrorCode::eeEmailSMTPError ||
                              code == TMishapLogErrorCode::eeWebHTTPError ||

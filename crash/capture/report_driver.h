@@ -77,8 +77,9 @@ public:
     // That thread failed (a fault in a message it dispatched while waiting) and will never wait
     // again: it no longer serves the synchronised-call slot.
     void WaiterFailed();
-    // The failed waiter's own fault, reported by another thread once the report in progress has
-    // ended. The report lock stays with the failed waiter, which never resumes: it is not taken.
+    // The failed waiter's own fault, reported by another thread (or by the failed waiter itself,
+    // for a terminate or abort) once the report in progress has ended. The report lock stays
+    // with the failed waiter, which never resumes: it is not taken.
     unsigned char ReportForFailedWaiter(const TExceptionCall& call);
 
     // Runs procedure in the context of the thread waiting for the report in progress (in place
@@ -106,8 +107,8 @@ public:
 
     int ExceptionCount() const { return exceptionCount_; }
     int ProgressSection() const { return section_; }
-    TMishapLogErrorCode LastError() const { return lastError_; }
-    const std::string& LastErrorMessage() const { return lastErrorMessage_; }
+    TMishapLogErrorCode LastError() const;
+    std::string LastErrorMessage() const;
     const std::string& LastExceptionMessage() const { return lastExceptionMessage_; }
     bool PendingTerminate() const { return pendingTerminate_; }
     const TCrashTimes& CrashTimes() const { return crashTimes_; }
@@ -115,6 +116,7 @@ public:
     const TReportJob* CurrentReport() const { return current_job_; }
 
     // Records an internal warning: last error, debug output, and a box when sending shows progress.
+    // Any thread (a sending thread warns while the report thread may too).
     void Warn(TMishapLogErrorCode code, const std::string& message, TAddress address);
     // Ends the process now: starts it again first when TerminateAction is 1.
     void TerminateOrRestart();
@@ -150,6 +152,7 @@ private:
 
     int exceptionCount_ = 0;
     std::atomic<int> section_{0};
+    mutable std::mutex lastErrorLock_;
     TMishapLogErrorCode lastError_ = TMishapLogErrorCode::eeNone;
     std::string lastErrorMessage_;
     std::string lastExceptionMessage_;

@@ -15,34 +15,38 @@ void RunSwallowing(const TSyncCallSlot::TProcedure& procedure) {
     }
 }
 
+void Nap(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lock.lock();
+}
+
 }  // namespace
 
 void TSyncCallSlot::Call(const TProcedure& procedure, bool callerIsWaiter) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!callerIsWaiter && served_) {
+    bool here = callerIsWaiter;
+    if (!here) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        // One procedure at a time: storing over another caller's would lose it.
+        while (served_ && (pending_ || running_)) Nap(lock);
+        if (served_) {
             pending_ = &procedure;
-        } else {
-            callerIsWaiter = true;
-        }
-    }
-    if (callerIsWaiter) {
-        RunSwallowing(procedure);
-        return;
-    }
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (pending_ == nullptr) return;
-            // The waiter stopped serving before it got to the procedure: run it here.
-            if (!served_) {
-                pending_ = nullptr;
-                break;
+            for (;;) {
+                Nap(lock);
+                if (pending_ == &procedure) {
+                    // The waiter stopped serving before it got to the procedure: run it here.
+                    if (served_) continue;
+                    pending_ = nullptr;
+                    here = true;
+                    break;
+                }
+                if (running_ != &procedure) break;  // ran, or abandoned by a failed waiter
             }
+        } else {
+            here = true;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    RunSwallowing(procedure);
+    if (here) RunSwallowing(procedure);
 }
 
 void TSyncCallSlot::SetServed(bool served) {
@@ -55,16 +59,24 @@ void TSyncCallSlot::RunPending() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         procedure = pending_;
+        pending_ = nullptr;
+        running_ = procedure;
     }
     if (!procedure) return;
     RunSwallowing(*procedure);
     std::lock_guard<std::mutex> lock(mutex_);
-    pending_ = nullptr;
+    if (running_ == procedure) running_ = nullptr;
 }
 
 bool TSyncCallSlot::Pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return pending_ != nullptr;
+}
+
+void TSyncCallSlot::Abandon() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    served_ = false;
+    running_ = nullptr;
 }
 
 }  // namespace quillan::crash

@@ -59,6 +59,26 @@ TEST(CrashBound, FaultInAMessageDispatchedWhileWaitingForAReportGivesBothReports
     EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
 }
 
+// The same while waiting, with std::terminate or abort() instead of a fault: the report in
+// progress is not discarded; both land, then the restart.
+TEST(CrashBound, TerminateOrAbortWhileWaitingForAReportKeepsThatReport) {
+    const struct {
+        const char* Then;
+        const char* Type;
+    } cases[] = {{"terminate", "EProbeTerminate"}, {"abort", "EAbnormalTermination"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Then);
+        TProbe probe("crash_waiting", {"terminate=1", std::string("then=") + c.Then});
+        ASSERT_TRUE(probe.Start());
+        EXPECT_EQ(probe.WaitForExit(kBoundWithStart), 1);
+        const crash::TLogFile log = probe.Log();
+        ASSERT_EQ(log.Count(), 2);
+        EXPECT_EQ(log.ItemValue(0, "2.4"), "EProbeWaiting");
+        EXPECT_EQ(log.ItemValue(1, "2.4"), c.Type);
+        EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
+    }
+}
+
 // The report thread faults before the log step: a reduced report of the exception lands (its
 // values, no stacks), then the configured restart. A fault after the log step keeps the full one.
 TEST(CrashBound, FaultOnTheReportThreadStillLeavesOneReportAndRestarts) {

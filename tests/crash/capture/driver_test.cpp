@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "crash/capture/capture_errors.h"
 #include "crash/capture/cpp_exception.h"
@@ -340,6 +342,29 @@ TEST_F(DriverTest, AnExceptionThatEscapedAThreadEndsNothingAndSuspendsNothing) {
     EXPECT_EQ(Log().Count(), 1);
 }
 
+// An exception thrown on thread 7 and reported from the main thread (carried over): the main
+// thread waits for the report and serves its events, so the suspension flags leave it running.
+TEST_F(DriverTest, TheThreadWaitingForTheReportIsNeverSuspended) {
+    platform.ModuleOptions.SetBehaviourFlags(platform.ModuleOptions.BehaviourFlags() | crash::bfSuspendWindowsThreads |
+                                             crash::bfSuspendRuntimeThreads);
+    std::uint32_t notifiedOn = 0;
+    driver.Events.OnExceptionNotify = [&](const crash::TReportJob&, bool&) { notifiedOn = platform.ThreadNumber(); };
+    ETestFailure failure("Carried over.");
+    crash::TCppException exception(failure);
+    crash::TExceptionCall call;
+    call.Exception = &exception;
+    call.Address = kInExe;
+    call.HostKind = THostKind::Framework;
+    call.Module = kExe;
+    call.ExceptionThreadId = 7;
+    EXPECT_EQ(driver.ExceptionManager(call), 0);
+    EXPECT_EQ(platform.Count("Suspend 1"), 0);
+    EXPECT_EQ(platform.Count("Suspend 8"), 1);
+    EXPECT_EQ(platform.Count("Suspend 7"), 0);  // the exception thread
+    EXPECT_EQ(notifiedOn, 1u);
+    EXPECT_EQ(Log().Count(), 1);
+}
+
 TEST_F(DriverTest, ALogThatCannotBeWrittenIsAWarningAndTheReportGoesOn) {
     platform.ModuleOptions.SetOutputPath(dir.Path() + "missing" + kSep + "deeper" + kSep);
     platform.ModuleOptions.SetDialogFlags(platform.ModuleOptions.DialogFlags() | crash::dfShowDialog);
@@ -347,6 +372,32 @@ TEST_F(DriverTest, ALogThatCannotBeWrittenIsAWarningAndTheReportGoesOn) {
     EXPECT_EQ(driver.LastError(), crash::TMishapLogErrorCode::eeLogError);
     EXPECT_EQ(driver.LastErrorMessage(), "General 'Log' error.");
     EXPECT_EQ(platform.Count("ShowDialog"), 1);
+}
+
+// A sending thread warns while the report thread warns and reads: every message read is one of
+// those written, whole.
+TEST_F(DriverTest, WarningsFromTwoThreadsAtOnceKeepTheLastErrorWhole) {
+    platform.RecordDebugOutput = false;
+    const std::string smtp = "[SMTP] " + std::string(2000, 's');
+    const std::string log = "[Log] " + std::string(3000, 'l');
+    std::atomic<bool> go{false};
+    auto warn = [&](crash::TMishapLogErrorCode code, const std::string& message) {
+        while (!go) std::this_thread::yield();
+        for (int i = 0; i < 60000; ++i) driver.Warn(code, message, kInExe);
+    };
+    std::thread sender(warn, crash::TMishapLogErrorCode::eeEmailSMTPError, smtp);
+    std::thread reporter(warn, crash::TMishapLogErrorCode::eeLogError, log);
+    go = true;
+    int torn = 0;
+    for (int i = 0; i < 60000; ++i) {
+        const std::string message = driver.LastErrorMessage();
+        if (!message.empty() && message != smtp && message != log) ++torn;
+    }
+    sender.join();
+    reporter.join();
+    EXPECT_EQ(torn, 0);
+    const std::string last = driver.LastErrorMessage();
+    EXPECT_TRUE(last == smtp || last == log);
 }
 
 TEST_F(DriverTest, AFailingStepEndsTheReportQuietlyOrThroughTheInternalErrorPathUnderADebugger) {

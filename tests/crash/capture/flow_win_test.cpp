@@ -55,6 +55,18 @@ TEST(ReportFlow, ExceptionsRaisedDuringAReportOnItsThreadAreSwallowed) {
     EXPECT_EQ(log.ItemValue(0, "2.5"), "The outer failure.");
 }
 
+// The exported entry takes only this program's exceptions: another polymorphic object, code and
+// heap bytes go back to the caller, unreported and without a fault; the real one is reported.
+TEST(ReportFlow, TheExportedEntryReportsOnlyAnExceptionObject) {
+    TProbe probe("crash_entry", {});
+    EXPECT_EQ(probe.Run(), 0);
+    ASSERT_TRUE(probe.HasMarker("returned.txt"));
+    EXPECT_EQ(ReadFileBytes(probe.Marker("returned.txt")), "1 1 1 0");
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EProbeEntry");
+}
+
 TEST(ReportFlow, AFilteredClassAndItsDescendantsAreConsumedSilently) {
     TProbe probe("crash_flow", {"scenario=filter", "filter=EProbeFiltered"});
     EXPECT_EQ(probe.Run(), 0);

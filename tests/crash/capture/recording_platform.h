@@ -43,6 +43,7 @@ public:
     bool DialogFails = false;
     int BoxAnswer = 1;  // IDOK
     std::function<void()> OnGatherModules;
+    bool RecordDebugOutput = true;
     std::string Version = "1.0.0.0";
     std::string Profile;
     double Clock = 45000.5;          // days; every Now() advances ClockStep
@@ -175,7 +176,9 @@ public:
         Record("Box " + caption + "|" + text + "|" + std::to_string(flags));
         return BoxAnswer;
     }
-    void DebugOutput(const std::string& line) override { Record("Debug " + line); }
+    void DebugOutput(const std::string& line) override {
+        if (RecordDebugOutput) Record("Debug " + line);
+    }
     std::string ComputerName() override { return "HOST"; }
     std::string ProfileFolder() override { return Profile; }
     void WriteConsoleText(const std::string&) override { Record("WriteConsoleText"); }

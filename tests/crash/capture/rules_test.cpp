@@ -2,6 +2,8 @@
 // names read from run-time type information, system exceptions, and the library's own texts.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <stdexcept>
 #include <thread>
@@ -213,6 +215,85 @@ TEST(SyncSlot, AProcedureRunsOnTheWaitingThreadAndItsExceptionsAreSwallowed) {
     slot.Call([&] { ++runs; }, false);
     EXPECT_EQ(runs, 1);
     EXPECT_FALSE(slot.Pending());
+}
+
+// Two report threads post at once (a report and a send in a thread of its own): each procedure
+// runs once, on the waiting thread, before its caller goes on.
+TEST(SyncSlot, TwoProceduresPostedAtOnceBothRunOnTheWaitingThread) {
+    for (int trial = 0; trial < 200; ++trial) {
+        SCOPED_TRACE(trial);
+        crash::TSyncCallSlot slot;
+        slot.SetServed(true);
+        std::atomic<int> ready{0};
+        std::atomic<int> finished{0};
+        int runs[2] = {0, 0};
+        bool ranBeforeReturn[2] = {false, false};
+        std::thread::id ranOn[2];
+        auto post = [&](int which) {
+            ++ready;
+            while (ready < 2) std::this_thread::yield();
+            slot.Call(
+                [&, which] {
+                    ++runs[which];
+                    ranOn[which] = std::this_thread::get_id();
+                },
+                false);
+            ranBeforeReturn[which] = runs[which] == 1;
+            ++finished;
+        };
+        std::thread first(post, 0);
+        std::thread second(post, 1);
+        while (finished < 2) slot.RunPending();
+        first.join();
+        second.join();
+        slot.SetServed(false);
+        for (int which = 0; which < 2; ++which) {
+            EXPECT_EQ(runs[which], 1) << which;
+            EXPECT_TRUE(ranBeforeReturn[which]) << which;
+            EXPECT_EQ(ranOn[which], std::this_thread::get_id()) << which;
+        }
+        if (HasFailure()) break;
+    }
+}
+
+// The waiting thread failed inside a procedure it ran (a fault in a host event): its caller goes
+// on without it instead of running it a second time, and later callers run theirs in place.
+TEST(SyncSlot, AProcedureAbandonedByAFailedWaiterIsNotRunAgain) {
+    crash::TSyncCallSlot slot;
+    slot.SetServed(true);
+    std::atomic<int> runs{0};
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+    std::atomic<bool> returned{false};
+    std::atomic<bool> waiterDone{false};
+    std::thread poster([&] {
+        const crash::TSyncCallSlot::TProcedure procedure = [&] {
+            ++runs;
+            entered = true;
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        slot.Call(procedure, false);
+        returned = true;
+        // A failed waiter never comes back; this one does, and the procedure must still exist.
+        while (!waiterDone) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    // The waiter: it takes the procedure and is stuck inside it.
+    std::thread waiter([&] {
+        while (!entered) slot.RunPending();
+        waiterDone = true;
+    });
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    slot.Abandon();
+    for (int i = 0; i < 2000 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(runs, 1);
+    release = true;
+    waiter.join();
+    poster.join();
+    EXPECT_EQ(runs, 1);
+    int later = 0;
+    slot.Call([&] { ++later; }, false);
+    EXPECT_EQ(later, 1);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // A C++ exception in a message handler is being reported while the main thread waits and keeps
-// dispatching; one of the messages it dispatches then faults. Both are reported, then the
+// dispatching; one of the messages it dispatches then faults (then=fault, the default), ends in
+// std::terminate (then=terminate) or calls abort() (then=abort). Both are reported, then the
 // program restarts or ends as TerminateAction says.
 #include <windows.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "framework/core/exceptions.h"
 #include "framework/win/application.h"
@@ -11,6 +15,7 @@
 namespace quillan {
 
 QUILLAN_EXCEPTION(EProbeWaiting, Exception);
+QUILLAN_EXCEPTION(EProbeTerminate, Exception);
 
 namespace {
 
@@ -22,6 +27,19 @@ enum : UINT { kThrow = WM_APP + 1, kFault = WM_APP + 2 };
 
 [[gnu::noinline]] void FaultWhileWaiting(volatile int* target) {
     *target = 2;  // FAULT-WAITING
+}
+
+[[gnu::noinline]] void ThrowTerminate() {
+    throw EProbeTerminate("Terminated while waiting.");  // THROW-TERMINATE
+}
+
+[[gnu::noinline]] void ThrowThroughNoexcept() noexcept { ThrowTerminate(); }
+
+void FailWhileWaiting() {
+    const std::string then = probe::Argument("then");
+    if (then == "terminate") ThrowThroughNoexcept();
+    if (then == "abort") abort();
+    FaultWhileWaiting(nullptr);
 }
 
 class TWaitingForm : public win::TWindow {
@@ -39,7 +57,7 @@ protected:
             PostMessageW(hwnd_, kFault, 0, 0);
             ThrowFirst();
         }
-        if (msg == kFault) FaultWhileWaiting(nullptr);
+        if (msg == kFault) FailWhileWaiting();
         return TWindow::HandleMessage(msg, wParam, lParam);
     }
 };

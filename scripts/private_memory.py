@@ -62,6 +62,7 @@ def group_by_allocation(pid, rows, allocations):
     """Page by page (the host merges neighbouring mappings of the same kind into one): a page counts
     when it is resident and mapped by this process alone, or swapped."""
     groups = collections.Counter()
+    anonymous = collections.Counter()
     allocations = sorted(allocations)
     page = os.sysconf('SC_PAGE_SIZE')
     with open(f'/proc/{pid}/pagemap', 'rb') as pagemap:
@@ -73,6 +74,7 @@ def group_by_allocation(pid, rows, allocations):
             for i in range(len(entries) // 8):
                 entry = int.from_bytes(entries[i * 8:i * 8 + 8], 'little')
                 present, swapped, exclusive = entry >> 63 & 1, entry >> 62 & 1, entry >> 56 & 1
+                file_page = entry >> 61 & 1
                 if not (swapped or present and exclusive):
                     continue
                 address = start + i * page
@@ -88,7 +90,9 @@ def group_by_allocation(pid, rows, allocations):
                                 else '[Wine\'s reserved areas]'
                             break
                 groups[label] += page // 1024
-    return groups
+                if swapped or not file_page:
+                    anonymous[label] += page // 1024
+    return groups, anonymous
 
 
 def main(args):
@@ -99,13 +103,18 @@ def main(args):
     first = True
     for label, pid in zip(args[::2], args[1::2]):
         rows = mappings(pid)
-        groups = group_by_allocation(pid, rows, allocations) if first and allocations else group(rows)
+        anonymous = None
+        if first and allocations:
+            groups, anonymous = group_by_allocation(pid, rows, allocations)
+        else:
+            groups = group(rows)
         first = False
         total = sum(groups.values())
         print(f'{label}: {total / 1024:.1f} MB private (resident and swapped; RssAnon {rss_anon(pid) / 1024:.1f} MB), '
-              'largest holders:')
-        for name, kb in groups.most_common(14 if allocations else 8):
-            print(f'  {kb / 1024:6.2f} MB  {name}')
+              'largest holders' + (' (private MB, of them anonymous MB):' if anonymous is not None else ':'))
+        for name, kb in groups.most_common(16 if anonymous is not None else 8):
+            extra = f' {anonymous[name] / 1024:6.2f}' if anonymous is not None else ''
+            print(f'  {kb / 1024:6.2f}{extra} MB  {name}')
     return 0
 
 

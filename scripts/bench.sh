@@ -38,6 +38,9 @@ run moduledata_lookup_bench "$QUILLAN_WINE" "$win/bench/moduledata/moduledata_lo
 mkdir -p "$win/bench/capture/run"
 run capture_bench "$QUILLAN_WINE" "$win/bench/capture/capture_bench.exe" \
     "$("$QUILLAN_WINE" winepath -w "$win/bench/capture/run" 2>/dev/null)"
+heap_ms=$("$QUILLAN_WINE" "$win/bench/xmlpool/xml_heap_bench.exe" 2>/dev/null | tee "$out/xml_heap_bench.log" |
+    sed -n 's/^heap 1000: \([0-9.]*\) ms.*/\1/p')
+run xml_pool_bench "$QUILLAN_WINE" "$win/bench/xmlpool/xml_pool_bench.exe" "$heap_ms"
 run measure scripts/measure.sh "$win"
 quillan_stop_all
 

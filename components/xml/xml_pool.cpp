@@ -18,6 +18,13 @@
 #endif
 #endif
 
+// The heap alone, for the benchmark that weighs the pool against it (never in the program).
+#ifdef QUILLAN_XML_HEAP_ONLY
+constexpr bool kHeapOnly = true;
+#else
+constexpr bool kHeapOnly = false;
+#endif
+
 #ifdef QUILLAN_XML_POISON
 #include <sanitizer/asan_interface.h>
 #define QUILLAN_XML_HIDE(block, size) ASAN_POISON_MEMORY_REGION(block, size)
@@ -89,7 +96,7 @@ ThreadLists& OwnLists() {
 }  // namespace
 
 void* PoolAllocate(size_t size) {
-    if (size == 0 || size > kMaxBlock) return ::operator new(size);
+    if (kHeapOnly || size == 0 || size > kMaxBlock) return ::operator new(size);
     size_t cls = (size + kGrain - 1) / kGrain;
     while (live.fetch_add(1, std::memory_order_acq_rel) < 0) {
         // A release is giving the chunks back: wait for it, then carve from new ones.
@@ -127,7 +134,7 @@ void* PoolAllocate(size_t size) {
 
 void PoolFree(void* block, size_t size) noexcept {
     if (!block) return;
-    if (size == 0 || size > kMaxBlock) {
+    if (kHeapOnly || size == 0 || size > kMaxBlock) {
         ::operator delete(block);
         return;
     }

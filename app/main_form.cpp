@@ -9,11 +9,13 @@
 #include "engine/menu/foreground.h"
 #include "engine/menu/menu_build.h"
 #include "engine/menu/popup.h"
+#include "engine/paste/elevation.h"
 #include "engine/paste/keys.h"
 #include "engine/paste/paste_engine.h"
 #include "engine/settings/hotkey.h"
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template_loader.h"
+#include "framework/core/convert.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/application.h"
@@ -69,6 +71,7 @@ win::ImageListHandle LoadMenuImages() {
 }  // namespace
 
 TFForm::TFForm() {
+    RunPaste = [](const TTmpl* tmpl, HWND owner, HFONT font) { PasteTemplate(tmpl, owner, font); };
     RunOptionsDialog = [](bool focusCurrentApp, const std::string& currentApp, const TSetTrayHint& setTrayHint) {
         return ShowOptionsDialog(focusCurrentApp, currentApp, setTrayHint);
     };
@@ -219,7 +222,15 @@ void TFForm::TrackTrayMenu(TPopupMenu& menu, int x, int y, HWND owner) {
 void TFForm::OnPasteTemplClick(const TTmpl* tmpl) {
     if (state_.Decide(TRequest::Paste) != TVerdict::Run) return;
     auto busy = state_.Enter(TBusy::Paste);
-    PasteTemplate(tmpl, hwnd_, font_.get());
+    try {
+        RunPaste(tmpl, hwnd_, font_.get());
+    } catch (const EElevatedTarget&) {
+        // Said once per program: every later pick there would only repeat it. Reported as before.
+        std::string program = AsciiLowerCase(GetForegroundAppName());
+        if (elevatedTargetsTold_.insert(program).second)
+            ShowNotice(ElevatedTargetBalloon(program), TTrayIcon::btWarning);
+        throw;
+    }
 }
 
 void TFForm::N1Click(TMenuItem&) {

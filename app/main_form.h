@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     using TOptionsDialog =
         std::function<int(bool focusCurrentApp, const std::string& currentApp, const TSetTrayHint& setTrayHint)>;
     TOptionsDialog RunOptionsDialog;
+    // Pastes for OnPasteTemplClick (PasteTemplate); replaceable (tests).
+    using TPaste = std::function<void(const TTmpl* tmpl, HWND owner, HFONT font)>;
+    TPaste RunPaste;
 
     // Creates the window and the components, registers the hotkey and runs the start-up paste.
     void FormCreate();
@@ -96,6 +100,8 @@ private:
     TShellState state_;
     // Run-time items cleared while the template menu was open.
     std::vector<std::unique_ptr<TMenuItem>> retired_;
+    // Programs told already that they run elevated (lower-cased executable names).
+    std::set<std::string> elevatedTargetsTold_;
 };
 
 }  // namespace quillan

@@ -47,6 +47,13 @@ std::string HotKeyTakenBalloon(const std::string& hotKeyName) {
                       "в «Настройках».");
 }
 
+std::string ElevatedTargetBalloon(const std::string& program) {
+    return FitBalloon("Программа «" + program +
+                      "» запущена от имени администратора, и шаблоны в неё не вставить. "
+                      "Чтобы вставлять в неё, запустите " +
+                      std::string(kProductName) + " от имени администратора.");
+}
+
 std::string FitBalloon(const std::string& text) {
     std::string lines = text;
     size_t lineStart = 0;

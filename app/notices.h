@@ -28,6 +28,9 @@ TTemplateFileNotice DescribeTemplateFileProblem(const std::string& path, bool ex
 // The stored hotkey is held by another program.
 std::string HotKeyTakenBalloon(const std::string& hotKeyName);
 
+// A paste was refused: program (its executable's name) runs elevated.
+std::string ElevatedTargetBalloon(const std::string& program);
+
 // text broken into lines of at most kBalloonLineLimit characters at blanks (each blank
 // where a line ends becomes "\n"; a word longer than a line stays whole), then cut to
 // kBalloonTextLimit characters, the cut marked with "...".

@@ -6,8 +6,12 @@
 #include <windows.h>
 
 #include "engine/paste/integrity.h"
+#include "framework/core/exceptions.h"
 
 namespace quillan {
+
+// A paste refused because its target is out of reach; the message is kSElevatedTarget.
+QUILLAN_EXCEPTION(EElevatedTarget, Exception);
 
 // The message raised when the paste target is out of reach.
 inline constexpr const char* kSElevatedTarget =

@@ -131,7 +131,7 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
     tmpl = nullptr;  // only the copy from here on
     // Keys sent into a program of a higher integrity level are dropped without a trace;
     // say so before the user's clipboard is touched. The start-up run stays quiet.
-    if (job && IsInputBlockedFor(GetForegroundWindow())) throw Exception(kSElevatedTarget);
+    if (job && IsInputBlockedFor(GetForegroundWindow())) throw EElevatedTarget(kSElevatedTarget);
     OleScope ole;
     TMemoryStream snapshot;
     SaveSnapshot(snapshot);

@@ -23,8 +23,8 @@ inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
 // tmpl need only live until the call has started. The hidden rich-edit control is a child of ownerWindow (nullptr:
 // the application window) with font (nullptr: "MS Sans Serif" -11). Clipboard save and
 // restore failures are swallowed; any other failure propagates after the control and
-// the snapshot are freed, and the clipboard is then not restored. Raises Exception
-// kSElevatedTarget, before the clipboard is touched, when the target is known to
+// the snapshot are freed, and the clipboard is then not restored. Raises EElevatedTarget
+// (kSElevatedTarget), before the clipboard is touched, when the target is known to
 // run at a higher integrity level than this process.
 void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font);
 

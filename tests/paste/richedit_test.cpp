@@ -114,7 +114,8 @@ TEST_F(RichEditTest, RichTextKeepsTheFormFontsPointSizeAtTheScreensDpi) {
         ASSERT_EQ(dpi, test::ChildDpi()) << "the logical DPI did not reach the process";
     }
     FontHandle formFont(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                    L"MS Sans Serif"));
     for (HFONT font : {static_cast<HFONT>(nullptr), formFont.get()}) {
         TRichEdit edit(parent, font);
         edit.SetText("Шаблон\r\nвторая строка");

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/menu/foreground.h"
+#include "engine/paste/elevation.h"
+#include "framework/core/convert.h"
 #include "framework/win/text.h"
 #include "tests/shell/form_support.h"
 
@@ -116,8 +119,9 @@ TEST_F(FormTest, AHotKeyHeldByAnotherProgramIsToldAndNotNamedInTheHint) {
     const std::string hint = form_->TrayIcon().Hint();
     EXPECT_EQ(hint.find("Win + H"), std::string::npos) << hint;
     EXPECT_EQ(hint, "Quillan (горячая клавиша занята)");
-    EXPECT_TRUE(ShellShowsBalloon("Сочетание Ctrl + Win + H занято другой программой, и меню шаблонов им не открыть. "
-                                  "Другое сочетание можно выбрать в «Настройках»."));
+    EXPECT_TRUE(
+        ShellShowsBalloon("Сочетание Ctrl + Win + H занято другой программой, и меню шаблонов им не открыть. "
+                          "Другое сочетание можно выбрать в «Настройках»."));
 
     // Let go by the other program: "Переинициализация" takes it and names it again.
     holder.Release();
@@ -212,6 +216,32 @@ TEST_F(FormTest, AMalformedHotIniIsShownWhereTheReaderStoppedAndTheListIsKept) {
     EXPECT_TRUE(ShellShowsBalloon(shown[3] + "). Исправить его можно в «Настройках»."));
     EXPECT_EQ(form_->Templates().size(), 2u) << "the list of the last good load stays";
     EXPECT_EQ(form_->Templates()[0]->MenuCaption, "первый");
+}
+
+// Wine runs every process at the same integrity level, so no target there is out of reach:
+// the paste raises what the engine raises for an elevated program in front.
+TEST_F(FormTest, APasteRefusedForAnElevatedProgramIsToldOncePerProgram) {
+    CreateForm();
+    int pastes = 0;
+    form_->RunPaste = [&](const TTmpl*, HWND, HFONT) {
+        ++pastes;
+        throw EElevatedTarget(kSElevatedTarget);
+    };
+    int balloons = 0;
+    // Hiding the balloon before comes through here as an empty one.
+    form_->TrayIcon().OnBalloonShow = [&](TTrayIcon& tray) { balloons += tray.IconData().szInfo[0] != 0; };
+    TTmpl tmpl;
+    tmpl.TemplateText = "текст";
+    const std::string program = AsciiLowerCase(GetForegroundAppName());
+    ASSERT_FALSE(program.empty());
+    EXPECT_THROW(form_->OnPasteTemplClick(&tmpl), EElevatedTarget) << "the refusal is still reported";
+    EXPECT_TRUE(ShellShowsBalloon("Программа «" + program +
+                                  "» запущена от имени администратора, и шаблоны в неё "
+                                  "не вставить. Чтобы вставлять в неё, запустите Quillan от имени администратора."));
+    EXPECT_EQ(balloons, 1);
+    EXPECT_THROW(form_->OnPasteTemplClick(&tmpl), EElevatedTarget);
+    EXPECT_EQ(pastes, 2);
+    EXPECT_EQ(balloons, 1) << "the same program is told once";
 }
 
 }  // namespace

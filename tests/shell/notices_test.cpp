@@ -82,7 +82,8 @@ TEST(TemplateFileNotice, ATextBeyondTheBalloonIsCutVisibly) {
     EXPECT_EQ(notice.Balloon.substr(kBalloonTextLimit - 3), "...");
     EXPECT_EQ(notice.MenuLines[1], message) << "the menu keeps the whole message";
     EXPECT_EQ(FitBalloon("short"), "short");
-    const std::string words = "слово " + std::string(100, 'w') + " и ещё несколько слов, которых хватит на вторую строку";
+    const std::string words =
+        "слово " + std::string(100, 'w') + " и ещё несколько слов, которых хватит на вторую строку";
     EXPECT_EQ(OneLine(FitBalloon(words)), words);
     ExpectShortLines(FitBalloon(words));
 }

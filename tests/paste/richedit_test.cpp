@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <richedit.h>
+
 #include <cstdlib>
 #include <vector>
 
 #include "engine/paste/caret.h"
+#include "engine/paste/paste_engine.h"
 #include "framework/clipboard/clipboard.h"
 #include "framework/win/handle.h"
 #include "tests/paste/paste_support.h"
@@ -137,6 +140,39 @@ TEST_F(RichEditTest, RichTextKeepsTheFormFontsPointSizeAtTheScreensDpi) {
 TEST_F(RichEditTest, RichTextKeepsThePointSizeAt144Dpi) {
     if (test::ChildDpi()) GTEST_SKIP() << "the child runs the DPI case itself";
     EXPECT_EQ(test::RunSelfAtDpi(144, "RichEditTest.RichTextKeepsTheFormFontsPointSizeAtTheScreensDpi"), 0);
+}
+
+// Through a real paste with the main form's font into a rich-edit target: the text that
+// arrives there has the form's 8.25 pt at the screen's DPI too.
+TEST(RichEditPaste, ARichEditTargetGetsTheFormFontsPointSizeAtTheScreensDpi) {
+    test::ScratchRegistry registry;
+    registry.SetRestore("True");
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    FontHandle formFont(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                    L"MS Sans Serif"));
+    test::TargetWindow target(test::TargetWindow::Kind::RichEdit);
+    ASSERT_TRUE(target.Focus());
+    TTmpl tmpl;
+    tmpl.TemplateText = "Шаблон";
+    tmpl.PointX = 7;
+    tmpl.PointY = 1;
+    PasteTemplate(&tmpl, owner, formFont.get());
+    ASSERT_TRUE(test::PumpUntil([&] { return target.Text().rfind("Шаблон", 0) == 0; })) << target.Text();
+    SendMessageW(target.control, EM_SETSEL, 0, 6);
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    SendMessageW(target.control, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    DestroyWindow(owner);
+    ASSERT_TRUE(format.dwMask & CFM_SIZE) << "the pasted text has more than one size";
+    const int dpi = GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY);
+    EXPECT_GE(format.yHeight, 160) << "twips at " << dpi << " DPI";
+    EXPECT_LE(format.yHeight, 170) << "twips at " << dpi << " DPI";
+}
+
+TEST(RichEditPaste, ARichEditTargetGetsTheSamePointSizeAt144Dpi) {
+    if (test::ChildDpi()) GTEST_SKIP() << "the child runs the DPI case itself";
+    EXPECT_EQ(test::RunSelfAtDpi(144, "RichEditPaste.ARichEditTargetGetsTheFormFontsPointSizeAtTheScreensDpi"), 0);
 }
 
 }  // namespace

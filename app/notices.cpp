@@ -71,8 +71,15 @@ std::string FitBalloon(const std::string& text) {
             lastBlank = std::string::npos;
         }
     }
-    if (lines.size() <= kBalloonTextLimit) return lines;
-    return lines.substr(0, kBalloonTextLimit - std::char_traits<char>::length(kCutMark)) + kCutMark;
+    std::string ended;
+    for (char c : lines) {
+        if (c == '\n') ended += kBalloonLineEnd;
+        ended += c;
+    }
+    ended += kBalloonLineEnd;
+    if (ended.size() <= kBalloonTextLimit) return ended;
+    const std::string cutMark = std::string(kCutMark) + kBalloonLineEnd;
+    return ended.substr(0, kBalloonTextLimit - cutMark.size()) + cutMark;
 }
 
 }  // namespace quillan

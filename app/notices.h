@@ -31,9 +31,15 @@ std::string HotKeyTakenBalloon(const std::string& hotKeyName);
 // A paste was refused: program (its executable's name) runs elevated.
 std::string ElevatedTargetBalloon(const std::string& program);
 
-// text broken into lines of at most kBalloonLineLimit characters at blanks (each blank
-// where a line ends becomes "\n"; a word longer than a line stays whole), then cut to
-// kBalloonTextLimit characters, the cut marked with "...".
+// Ends every line of a balloon: Wine draws a balloon's text a few pixels narrower than
+// it measured it, cutting off the last letter of the widest line ("... found" read
+// "... foun"); the blanks are what it cuts then.
+inline constexpr const char* kBalloonLineEnd = "  ";
+
+// text broken into lines of at most kBalloonLineLimit characters at blanks (the blank
+// where a line ends gives way to kBalloonLineEnd and "\n"; a word longer than a line
+// stays whole), the last line ended by kBalloonLineEnd too, then cut to kBalloonTextLimit
+// characters, the cut marked with "...".
 std::string FitBalloon(const std::string& text);
 
 }  // namespace quillan

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/notices.h"
 #include "engine/menu/foreground.h"
 #include "engine/paste/elevation.h"
 #include "framework/core/convert.h"
@@ -50,8 +51,10 @@ BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
                             &length) &&
         length > 0) {
         TShownBalloon shown{win::Narrow(std::wstring(text, length)), {}, WidestLine(std::wstring(text, length))};
-        for (char& c : shown.Text)
-            if (c == '\n' || c == '\r') c = ' ';
+        // Each line's end as the one blank it stands for.
+        const std::string end = std::string(kBalloonLineEnd) + "\n";
+        for (size_t at = shown.Text.find(end); at != std::string::npos; at = shown.Text.find(end, at + 1))
+            shown.Text.replace(at, end.size(), " ");
         GetWindowRect(window, &shown.Place);
         reinterpret_cast<std::vector<TShownBalloon>*>(param)->push_back(shown);
     }

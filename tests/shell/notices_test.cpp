@@ -9,11 +9,21 @@
 namespace quillan {
 namespace {
 
-// A balloon's text as one line: its line breaks read as the blanks they stand for.
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\n') c = ' ';
-    return text;
+// A balloon's text as one line: each line's end read as the blank it stands for.
+std::string OneLine(const std::string& text) {
+    const std::string end = std::string(kBalloonLineEnd) + "\n";
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, end.size(), end) == 0) {
+            line += ' ';
+            i += end.size() - 1;
+        } else {
+            line += text[i];
+        }
+    }
+    const std::string last = kBalloonLineEnd;
+    EXPECT_EQ(line.substr(line.size() - last.size()), last) << "the last line is not ended";
+    return line.substr(0, line.size() - last.size());
 }
 
 // No line is longer than a balloon's line unless it is a single word.
@@ -23,6 +33,9 @@ void ExpectShortLines(const std::string& text) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
+        const std::string lineEnd = kBalloonLineEnd;
+        EXPECT_EQ(line.substr(line.size() - lineEnd.size()), lineEnd) << line;
+        line.resize(line.size() - lineEnd.size());
         if (line.find(' ') != std::string::npos) {
             EXPECT_LE(line.size(), kBalloonLineLimit) << line;
         }
@@ -79,9 +92,10 @@ TEST(TemplateFileNotice, ATextBeyondTheBalloonIsCutVisibly) {
     const std::string message(400, 'x');
     TTemplateFileNotice notice = DescribeTemplateFileProblem("hot.ini", true, std::runtime_error(message));
     EXPECT_EQ(notice.Balloon.size(), kBalloonTextLimit);
-    EXPECT_EQ(notice.Balloon.substr(kBalloonTextLimit - 3), "...");
+    const std::string cutMark = std::string("...") + kBalloonLineEnd;
+    EXPECT_EQ(notice.Balloon.substr(kBalloonTextLimit - cutMark.size()), cutMark);
     EXPECT_EQ(notice.MenuLines[1], message) << "the menu keeps the whole message";
-    EXPECT_EQ(FitBalloon("short"), "short");
+    EXPECT_EQ(OneLine(FitBalloon("short")), "short");
     const std::string words =
         "слово " + std::string(100, 'w') + " и ещё несколько слов, которых хватит на вторую строку";
     EXPECT_EQ(OneLine(FitBalloon(words)), words);

@@ -4,6 +4,7 @@
 // balloon window, which must show them whole: on the screen, every word there.
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -23,6 +24,7 @@ struct TShownBalloon {
     std::string Text;  // its line breaks as blanks
     RECT Place;
     int WidestLine;  // in pixels, as the balloon's font draws it
+    std::wstring Raw;
 };
 
 // The width of the widest line of text in the font that balloons use, the status font.
@@ -50,7 +52,10 @@ BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
     if (SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
                             &length) &&
         length > 0) {
-        TShownBalloon shown{win::Narrow(std::wstring(text, length)), {}, WidestLine(std::wstring(text, length))};
+        TShownBalloon shown{win::Narrow(std::wstring(text, length)),
+                            {},
+                            WidestLine(std::wstring(text, length)),
+                            std::wstring(text, length)};
         // Each line's end as the one blank it stands for.
         const std::string end = std::string(kBalloonLineEnd) + "\n";
         for (size_t at = shown.Text.find(end); at != std::string::npos; at = shown.Text.find(end, at + 1))
@@ -59,6 +64,81 @@ BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
         reinterpret_cast<std::vector<TShownBalloon>*>(param)->push_back(shown);
     }
     return TRUE;
+}
+
+// Columns of dark pixels (text on the balloon's light ground) in a 32-bit top-down image.
+struct TInk {
+    int Left = 1 << 30;
+    int Right = -1;
+};
+TInk InkOf(const std::vector<uint32_t>& pixels, int width, int top, int bottom, int left, int right) {
+    TInk ink;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+            if ((p & 0xFF) + ((p >> 8) & 0xFF) + ((p >> 16) & 0xFF) >= 3 * 110) continue;
+            ink.Left = std::min(ink.Left, x);
+            ink.Right = std::max(ink.Right, x);
+        }
+    }
+    return ink;
+}
+
+// The pixels of a screen area, or of line drawn black on white by the balloons' font.
+std::vector<uint32_t> Capture(HDC source, int x, int y, int width, int height, const std::wstring* line) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    win::MemoryDC dc(CreateCompatibleDC(source));
+    win::BitmapHandle dib(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    win::SelectObjectScope selectBitmap(dc.get(), dib.get());
+    if (line) {
+        PatBlt(dc.get(), 0, 0, width, height, WHITENESS);
+        NONCLIENTMETRICSW metrics = {};
+        metrics.cbSize = sizeof(metrics);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+        win::FontHandle font(CreateFontIndirectW(&metrics.lfStatusFont));
+        win::SelectObjectScope selectFont(dc.get(), font.get());
+        SetBkMode(dc.get(), TRANSPARENT);
+        SetTextColor(dc.get(), RGB(0, 0, 0));
+        RECT r = {0, 0, width, height};
+        DrawTextW(dc.get(), line->c_str(), static_cast<int>(line->size()), &r, DT_SINGLELINE | DT_NOPREFIX);
+    } else {
+        BitBlt(dc.get(), 0, 0, width, height, source, x, y, SRCCOPY);
+    }
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    return std::vector<uint32_t>(p, p + static_cast<size_t>(width) * static_cast<size_t>(height));
+}
+
+// The balloon on the screen reaches as far right as its widest line, drawn by its font,
+// needs: no letter is cut off at its edge. Only the middle rows count (its stem and
+// rounded corners are drawn there too).
+void ExpectNoLetterCut(const TShownBalloon& balloon) {
+    const int width = balloon.Place.right - balloon.Place.left;
+    const int height = balloon.Place.bottom - balloon.Place.top;
+    win::WindowDC screen(nullptr);
+    std::vector<uint32_t> shot = Capture(screen.get(), balloon.Place.left, balloon.Place.top, width, height, nullptr);
+    TInk shown = InkOf(shot, width, 25, height - 25, 2, width - 2);
+    int needed = -1;
+    int firstInk = 1 << 30;
+    size_t start = 0;
+    while (start < balloon.Raw.size()) {
+        size_t end = balloon.Raw.find(L'\n', start);
+        if (end == std::wstring::npos) end = balloon.Raw.size();
+        std::wstring line = balloon.Raw.substr(start, end - start);
+        while (!line.empty() && (line.back() == L' ' || line.back() == L'\r')) line.pop_back();
+        start = end + 1;
+        if (line.empty()) continue;
+        std::vector<uint32_t> drawn = Capture(screen.get(), 0, 0, 1600, 40, &line);
+        TInk ink = InkOf(drawn, 1600, 0, 40, 0, 1600);
+        needed = std::max(needed, ink.Right);
+        firstInk = std::min(firstInk, ink.Left);
+    }
+    ASSERT_GE(shown.Right, 0) << "no text seen in the balloon";
+    // The lines start where the balloon's leftmost ink is, less the first glyphs' own margin.
+    const int origin = shown.Left - firstInk;
+    EXPECT_GE(shown.Right, origin + needed - 1) << "the widest line loses its last letter: " << balloon.Text;
 }
 
 // The balloons that the shell shows now.
@@ -91,6 +171,9 @@ bool ShellShowsBalloon(const std::string& text) {
     EXPECT_GE(found.Place.left, 0) << found.Text;
     EXPECT_LE(found.Place.right, screen) << found.Text;
     EXPECT_LE(found.WidestLine, width) << "a line is cut at the balloon's edge: " << found.Text;
+    // Drawn by now: the shell shows a balloon at once.
+    PumpUntil([] { return false; }, 500);
+    ExpectNoLetterCut(found);
     return found.Place.left >= 0 && found.Place.right <= screen && found.WidestLine <= width;
 }
 

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/main_form.h"
 #include "crash/capture/mishaplog_win.h"
 #include "framework/win/application.h"
@@ -25,6 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     {
         TFForm form;
         win::Guarded([&] { form.FormCreate(); });
+        // Started again after a failure: the user is told once, with the report's log.
+        std::string logPath;
+        if (crash::MishapLogTakeRestartNotice(logPath)) win::Guarded([&] { form.ShowRestartNotice(logPath); });
         // From here the main thread waits for messages: the stack the start-up used goes back.
         win::ReleaseUnusedStack();
         exitCode = win::Application().Run();

@@ -136,6 +136,10 @@ void TFForm::FormCreate() {
     OnPasteTemplClick(nullptr);
 }
 
+void TFForm::ShowRestartNotice(const std::string& logPath) {
+    if (Tray) Tray->ShowBalloon(win::Application().Title(), RestartedBalloon(logPath), TTrayIcon::btWarning, 15000, true);
+}
+
 void TFForm::FormShow() {
     if (Tray) Tray->HideApplication();
 }

@@ -45,6 +45,9 @@ public:
     void FormCreate();
     void FormShow();
     void FormDestroy();
+    // Tells the user once, in a balloon over the icon, that the program was started again after a
+    // failure and which log holds its report (logPath may be empty: not known).
+    void ShowRestartNotice(const std::string& logPath);
 
     void N1Click(TMenuItem& sender);
     void N2Click(TMenuItem& sender);

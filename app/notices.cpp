@@ -41,6 +41,13 @@ TTemplateFileNotice DescribeTemplateFileProblem(const std::string& path, bool ex
     return notice;
 }
 
+std::string RestartedBalloon(const std::string& logPath) {
+    const std::string restarted = "Quillan был перезапущен после сбоя.";
+    if (logPath.empty()) return FitBalloon(restarted);
+    return WithFittingName(logPath,
+                           [&](const std::string& log) { return restarted + " Отчёт о сбое записан в журнал «" + log + "»."; });
+}
+
 std::string HotKeyTakenBalloon(const std::string& hotKeyName) {
     return FitBalloon("Сочетание " + hotKeyName +
                       " занято другой программой, и меню шаблонов им не открыть. Другое сочетание можно выбрать "

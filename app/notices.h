@@ -25,6 +25,10 @@ struct TTemplateFileNotice {
 };
 TTemplateFileNotice DescribeTemplateFileProblem(const std::string& path, bool exists, const std::exception& e);
 
+// The program was started again after a failure; logPath is the log holding its report
+// (empty: not known), named whole when it fits, else by its file name.
+std::string RestartedBalloon(const std::string& logPath);
+
 // The stored hotkey is held by another program.
 std::string HotKeyTakenBalloon(const std::string& hotKeyName);
 

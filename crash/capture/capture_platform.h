@@ -124,8 +124,11 @@ public:
     virtual void Send(const TReportJob& job, bool inThread) = 0;
 
     // --- Ending the process.
-    // Starts the same command line again in startDirectory (creation flags 0x220).
-    virtual void Restart(const std::string& startDirectory) = 0;
+    // Seconds since the library started, which is the process's start near enough.
+    virtual double SecondsSinceStart() = 0;
+    // Starts the same command line again in startDirectory (creation flags 0x220). The new process
+    // learns that it follows a fault and where that fault's report went (logPath; empty: unknown).
+    virtual void Restart(const std::string& startDirectory, const std::string& logPath) = 0;
     // Ends the process with exit code 1; the stand-in returns.
     virtual void Terminate() = 0;
 

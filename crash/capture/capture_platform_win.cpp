@@ -248,11 +248,6 @@ double LocalNowDays() {
 TWinCapturePlatform::TWinCapturePlatform(TMishapModulesList& modules, TProcessModulePlatform& modulePlatform)
     : modules_(modules), modulePlatform_(modulePlatform), gatherer_(win::ModuleFileName(nullptr)) {}
 
-void TWinCapturePlatform::ReleaseBeforeRestart(HANDLE handle) {
-    std::lock_guard<std::mutex> lock(releaseLock_);
-    releaseBeforeRestart_.push_back(handle);
-}
-
 std::uint32_t TWinCapturePlatform::CurrentThreadId() { return GetCurrentThreadId(); }
 
 std::uint32_t TWinCapturePlatform::MainThreadId() { return crash::MainThreadId(); }
@@ -529,38 +524,6 @@ void TWinCapturePlatform::Send(const TReportJob& job, bool inThread) {
     // Sending in place has its own deadline (minutes, for a slow server).
     TBoundPaused paused;
     if (Hooks.Send) Hooks.Send(job, inThread);
-}
-
-void TWinCapturePlatform::RestartNow(const std::string& startDirectory) {
-    {
-        std::lock_guard<std::mutex> lock(releaseLock_);
-        for (HANDLE handle : releaseBeforeRestart_) {
-            ReleaseMutex(handle);
-            CloseHandle(handle);
-        }
-        releaseBeforeRestart_.clear();
-    }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    GetStartupInfoW(&startup);
-    std::wstring commandLine = GetCommandLineW();
-    std::wstring folder = win::Wide(startDirectory);
-    PROCESS_INFORMATION process = {};
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0x220, nullptr,
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-}
-
-void TWinCapturePlatform::Restart(const std::string& startDirectory) {
-    // Starting a process takes the process heap, which a faulting thread may hold: the prepared
-    // helper tries, and after the bound the process ends without its successor.
-    const std::function<void()> restart = [this, &startDirectory] { RestartNow(startDirectory); };
-    if (!RunOnHelperWithin(restart, kRestartBoundMs)) {
-        OutputDebugStringA("[WARNING] - the program could not be started again in time");
-        TerminateNow();
-    }
 }
 
 void TWinCapturePlatform::Terminate() { TerminateNow(); }

@@ -99,7 +99,8 @@ public:
     bool SendingProgressOpen() override;
     void Send(const TReportJob& job, bool inThread) override;
 
-    void Restart(const std::string& startDirectory) override;
+    double SecondsSinceStart() override;
+    void Restart(const std::string& startDirectory, const std::string& logPath) override;
     void Terminate() override;
 
     std::string InternalErrorFile() override;
@@ -109,7 +110,7 @@ public:
     bool MailFile(const std::string& path, const std::string& recipient, const std::string& subject) override;
 
 private:
-    void RestartNow(const std::string& startDirectory);
+    void RestartNow(const std::string& startDirectory, const std::string& logPath);
     HANDLE SnapshotHandle(std::uint32_t id) const;
 
     TMishapModulesList& modules_;
@@ -118,9 +119,18 @@ private:
     TThreadsSnapshot snapshot_;
     TBgrxImage screenshot_;
     double startTime_ = 0;
+    ULONGLONG startTick_ = GetTickCount64();
     std::mutex releaseLock_;
     std::vector<HANDLE> releaseBeforeRestart_;
 };
+
+// The environment variable by which a restart tells the new process that it follows a fault: the
+// path of the log that holds the fault's report, or "?" when that is unknown.
+inline constexpr wchar_t kRestartVariable[] = L"MISHAPLOG_RESTARTED";
+
+// True once in a process started by a restart after a fault: logPath is where that fault's
+// report went (empty when unknown). Takes the mark away, so a process this one starts never sees it.
+bool TakeRestartNotice(std::string& logPath);
 
 // A processor fault that nobody handled: when it happened inside a run of the report on the
 // prepared report thread, context is made to continue at that thread's guard (the caller

@@ -27,6 +27,9 @@ struct TMishapLogState {
     TReportDriver driver{platform, options};
     std::unique_ptr<TSharedOptionsBlock> sharedBlock;
     std::unique_ptr<THangDetector> hang;
+    // Started by a restart after a fault, and where that fault's report went.
+    bool restarted = false;
+    std::string restartLog;
 };
 
 TMishapLogState* g_state = nullptr;
@@ -84,6 +87,7 @@ void MishapLogInit() {
         if (g_state) return;
         auto state = std::make_unique<TMishapLogState>();
         EnterMainThread();
+        state->restarted = TakeRestartNotice(state->restartLog);
         state->platform.SetStartTime(LocalNowDays());
         state->driver.SetStartDirectory(CurrentDirectory());
         state->modules.SetCallRunner(
@@ -130,6 +134,13 @@ TWinCapturePlatform* MishapLogPlatform() { return g_state ? &g_state->platform :
 
 void MishapLogReleaseBeforeRestart(HANDLE handle) {
     if (g_state) g_state->platform.ReleaseBeforeRestart(handle);
+}
+
+bool MishapLogTakeRestartNotice(std::string& logPath) {
+    if (!g_state || !g_state->restarted) return false;
+    g_state->restarted = false;
+    logPath = g_state->restartLog;
+    return true;
 }
 
 void SetPresentationInstaller(TPresentationInstaller installer) {

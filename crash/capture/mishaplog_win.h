@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
 
 #include "crash/capture/capture_platform_win.h"
 #include "crash/capture/cpp_exception.h"
@@ -29,6 +30,9 @@ TWinCapturePlatform* MishapLogPlatform();
 
 // A handle closed right before a restart starts the program again (its single-instance mutex).
 void MishapLogReleaseBeforeRestart(HANDLE handle);
+// True once when this process was started by a restart after a fault: logPath is the log that
+// holds that fault's report (empty when unknown).
+bool MishapLogTakeRestartNotice(std::string& logPath);
 
 // The rest of the library (the crash dialog, the web page, sending) joins the report flow by
 // filling the platform's presentation hooks: installer runs at once when the library is running,

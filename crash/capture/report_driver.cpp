@@ -439,7 +439,10 @@ void TReportDriver::OpenLog(TReportJob& job, TLogFile& log) {
     TLogFallback fallback;
     fallback.ProfileFolder = platform_.ProfileFolder();
     fallback.ExecutableFile = platform_.ModuleFileName(platform_.ExecutableModule());
-    if (log.Open(path, fallback, options_.MaxLogReports())) job.LogPath = log.Path();
+    if (!log.Open(path, fallback, options_.MaxLogReports())) return;
+    job.LogPath = log.Path();
+    std::lock_guard<std::mutex> lock(logPathLock_);
+    lastLogPath_ = job.LogPath;
 }
 
 void TReportDriver::Present(TReportJob& job) {
@@ -524,8 +527,20 @@ void TReportDriver::Warn(TMishapLogErrorCode code, const std::string& message, T
         platform_.ShowMessageBox(message, options_.Text(TMishapText::ErrorCaption), kStepErrorBoxFlags);
 }
 
+std::string TReportDriver::LastLogPath() {
+    std::lock_guard<std::mutex> lock(logPathLock_);
+    return lastLogPath_;
+}
+
 void TReportDriver::TerminateOrRestart() {
-    if (options_.TerminateAction() == 1) platform_.Restart(startDirectory_);
+    if (options_.TerminateAction() == 1 && platform_.SecondsSinceStart() >= restartMinimum_.load()) {
+        // The report thread may have failed holding the lock: the restart goes on without the path.
+        std::string logPath;
+        std::unique_lock<std::mutex> lock(logPathLock_, std::try_to_lock);
+        if (lock.owns_lock()) logPath = lastLogPath_;
+        if (lock.owns_lock()) lock.unlock();
+        platform_.Restart(startDirectory_, logPath);
+    }
     platform_.Terminate();
 }
 

@@ -63,6 +63,10 @@ struct TMishapLogEvents {
     std::function<bool(const TReportJob& job)> OnBeforeTerminate;
 };
 
+// A program that fails sooner than this after its start would most likely fail again at once:
+// it ends instead of being restarted in a loop.
+inline constexpr double kRestartMinimumSeconds = 60;
+
 class TReportDriver {
 public:
     // current is the options object in force for each report (not owned).
@@ -118,8 +122,12 @@ public:
     // Records an internal warning: last error, debug output, and a box when sending shows progress.
     // Any thread (a sending thread warns while the report thread may too).
     void Warn(TMishapLogErrorCode code, const std::string& message, TAddress address);
-    // Ends the process now: starts it again first when TerminateAction is 1.
+    // Ends the process now: starts it again first when TerminateAction is 1 and the process has
+    // run for the restart minimum. Any thread; takes no lock that a failed thread may hold.
     void TerminateOrRestart();
+    void SetRestartMinimumSeconds(double seconds) { restartMinimum_ = seconds; }
+    // The log the last report went to (empty: none yet).
+    std::string LastLogPath();
 
 private:
     unsigned char Report(const TExceptionCall& call, std::uint32_t self);
@@ -147,6 +155,9 @@ private:
     std::atomic<std::uint32_t> waiterThread_{0};
     std::atomic<bool> active_{true};
     std::string startDirectory_;
+    std::atomic<double> restartMinimum_{kRestartMinimumSeconds};
+    std::mutex logPathLock_;
+    std::string lastLogPath_;
     std::mutex htmlLock_;
     std::string lastHtmlPage_;
 

@@ -102,5 +102,17 @@ TEST(TemplateFileNotice, ATextBeyondTheBalloonIsCutVisibly) {
     ExpectShortLines(FitBalloon(words));
 }
 
+TEST(RestartNotice, TheBalloonNamesTheLogWholeWhenItFitsElseByItsName) {
+    const std::string log = "C:\\Program Files\\Quillan\\Quillan.mlf";
+    EXPECT_EQ(OneLine(RestartedBalloon(log)),
+              "Quillan был перезапущен после сбоя. Отчёт о сбое записан в журнал «" + log + "».");
+    ExpectShortLines(RestartedBalloon(log));
+    const std::string deep = "C:\\" + std::string(240, 'd') + "\\Quillan.mlf";
+    const std::string named = RestartedBalloon(deep);
+    EXPECT_LE(named.size(), kBalloonTextLimit);
+    EXPECT_NE(OneLine(named).find("«Quillan.mlf»."), std::string::npos) << named;
+    EXPECT_EQ(OneLine(RestartedBalloon("")), "Quillan был перезапущен после сбоя.");
+}
+
 }  // namespace
 }  // namespace quillan

@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     CrashPrograms, FatalFailures,
     ::testing::Values(
         TFatalCase{"crash_thread",
-                   {"terminate=1"},
+                   {"terminate=1", "minrun=0"},
                    "std::runtime_error",
                    "The worker gave up.",
                    "WorkerThrows",
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Carried over from a task.",
                    "TaskThrows",
                    "THROW-TASK"},
-        TFatalCase{"crash_access", {"terminate=1"}, "EAccessViolation", "", "WriteThroughNull", "FAULT-ACCESS"},
+        TFatalCase{"crash_access", {"terminate=1", "minrun=0"}, "EAccessViolation", "", "WriteThroughNull", "FAULT-ACCESS"},
         TFatalCase{"crash_access",
                    {"terminate=0", "illegal=1"},
                    "EIllegalInstruction",
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "ExecuteIllegal",
                    "FAULT-ILLEGAL"},
         TFatalCase{"crash_divide", {"terminate=0"}, "EDivByZero", "Division by zero.", "Divide", "FAULT-DIVIDE"},
-        TFatalCase{"crash_overflow", {"terminate=1"}, "EStackOverflow", "Stack overflow.", "Recurse", "FAULT-RECURSE"},
+        TFatalCase{"crash_overflow", {"terminate=1", "minrun=0"}, "EStackOverflow", "Stack overflow.", "Recurse", "FAULT-RECURSE"},
         TFatalCase{"crash_overflow",
                    {"terminate=0", "simulated=1"},
                    "EStackOverflow",
@@ -164,14 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "FAULT-SIMULATED",
                    true},
         TFatalCase{"crash_heap",
-                   {"terminate=1"},
+                   {"terminate=1", "minrun=0"},
                    "EExternalException",
                    "External exception C0000374.",
                    "ReportHeapCorruption",
                    "FAULT-HEAP",
                    true},
         TFatalCase{"crash_abort",
-                   {"terminate=1"},
+                   {"terminate=1", "minrun=0"},
                    "EAbnormalTermination",
                    "Abnormal program termination.",
                    "GiveUp",
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
 // not on the faulting one. When it faults too, that report cannot go on, but the program must
 // still restart rather than hang.
 TEST(CrashPrograms, AFaultDuringTheReportOfAFaultStillRestartsTheProgram) {
-    TProbe probe("crash_access", {"terminate=1", "notifyfault=1"});
+    TProbe probe("crash_access", {"terminate=1", "minrun=0", "notifyfault=1"});
     EXPECT_EQ(probe.Run(), 1);
     EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
 }

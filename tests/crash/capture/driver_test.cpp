@@ -227,6 +227,25 @@ TEST_F(DriverTest, AfterAnUpdateTheFirstReportOfAnOldFaultStartsTheNewLog) {
     EXPECT_EQ(platform.Count("Send"), 2);
 }
 
+// A fault in the first minute of the run ends the program instead of restarting it (a program
+// that fails at every start would restart for ever); later ones restart it, naming the log.
+TEST_F(DriverTest, AFaultWithinAMinuteOfTheStartEndsTheProgramInsteadOfRestartingIt) {
+    platform.ModuleOptions.SetTerminateAction(1);
+    platform.Dialog.TerminatePressed = true;
+    platform.ModuleOptions.SetDialogFlags(platform.ModuleOptions.DialogFlags() | crash::dfShowDialog);
+    driver.SetStartDirectory("C:\\Start");
+    platform.Age = 59.5;
+    Raise("Early.");
+    EXPECT_EQ(platform.Count("Restart"), 0);
+    EXPECT_EQ(platform.Count("Terminate"), 1);
+    EXPECT_EQ(Log().Count(), 1);
+    platform.Age = 60;
+    Raise("Late.");
+    EXPECT_EQ(platform.Count("Restart C:\\Start log=" + platform.LogPath()), 1);
+    EXPECT_EQ(platform.Count("Terminate"), 2);
+    EXPECT_EQ(Log().Count(), 2);
+}
+
 TEST_F(DriverTest, TheTenthReportWithinAMinuteRestartsWithTheBurstRuleOn) {
     platform.ModuleOptions.SetBehaviourFlags(platform.ModuleOptions.BehaviourFlags() | crash::bfCrashBurst);
     platform.ModuleOptions.SetTerminateAction(0);

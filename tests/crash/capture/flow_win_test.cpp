@@ -95,7 +95,7 @@ TEST(ReportFlow, AFilterMessageIsShownInAnInformationBoxInsteadOfAReport) {
 
 TEST(ReportFlow, TenReportsWithinAMinuteRestartTheProgramOnlyWithTheBurstRuleOn) {
     {
-        TProbe probe("crash_flow", {"scenario=burst", "burst=1", "terminate=1"});
+        TProbe probe("crash_flow", {"scenario=burst", "burst=1", "terminate=1", "minrun=0"});
         EXPECT_EQ(probe.Run(), 1);
         EXPECT_FALSE(probe.HasMarker("done.txt"));
         EXPECT_TRUE(probe.AwaitMarker("restarted.txt", 15000));

@@ -155,18 +155,78 @@ TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownI
     EXPECT_TRUE(Windows(L"#32770", process_.dwProcessId, true).empty());
 }
 
-TEST_F(QuillanResident, AFaultRestartsTheProgramAndItsTrayIconComesBack) {
-    WriteFile(dir_.Path() + "hot.ini", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT/>\r\n");
-    ASSERT_TRUE(Start());
-    const DWORD first = process_.dwProcessId;
-    // A thread of Quillan's that jumps to address 1: an access violation nobody handles.
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, first);
+// A thread of Quillan's that jumps to address 1: an access violation nobody handles.
+void FaultIn(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
     ASSERT_NE(process, nullptr);
     HANDLE thread =
         CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     CloseHandle(thread);
     CloseHandle(process);
+}
+
+// The process of a Quillan tray icon other than except's; 0 when none.
+DWORD OtherResident(DWORD except) {
+    for (HWND tray : Windows(L"TTrayCallbackWindow", 0, false)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(tray, &owner);
+        if (owner != except) return owner;
+    }
+    return 0;
+}
+
+// The texts of the visible balloons (tooltip windows) of every process.
+std::vector<std::string> BalloonTexts() {
+    std::vector<std::string> texts;
+    for (HWND tip : Windows(L"tooltips_class32", 0, true)) {
+        wchar_t text[1024] = {};
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutW(tip, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                                &length))
+            texts.push_back(win::Narrow(text));
+    }
+    return texts;
+}
+
+void EndProcess(DWORD id) {
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+// A fault soon after the start (as one in the start-up run would be) ends Quillan instead of
+// restarting it, so a program that fails at every start does not restart for ever.
+TEST_F(QuillanResident, AFaultWithinAMinuteOfTheStartEndsTheProgramWithoutARestart) {
+    WriteFile(dir_.Path() + "hot.ini", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT/>\r\n");
+    ASSERT_TRUE(Start());
+    const DWORD first = process_.dwProcessId;
+    FaultIn(first);
+    ASSERT_EQ(WaitForSingleObject(process_.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    Sleep(5000);
+    const DWORD second = OtherResident(first);
+    EXPECT_EQ(second, 0u);
+    if (second) EndProcess(second);
+    crash::TLogFile log = Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EAccessViolation");
+}
+
+// After a minute of running, a fault restarts Quillan; the new instance comes back to the tray
+// and says once, in a balloon, that it was restarted and where the report is.
+TEST_F(QuillanResident, AFaultAfterAMinuteRestartsTheProgramWhichSaysSoWithTheLogsPath) {
+    WriteFile(dir_.Path() + "hot.ini", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT/>\r\n");
+    const ULONGLONG started = GetTickCount64();
+    ASSERT_TRUE(Start());
+    const DWORD first = process_.dwProcessId;
+    const ULONGLONG ran = GetTickCount64() - started;
+    if (ran < 62000) Sleep(static_cast<DWORD>(62000 - ran));
+    FaultIn(first);
 
     // Reported, ended with exit code 1, and started again: a new resident with its tray icon.
     ASSERT_EQ(WaitForSingleObject(process_.hProcess, 20000), WAIT_OBJECT_0);
@@ -174,26 +234,27 @@ TEST_F(QuillanResident, AFaultRestartsTheProgramAndItsTrayIconComesBack) {
     GetExitCodeProcess(process_.hProcess, &code);
     EXPECT_EQ(code, 1u);
     DWORD second = 0;
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            for (HWND tray : Windows(L"TTrayCallbackWindow", 0, false)) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(tray, &owner);
-                if (owner != first) second = owner;
-            }
-            return second != 0;
-        },
-        20000));
+    EXPECT_TRUE(WaitFor([&] { return (second = OtherResident(first)) != 0; }, 20000));
     crash::TLogFile log = Log();
     ASSERT_EQ(log.Count(), 1);
     EXPECT_EQ(log.ItemValue(0, "2.4"), "EAccessViolation");
-    if (second) {
-        HANDLE restarted = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, second);
-        ASSERT_NE(restarted, nullptr);
-        TerminateProcess(restarted, 0);
-        WaitForSingleObject(restarted, 5000);
-        CloseHandle(restarted);
-    }
+    // The log's path as the program names it: its folder, which is the test's.
+    const std::string logPath = dir_.Path() + "Quillan.mlf";
+    std::vector<std::string> texts;
+    const bool told = WaitFor(
+        [&] {
+            texts = BalloonTexts();
+            for (const std::string& text : texts) {
+                if (text.find("перезапущен после сбоя") != std::string::npos && text.find(logPath) != std::string::npos)
+                    return true;
+            }
+            return false;
+        },
+        15000);
+    std::string seen;
+    for (const std::string& text : texts) seen += "[" + text + "] ";
+    EXPECT_TRUE(told) << seen;
+    if (second) EndProcess(second);
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ public:
     int BoxAnswer = 1;  // IDOK
     std::function<void()> OnGatherModules;
     bool RecordDebugOutput = true;
+    double Age = 3600;  // seconds since the start, as SecondsSinceStart says
     std::string Version = "1.0.0.0";
     std::string Profile;
     double Clock = 45000.5;          // days; every Now() advances ClockStep
@@ -198,7 +199,10 @@ public:
     void Send(const crash::TReportJob&, bool inThread) override {
         Record(std::string("Send ") + (inThread ? "thread" : "here"));
     }
-    void Restart(const std::string& startDirectory) override { Record("Restart " + startDirectory); }
+    double SecondsSinceStart() override { return Age; }
+    void Restart(const std::string& startDirectory, const std::string& logPath) override {
+        Record("Restart " + startDirectory + " log=" + logPath);
+    }
     void Terminate() override { Record("Terminate"); }
     std::string InternalErrorFile() override { return folder_ + "probe.log"; }
     void WriteTextFile(const std::string& path, const std::string& text) override {

@@ -2,6 +2,11 @@
 //   illegal=1       an illegal instruction instead
 //   notifyfault=1   the program's exception-notify event faults as well, while the report of the
 //                   first fault is made
+//   delay=MS        the first instance (not a restarted one) waits MS milliseconds first
+#include <windows.h>
+
+#include <string>
+
 #include "crash/capture/mishaplog_win.h"
 #include "tests/crash/capture/probes/probe_support.h"
 
@@ -15,6 +20,8 @@
 
 int wmain(int argc, wchar_t** argv) {
     quillan::probe::Setup(argc, argv);
+    const std::string delay = quillan::probe::Argument("delay");
+    if (!delay.empty() && !quillan::probe::Restarted()) Sleep(static_cast<DWORD>(std::stoul(delay)));
     if (quillan::probe::Argument("notifyfault") == "1") {
         quillan::crash::MishapLogDriver()->Events.OnExceptionNotify = [](const quillan::crash::TReportJob&, bool&) {
             WriteThroughNull(nullptr);

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "crash/capture/mishaplog_win.h"
 #include "crash/options/carried_options.h"
 #include "crash/options/current_options.h"
 #include "framework/win/text.h"
@@ -14,7 +15,21 @@ namespace quillan::probe {
 namespace {
 
 std::map<std::string, std::string> g_arguments;
+bool g_restarted = false;
 constexpr wchar_t kChildVariable[] = L"QUILLAN_PROBE_RESTARTED";
+
+// One line per start of the program: its process id and the restart mark it found.
+void AppendStart(const std::string& folder) {
+    HANDLE file = CreateFileW(win::Wide(folder + "starts.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::string log;
+    const std::string mark = crash::MishapLogTakeRestartNotice(log) ? "restarted " + log : "first";
+    const std::string line = std::to_string(GetCurrentProcessId()) + " " + mark + "\r\n";
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
 
 }  // namespace
 
@@ -26,6 +41,8 @@ void WriteMarker(const std::string& folder, const std::string& name, const std::
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
 }
+
+bool Restarted() { return g_restarted; }
 
 std::string Argument(const std::string& name) {
     auto it = g_arguments.find(name);
@@ -40,8 +57,11 @@ std::string Setup(int argc, wchar_t** argv) {
         size_t equals = argument.find('=');
         if (equals != std::string::npos) g_arguments[argument.substr(0, equals)] = argument.substr(equals + 1);
     }
+    const bool everyStart = Argument("everystart") == "1";
+    if (everyStart) AppendStart(folder);
     wchar_t flag[8] = {};
-    if (GetEnvironmentVariableW(kChildVariable, flag, 8) > 0) {
+    g_restarted = GetEnvironmentVariableW(kChildVariable, flag, 8) > 0;
+    if (!everyStart && g_restarted) {
         wchar_t directory[MAX_PATH + 1] = {};
         GetCurrentDirectoryW(MAX_PATH + 1, directory);
         WriteMarker(folder, "restarted.txt", win::Narrow(GetCommandLineW()) + "\r\n" + win::Narrow(directory));
@@ -50,6 +70,8 @@ std::string Setup(int argc, wchar_t** argv) {
     // A restart of this process inherits the mark.
     SetEnvironmentVariableW(kChildVariable, L"1");
 
+    if (!Argument("minrun").empty())
+        crash::MishapLogDriver()->SetRestartMinimumSeconds(std::stod(Argument("minrun")));
     crash::TMishapModuleOptionsEx& options = crash::CurrentMishapLogOptions();
     crash::ApplyCarriedOptions(options);
     options.SetOutputPath(folder);

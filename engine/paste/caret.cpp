@@ -1,5 +1,9 @@
 #include "engine/paste/caret.h"
 
+#include <vector>
+
+#include "engine/store/template_file.h"
+
 namespace quillan {
 namespace {
 
@@ -10,49 +14,35 @@ int64_t LineLength(const std::vector<std::string>& lines, int64_t k) {
 
 }  // namespace
 
-std::vector<std::string> SplitTemplateLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
-        lines.push_back(text.substr(start, i - start));
-        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-        start = i;
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
-
 std::string TemplateControlText(const std::string& text) {
     std::string result;
-    result.reserve(text.size() + 2);
-    for (const std::string& line : SplitTemplateLines(text)) {
+    result.reserve(text.size() + text.size() / 16);
+    bool first = true;
+    for (const std::string& line : TemplateLines(text)) {
+        if (!first) result += "\r\n";
         result += line;
-        result += "\r\n";
+        first = false;
     }
     return result;
 }
 
 int64_t CountCaretPresses(const std::string& templateText, int32_t pointX, int32_t pointY) {
-    std::vector<std::string> lines = SplitTemplateLines(templateText);
+    const std::vector<std::string> lines = TemplateLines(templateText);
+    const THotPoint point = ResolveHotPoint(templateText, pointX, pointY);
     const auto n = static_cast<int64_t>(lines.size());
-    const int64_t row = pointY;
-    // One press per line break between the hot point's row and the end, plus the
-    // characters of the rows below it and the rest of its own row.
+    const int64_t row = point.Y;
+    // The caret ends after the last character of line n. One press per line break
+    // between the hot point's row and the end, plus the characters of the rows below
+    // it and the rest of its own row.
     int64_t presses = n - row;
     for (int64_t k = row < 0 ? 0 : row; k < n; ++k) presses += LineLength(lines, k);
-    presses += LineLength(lines, row - 1) - pointX + 2;
+    presses += LineLength(lines, row - 1) - point.X + 1;
     return presses > 0 ? presses : 0;
 }
 
 int64_t CaretPressLimit(const std::string& templateText) {
-    std::vector<std::string> lines = SplitTemplateLines(templateText);
-    int64_t steps = static_cast<int64_t>(lines.size()) + 2;
+    const std::vector<std::string> lines = TemplateLines(templateText);
+    int64_t steps = static_cast<int64_t>(lines.size()) - 1;
     for (const std::string& line : lines) steps += static_cast<int64_t>(line.size());
     return steps;
 }

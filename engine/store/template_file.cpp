@@ -27,9 +27,9 @@ void AddElement(std::string& out, std::string_view indent, std::string_view name
 }
 
 void AddTemplate(std::string& out, const TTmpl& record) {
-    THotPoint point = DefaultHotPoint(record.TemplateText);
-    int32_t x = record.PointX != 0 ? record.PointX : point.X;
-    int32_t y = record.PointY != 0 ? record.PointY : point.Y;
+    THotPoint point = ResolveHotPoint(record.TemplateText, record.PointX, record.PointY);
+    const int32_t x = point.X;
+    const int32_t y = point.Y;
     AddLine(out, "   <Template>");
     AddElement(out, "    ", "MenuCaption", record.MenuCaption, true);
     AddElement(out, "    ", "TemplateText", record.TemplateText, true);
@@ -40,17 +40,34 @@ void AddTemplate(std::string& out, const TTmpl& record) {
 
 }  // namespace
 
-THotPoint DefaultHotPoint(std::string_view text) {
-    THotPoint point;
+std::vector<std::string> TemplateLines(std::string_view text) {
+    std::vector<std::string> lines;
     size_t start = 0;
-    while (start <= text.size()) {
+    for (;;) {
         size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        if (end > start) {
-            point.X = static_cast<int32_t>(end - start) + 1;
-            ++point.Y;
-        }
-        start = end + 1;
+        if (end == std::string_view::npos) break;
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+THotPoint DefaultHotPoint(std::string_view text) {
+    size_t lastBreak = text.find_last_of("\r\n");
+    size_t lastLine = lastBreak == std::string_view::npos ? text.size() : text.size() - lastBreak - 1;
+    THotPoint point;
+    point.X = static_cast<int32_t>(lastLine) + 1;
+    point.Y = static_cast<int32_t>(TemplateLines(text).size());
+    return point;
+}
+
+THotPoint ResolveHotPoint(std::string_view text, int32_t pointX, int32_t pointY) {
+    THotPoint point{pointX, pointY};
+    if (pointX == 0 || pointY == 0) {
+        THotPoint end = DefaultHotPoint(text);
+        if (pointX == 0) point.X = end.X;
+        if (pointY == 0) point.Y = end.Y;
     }
     return point;
 }

@@ -23,13 +23,23 @@ struct TTreeApp {
 using TTemplateTree = std::vector<TTreeApp>;
 
 struct THotPoint {
-    int32_t X = 1;  // column: length of the last non-empty line + 1
-    int32_t Y = 0;  // row: number of non-empty lines
+    int32_t X = 1;  // column, 1-based
+    int32_t Y = 1;  // row, 1-based
 };
 
-// The end-of-text position written for an unset (0) hot point. Lines are the
-// pieces between CR and LF characters; empty pieces are not counted.
+// A template's lines as a paste places them: split at CR LF, CR or LF (LF CR is two
+// breaks), each break starting a line, so a text with k breaks has k + 1 lines, the
+// last one empty after a final break; the empty text is one empty line.
+std::vector<std::string> TemplateLines(std::string_view text);
+
+// The end of the text: column just after the last line's last character, on the
+// last line (the empty one after a final break). Written for an unset (0) hot
+// point, and where a paste leaves the caret for one.
 THotPoint DefaultHotPoint(std::string_view text);
+
+// The hot point a paste aims at: each coordinate that is 0 (unset, or missing from
+// the file) replaced by DefaultHotPoint's, as the writer writes it; others as they are.
+THotPoint ResolveHotPoint(std::string_view text, int32_t pointX, int32_t pointY);
 
 // The five predefined entities for & < > " '; every other byte as it is.
 std::string EscapeXmlText(std::string_view text);

@@ -453,13 +453,25 @@ int wmain(int argc, wchar_t** argv) {
     SetWindowTextW(edit, L"");
     Check(BringToFront(target, edit), "target in front before the hotkey");
     Check(PickTemplate(quillanThread, 2, true), "template menu popped up and closed");
-    const std::string expected = "Здравствуйте, !\r\nС уважением\r\n";
+    const std::string expected = "Здравствуйте, !\r\nС уважением";
     std::string seen;
     bool pasted = WaitFor([&] { return (seen = EditText(edit)) == expected && Caret(edit) == 14; }, 10000);
     Check(pasted, "template pasted once into the target, caret on the hot point (14): '" + seen + "', " +
                       std::to_string(Caret(edit)));
     Check(WaitFor([&] { return RestoredBy(pi.dwProcessId); }, 10000), "user clipboard restored with every format");
     Check(EditText(edit) == expected, "nothing else pasted");
+
+    // A template with blank lines and no hot point in the file: the caret ends after it.
+    PutUserClipboard(target);
+    SetWindowTextW(edit, L"");
+    Check(BringToFront(target, edit), "target in front before the second pick");
+    Check(PickTemplate(quillanThread, 3), "template menu for the letter");
+    const std::string letter = "Здравствуйте!\r\n\r\nТекст\r\n\r\nС уважением, Иван";
+    const DWORD letterEnd = static_cast<DWORD>(letter.size());
+    bool letterPasted = WaitFor([&] { return (seen = EditText(edit)) == letter && Caret(edit) == letterEnd; }, 10000);
+    Check(letterPasted, "letter pasted exactly, caret at its end (" + std::to_string(letterEnd) + "): '" + seen +
+                            "', " + std::to_string(Caret(edit)));
+    Check(WaitFor([&] { return RestoredBy(pi.dwProcessId); }, 10000), "user clipboard restored after the letter");
     std::printf("     own window done after %lu ms\n", GetTickCount() - t0);
 
     // 2. Wine's notepad.
@@ -479,7 +491,7 @@ int wmain(int argc, wchar_t** argv) {
             PutUserClipboard(target);
             Check(BringToFront(notepad, notepadEdit), "notepad in front with the focus in its text");
             Check(PickTemplate(quillanThread, 2), "template menu in notepad");
-            const std::string text = "Notepad line <1>\r\nline 2\r\n";
+            const std::string text = "Notepad line <1>\r\nline 2";
             std::string seenNotepad;
             bool inNotepad = WaitFor(
                 [&] { return (seenNotepad = EditText(notepadEdit)) == text && Caret(notepadEdit) == 18; }, 10000);

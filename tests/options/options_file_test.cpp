@@ -266,7 +266,7 @@ TEST_F(OptionsTest, DefaultHotPointIsWrittenButNotKept) {
     TTmpl* record = Record("line1..line3");
     PressOK();
     EXPECT_NE(ReadHot().find("<TemplateText>line1\r\n\r\nline3</TemplateText>\r\n    <PointX>6</PointX>\r\n"
-                             "    <PointY>2</PointY>"),
+                             "    <PointY>3</PointY>"),
               std::string::npos)
         << ReadHot();
     EXPECT_EQ(record->PointX, 0);

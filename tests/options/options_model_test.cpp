@@ -316,7 +316,7 @@ TEST_F(ModelTest, SavedValuesAreEscapedAndUnsetHotPointsFilledIn) {
               std::string::npos)
         << file;
     EXPECT_NE(file.find("<TemplateText>line1\r\n\r\nline3</TemplateText>\r\n    <PointX>6</PointX>\r\n"
-                        "    <PointY>2</PointY>"),
+                        "    <PointY>3</PointY>"),
               std::string::npos)
         << file;
     EXPECT_EQ(model.Record(added)->PointX, 0);  // the record keeps "unset"

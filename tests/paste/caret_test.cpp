@@ -6,28 +6,31 @@
 #include <string>
 #include <vector>
 
+#include "engine/store/template_file.h"
+
 namespace quillan {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(SplitTemplateLines, BreaksAtEveryKindOfLineEndButNotAfterTheLast) {
-    EXPECT_EQ(SplitTemplateLines(""), Lines{});
-    EXPECT_EQ(SplitTemplateLines("abc"), Lines{"abc"});
-    EXPECT_EQ(SplitTemplateLines("abc\r\n"), Lines{"abc"});
-    EXPECT_EQ(SplitTemplateLines("\r\n"), Lines{""});
-    EXPECT_EQ(SplitTemplateLines("a\r\n\r\nb\r\n"), (Lines{"a", "", "b"}));
-    EXPECT_EQ(SplitTemplateLines("a\nb\rc"), (Lines{"a", "b", "c"}));
+TEST(TemplateLines, EveryLineEndStartsALine) {
+    EXPECT_EQ(TemplateLines(""), Lines{""});
+    EXPECT_EQ(TemplateLines("abc"), Lines{"abc"});
+    EXPECT_EQ(TemplateLines("abc\r\n"), (Lines{"abc", ""}));
+    EXPECT_EQ(TemplateLines("\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(TemplateLines("a\r\n\r\nb\r\n"), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(TemplateLines("a\nb\rc"), (Lines{"a", "b", "c"}));
     // LF then CR is two breaks, not one pair.
-    EXPECT_EQ(SplitTemplateLines("a\n\rb"), (Lines{"a", "", "b"}));
-    EXPECT_EQ(SplitTemplateLines("a\r\n\r\n"), (Lines{"a", ""}));
+    EXPECT_EQ(TemplateLines("a\n\rb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(TemplateLines("a\r\r\n"), (Lines{"a", "", ""}));
 }
 
-TEST(TemplateControlText, EndsEveryLineWithCrLf) {
+TEST(TemplateControlText, IsTheTextWithCrLfBreaksAndNothingAdded) {
     EXPECT_EQ(TemplateControlText(""), "");
-    EXPECT_EQ(TemplateControlText("Привет"), "Привет\r\n");
+    EXPECT_EQ(TemplateControlText("Привет"), "Привет");
     EXPECT_EQ(TemplateControlText("a\nb\r\n"), "a\r\nb\r\n");
-    EXPECT_EQ(TemplateControlText("a\r\rb"), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(TemplateControlText("a\r\rb"), "a\r\n\r\nb");
+    EXPECT_EQ(TemplateControlText("a\n\rb\r"), "a\r\n\r\nb\r\n");
 }
 
 struct PressCase {
@@ -37,20 +40,19 @@ struct PressCase {
     int64_t presses;
 };
 
-TEST(CountCaretPresses, FollowsTheHotPointFormula) {
+TEST(CountCaretPresses, StepsBackFromTheEndOfThePastedText) {
     const PressCase cases[] = {
-        {"abcde", 6, 1, 1},                // just after the text
-        {"abcde", 1, 1, 6},                // before its first character
-        {"abcde\r\nfghij", 1, 1, 12},      // first column of the first of two lines
-        {"abcde\r\nfghij", 3, 2, 4},       // inside the last line
-        {"abcde\r\nfghij", 6, 1, 7},       // end of the first line
-        {"abcde\r\nfghij\r\nk", 2, 2, 7},  // a middle row counts the rows below it
-        {"abcde\r\nfghij", 1, 0, 13},      // row 0: all lines plus the empty line(-1)
-        {"abcde\r\nfghij", 3, 0, 11},
-        {"abcde", 1, 2, 0},    // the row after the last line: zero
-        {"abcde", 1, 5, 0},    // rows beyond it: negative, so none
-        {"abcde", 100, 1, 0},  // column far past the end
-        {"", 1, 0, 1},         // empty text, its default hot point
+        {"abcde", 6, 1, 0},                // just after the text: where the paste leaves the caret
+        {"abcde", 1, 1, 5},                // before its first character
+        {"abcde\r\nfghij", 1, 1, 11},      // first column of the first of two lines
+        {"abcde\r\nfghij", 3, 2, 3},       // inside the last line
+        {"abcde\r\nfghij", 6, 1, 6},       // end of the first line
+        {"abcde\r\nfghij\r\nk", 2, 2, 6},  // a middle row counts the rows below it
+        {"abcde\r\n", 6, 1, 1},            // a final break is pasted, and is one step
+        {"abcde\r\n", 1, 2, 0},            // the empty line after it is the end
+        {"abcde", 1, 2, 0},                // the row after the last line: zero
+        {"abcde", 1, 5, 0},                // rows beyond it: negative, so none
+        {"abcde", 100, 1, 0},              // column far past the end
         {"", 1, 1, 0},
     };
     for (const PressCase& c : cases) {
@@ -59,52 +61,58 @@ TEST(CountCaretPresses, FollowsTheHotPointFormula) {
     }
 }
 
-TEST(CountCaretPresses, LineEndsDoNotChangeTheCount) {
-    for (const char* text :
-         {"abcde\r\nfghij", "abcde\nfghij", "abcde\rfghij", "abcde\r\nfghij\r\n", "abcde\nfghij\n"}) {
+TEST(CountCaretPresses, EveryKindOfLineEndIsOneStep) {
+    for (const char* text : {"abcde\r\nfghij", "abcde\nfghij", "abcde\rfghij"}) {
+        EXPECT_EQ(CountCaretPresses(text, 1, 1), 11) << text;
+        EXPECT_EQ(CountCaretPresses(text, 6, 2), 0) << text;
+    }
+    for (const char* text : {"abcde\r\nfghij\r\n", "abcde\nfghij\n", "abcde\rfghij\r"}) {
         EXPECT_EQ(CountCaretPresses(text, 1, 1), 12) << text;
         EXPECT_EQ(CountCaretPresses(text, 6, 2), 1) << text;
     }
-    // A final empty line is a real line when another break follows it.
     EXPECT_EQ(CountCaretPresses("abcde\r\n\r\n", 6, 1), 2);
 }
 
 TEST(CountCaretPresses, LongLinesAddNoPressesForWrapping) {
     const std::string line(400, 'x');
-    EXPECT_EQ(CountCaretPresses(line, 401, 1), 1);
-    EXPECT_EQ(CountCaretPresses(line, 1, 1), 401);
-    EXPECT_EQ(CountCaretPresses(line + "\r\n" + line, 1, 2), 401);
+    EXPECT_EQ(CountCaretPresses(line, 401, 1), 0);
+    EXPECT_EQ(CountCaretPresses(line, 1, 1), 400);
+    EXPECT_EQ(CountCaretPresses(line + "\r\n" + line, 1, 2), 400);
 }
 
-// The hot point that the file writer fills in for an unset one: the length of the
-// last non-empty line + 1, and the number of non-empty lines.
-TEST(CountCaretPresses, WriterDefaultHotPointIsOnePress) {
-    for (const std::string text : {"abcde", "Шаблон", "abcde\r\nfg", "a\r\nbb\r\nccc\r\n", "x\ny\nz"}) {
-        Lines lines = SplitTemplateLines(text);
-        auto x = static_cast<int32_t>(lines.back().size() + 1);
-        auto y = static_cast<int32_t>(lines.size());
-        EXPECT_EQ(CountCaretPresses(text, x, y), 1) << text;
+// An unset hot point, as the file writer writes it and as a file without PointX and
+// PointY reads, is the end of the text: no press at all, whatever lines it has.
+TEST(CountCaretPresses, UnsetAndWrittenDefaultHotPointsAreTheEnd) {
+    for (const std::string text : {"", "abcde", "Шаблон", "a\r\n\r\nb", "a\r\n\r\nb\r\n", "\r\n\r\n",
+                                   "Здравствуйте!\r\n\r\nТекст\r\n\r\nС уважением, Иван", "x\ry\rz\r"}) {
+        EXPECT_EQ(CountCaretPresses(text, 0, 0), 0) << text;
+        THotPoint written = DefaultHotPoint(text);
+        EXPECT_EQ(CountCaretPresses(text, written.X, written.Y), 0) << text;
     }
+    // A column set and the row not: the row is the end's, as written.
+    EXPECT_EQ(CountCaretPresses("ab\r\ncde", 1, 0), 3);
 }
 
 TEST(CountCaretPresses, ExtremeHandEditedValuesStayDefined) {
     EXPECT_EQ(CountCaretPresses("abcde", 1, INT32_MAX), 0);
     EXPECT_EQ(CountCaretPresses("abcde", INT32_MAX, 1), 0);
-    EXPECT_EQ(CountCaretPresses("abcde", 1, INT32_MIN), int64_t{1} + 5 - 1 + 2 - int64_t{INT32_MIN});
-    EXPECT_EQ(CountCaretPresses("abcde", INT32_MIN, 1), 5 + 2 - int64_t{INT32_MIN});
+    EXPECT_EQ(CountCaretPresses("abcde", 1, INT32_MIN), int64_t{1} + 5 - 1 + 1 - int64_t{INT32_MIN});
+    EXPECT_EQ(CountCaretPresses("abcde", INT32_MIN, 1), 5 + 1 - int64_t{INT32_MIN});
     // A value that is not an integer reads as -1.
-    EXPECT_EQ(CountCaretPresses("abcde", -1, 1), 8);
-    EXPECT_EQ(CountCaretPresses("abcde\r\nfghij", 1, -1), 14);
+    EXPECT_EQ(CountCaretPresses("abcde", -1, 1), 7);
+    EXPECT_EQ(CountCaretPresses("abcde\r\nfghij", 1, -1), 13);
 }
 
-TEST(CaretPressLimit, CoversEveryNonNegativeHotPointAndStopsRunawayCounts) {
+TEST(CaretPressLimit, ReachesTheStartOfThePasteAndStopsRunawayCounts) {
     const std::string text = "abcde\r\nfghij";
     const int64_t limit = CaretPressLimit(text);
-    EXPECT_EQ(limit, 14);
-    EXPECT_EQ(CaretPressLimit(""), 2);
+    EXPECT_EQ(limit, 11);
+    EXPECT_EQ(CaretPressLimit(""), 0);
+    EXPECT_EQ(CaretPressLimit("ab\r\n"), 3);
     for (int32_t y = 0; y <= 3; ++y) {
         for (int32_t x = 0; x <= 7; ++x) EXPECT_LE(CountCaretPresses(text, x, y), limit) << x << "," << y;
     }
+    EXPECT_EQ(CountCaretPresses(text, 1, 1), limit);
     EXPECT_GT(CountCaretPresses(text, INT32_MIN, 1), limit);
 }
 

@@ -2,12 +2,14 @@
 
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "engine/paste/caret.h"
 #include "engine/paste/elevation.h"
 #include "engine/paste/keys.h"
 #include "engine/paste/paste_engine.h"
 #include "engine/paste/wait.h"
+#include "engine/store/template_file.h"
 #include "framework/clipboard/clipboard.h"
 #include "framework/core/exceptions.h"
 #include "tests/paste/paste_support.h"
@@ -30,6 +32,14 @@ TTmpl Template(const std::string& text, int32_t x, int32_t y) {
     tmpl.PointX = x;
     tmpl.PointY = y;
     return tmpl;
+}
+
+// The template as the target shows it, every line break (CR LF, CR or LF) as "\n".
+std::string Lines(const std::string& text) {
+    std::string result;
+    const std::vector<std::string> lines = TemplateLines(text);
+    for (size_t i = 0; i < lines.size(); ++i) result += (i ? "\n" : "") + lines[i];
+    return result;
 }
 
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
@@ -67,14 +77,14 @@ protected:
 TEST_F(PasteTest, CyrillicTemplateIsPastedAndTheUserClipboardComesBack) {
     TargetWindow target(TargetWindow::Kind::Edit);
     ASSERT_TRUE(target.Focus());
-    TTmpl tmpl = Template("Привет, мир", 12, 1);
+    TTmpl tmpl = Template("Привет, мир", 11, 1);
     PasteTemplate(&tmpl, owner, nullptr);
-    EXPECT_EQ(target.Text(), "Привет, мир\n");
+    EXPECT_EQ(target.Text(), "Привет, мир");
     int row = -1;
     int column = -1;
     EXPECT_TRUE(target.Caret(row, column));
     EXPECT_EQ(row, 0);
-    EXPECT_EQ(column, 11);
+    EXPECT_EQ(column, 10);
     // One Left press, sent as the cursor-block key.
     ASSERT_EQ(target.CountKeys(VK_LEFT), 1);
     for (const auto& key : target.keys) {
@@ -106,9 +116,7 @@ TEST_P(HotPointTest, CaretEndsOnTheHotPoint) {
     ASSERT_TRUE(target.Focus());
     TTmpl tmpl = Template(c.text, c.x, c.y);
     PasteTemplate(&tmpl, owner, nullptr);
-    std::string expected;
-    for (const std::string& line : SplitTemplateLines(c.text)) expected += line + "\n";
-    EXPECT_EQ(target.Text(), expected);
+    EXPECT_EQ(target.Text(), Lines(c.text)) << "exactly the template, no line break added";
     int row = -1;
     int column = -1;
     EXPECT_TRUE(target.Caret(row, column));
@@ -117,11 +125,25 @@ TEST_P(HotPointTest, CaretEndsOnTheHotPoint) {
     EXPECT_EQ(target.CountKeys(VK_LEFT), CountCaretPresses(c.text, c.x, c.y));
 }
 
+const char kLetter[] = "Здравствуйте!\r\n\r\nТекст\r\n\r\nС уважением, Иван";
+
+// Unset hot points (0, as a file without PointX and PointY reads) and the ones the
+// file writer fills in for them (DefaultHotPointsMeetTheEnd below) leave the caret at
+// the end of the text, whatever blank lines and line breaks it has.
 const HotPointCase kHotPoints[] = {
     {"abcde\r\nfghij", 6, 2, 1, 5},               // end of the text
     {"abcde\r\nfghij", 1, 1, 0, 0},               // row 1, column 1 of two lines
     {"Шаблон\r\nвторая строка", 4, 2, 1, 3},      // inside a line
     {"Шаблон\r\nвторая строка\r\n", 7, 1, 0, 6},  // end of a line that is not the last
+    {"a\r\n\r\nb", 0, 0, 2, 1},                   // a blank line: the end is after "b"
+    {"a\r\n\r\nb\r\n", 0, 0, 3, 0},               // a final break: the line after it
+    {"a\r\n\r\nb", 1, 3, 2, 0},                   // before "b"
+    {kLetter, 0, 0, 4, 17},                       // a letter with blank lines
+    {kLetter, 1, 3, 2, 0},                        // before "Текст"
+    {"one\rtwo\rthree", 0, 0, 2, 5},              // CR without LF
+    {"one\rtwo\r", 4, 1, 0, 3},
+    {"x\ny", 0, 0, 1, 1},      // LF alone
+    {"\r\n\r\n", 0, 0, 2, 0},  // nothing but line breaks
 };
 
 INSTANTIATE_TEST_SUITE_P(EditAndRichEdit, HotPointTest,
@@ -134,8 +156,8 @@ TEST_F(PasteTest, WithRestoreOffTheTemplateStaysMarkedPrivate) {
     ASSERT_TRUE(target.Focus());
     TTmpl tmpl = Template("Шаблон", 7, 1);
     PasteTemplate(&tmpl, owner, nullptr);
-    EXPECT_EQ(target.Text(), "Шаблон\n");
-    EXPECT_EQ(ClipboardText(), "Шаблон\r\n");
+    EXPECT_EQ(target.Text(), "Шаблон");
+    EXPECT_EQ(ClipboardText(), "Шаблон");
     EXPECT_NE(ClipboardBytes("Rich Text Format").find("fcharset204"), std::string::npos);
     EXPECT_FALSE(ClipboardHas(kUserFormat));
     EXPECT_TRUE(ClipboardHas("ExcludeClipboardContentFromMonitorProcessing"));
@@ -156,7 +178,7 @@ TEST_F(PasteTest, WhatTheUserCopiesDuringTheWaitIsNotOverwritten) {
     TTmpl tmpl = Template("abc", 4, 1);
     PasteTemplate(&tmpl, owner, nullptr);
     ASSERT_TRUE(copied);
-    EXPECT_EQ(target.Text(), "abc\n");
+    EXPECT_EQ(target.Text(), "abc");
     EXPECT_EQ(ClipboardText(), "новое");
 }
 
@@ -174,7 +196,7 @@ TEST_F(PasteTest, NestedPasteStillGivesBackTheUserClipboard) {
     PasteTemplate(&outer, owner, nullptr);
     ASSERT_TRUE(nested);
     // The inner paste lands at the hot point the outer one left: after "1".
-    EXPECT_EQ(target.Text(), "12\n\n");
+    EXPECT_EQ(target.Text(), "12");
     ExpectUserClipboardBack();
 }
 
@@ -203,6 +225,46 @@ TEST_F(PasteTest, StartUpRunPastesAnEmptyTextThenRestores) {
     EXPECT_EQ(target.Text(), "");
     EXPECT_EQ(target.CountKeys(VK_LEFT), 0);
     ExpectUserClipboardBack();
+}
+
+// The hot point the file writer fills in for an unset one is where the paste ends.
+TEST_F(PasteTest, WrittenDefaultHotPointsMeetTheEndOfThePaste) {
+    for (TargetWindow::Kind kind : {TargetWindow::Kind::Edit, TargetWindow::Kind::RichEdit}) {
+        for (const char* text : {"a\r\n\r\nb", kLetter, "a\r\n\r\nb\r\n\r\n", "one\rtwo\r\rthree", "Шаблон"}) {
+            TargetWindow target(kind);
+            ASSERT_TRUE(target.Focus());
+            THotPoint written = DefaultHotPoint(text);
+            TTmpl tmpl = Template(text, written.X, written.Y);
+            PasteTemplate(&tmpl, owner, nullptr);
+            EXPECT_EQ(target.Text(), Lines(text));
+            int row = -1;
+            int column = -1;
+            EXPECT_TRUE(target.Caret(row, column));
+            const std::vector<std::string> lines = TemplateLines(text);
+            EXPECT_EQ(row, static_cast<int>(lines.size()) - 1) << text;
+            EXPECT_EQ(column, static_cast<int>(lines.back().size())) << text;
+            EXPECT_EQ(target.CountKeys(VK_LEFT), 0) << text;
+        }
+    }
+}
+
+// A template pasted in the middle of a line stays in that line.
+TEST_F(PasteTest, PasteInsideALineDoesNotSplitIt) {
+    for (TargetWindow::Kind kind : {TargetWindow::Kind::Edit, TargetWindow::Kind::RichEdit}) {
+        TargetWindow target(kind);
+        SetWindowTextW(target.control, L"left right");
+        SendMessageW(target.control, EM_SETSEL, 5, 5);
+        ASSERT_TRUE(target.Focus());
+        TTmpl tmpl = Template("[Шаблон] ", 0, 0);
+        PasteTemplate(&tmpl, owner, nullptr);
+        EXPECT_EQ(target.Text(), "left [Шаблон] right");
+        int row = -1;
+        int column = -1;
+        EXPECT_TRUE(target.Caret(row, column));
+        EXPECT_EQ(row, 0);
+        EXPECT_EQ(column, 14);
+        ExpectUserClipboardBack();
+    }
 }
 
 TEST_F(PasteTest, CtrlVWaitsForAHeldShiftToBeReleased) {
@@ -235,7 +297,7 @@ TEST_F(PasteTest, CtrlVWaitsForAHeldShiftToBeReleased) {
             EXPECT_FALSE(key.shiftDown) << "key " << key.vk;
         }
     }
-    EXPECT_EQ(target.Text(), "abc\n");
+    EXPECT_EQ(target.Text(), "abc");
     int row = -1;
     int column = -1;
     EXPECT_TRUE(target.Caret(row, column)) << "Shift+Left selected text";
@@ -251,7 +313,7 @@ TEST_F(PasteTest, LeftPressesStopAtTheCap) {
     TTmpl tmpl = Template(text, -2000000000, 1);
     ASSERT_GT(CountCaretPresses(text, tmpl.PointX, tmpl.PointY), CaretPressLimit(text));
     PasteTemplate(&tmpl, owner, nullptr);
-    EXPECT_EQ(target.Text(), "abc\nde\n");
+    EXPECT_EQ(target.Text(), "abc\nde");
     EXPECT_EQ(target.CountKeys(VK_LEFT), CaretPressLimit(text));
     int row = -1;
     int column = -1;
@@ -267,11 +329,11 @@ TEST_F(PasteTest, SevenHundredPressWalkArrivesWhole) {
     TargetWindow target(TargetWindow::Kind::Edit);
     ASSERT_TRUE(target.Focus());
     std::string text;
-    for (int i = 0; i < 699; ++i) text += static_cast<char>(0xE0 + i % 32);  // а..я
+    for (int i = 0; i < 700; ++i) text += static_cast<char>(0xE0 + i % 32);  // а..я
     ASSERT_EQ(CountCaretPresses(text, 1, 1), 700);
     TTmpl tmpl = Template(text, 1, 1);
     PasteTemplate(&tmpl, owner, nullptr);
-    EXPECT_EQ(target.Text(), text + "\n");
+    EXPECT_EQ(target.Text(), text);
     EXPECT_EQ(target.CountKeys(VK_LEFT), 700);
     for (const auto& key : target.keys) {
         if (key.vk == VK_LEFT) {
@@ -309,7 +371,7 @@ TEST_F(PasteTest, PasteOwnsItsTemplateFromTheStart) {
     });
     PasteTemplate(record.get(), owner, nullptr);
     ASSERT_TRUE(swapped);
-    EXPECT_EQ(target.Text(), "original\n");
+    EXPECT_EQ(target.Text(), "original");
     EXPECT_EQ(target.CountKeys(VK_LEFT), CountCaretPresses("original", 3, 1));
     ExpectUserClipboardBack();
 }

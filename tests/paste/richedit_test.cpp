@@ -49,7 +49,7 @@ TEST_F(RichEditTest, HiddenDefaultSizedChildWithTheFormFont) {
 
 TEST_F(RichEditTest, LinesOfTheTextAsTheControlHoldsThem) {
     TRichEdit edit(parent);
-    edit.SetText(TemplateControlText("Первая\r\nвторая"));
+    edit.SetText(TemplateControlText("Первая\r\nвторая\r\n"));
     EXPECT_EQ(edit.LineCount(), 3);  // the line after the final break is empty
     EXPECT_EQ(edit.Line(0), "Первая");
     EXPECT_EQ(edit.Line(1), "вторая");
@@ -173,6 +173,25 @@ TEST(RichEditPaste, ARichEditTargetGetsTheFormFontsPointSizeAtTheScreensDpi) {
 TEST(RichEditPaste, ARichEditTargetGetsTheSamePointSizeAt144Dpi) {
     if (test::ChildDpi()) GTEST_SKIP() << "the child runs the DPI case itself";
     EXPECT_EQ(test::RunSelfAtDpi(144, "RichEditPaste.ARichEditTargetGetsTheFormFontsPointSizeAtTheScreensDpi"), 0);
+}
+
+// The copy holds the text and no paragraph mark of the control's own: a template
+// pasted inside a line does not split it.
+TEST_F(RichEditTest, CopyOfATextWithoutFinalBreakEndsWithoutOne) {
+    TRichEdit edit(parent);
+    edit.SetText(TemplateControlText("Шаблон\r\nвторая"));
+    edit.SelectAll();
+    Clipboard().Clear();
+    edit.CopyToClipboard();
+    EXPECT_EQ(test::ClipboardText(), "Шаблон\r\nвторая");
+    std::string rtf = test::ClipboardBytes("Rich Text Format");
+    // The control word \par, not \pard or another word that starts with it.
+    int marks = 0;
+    for (size_t at = rtf.find("\\par"); at != std::string::npos; at = rtf.find("\\par", at + 1)) {
+        const char next = at + 4 < rtf.size() ? rtf[at + 4] : ' ';
+        marks += !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z'));
+    }
+    EXPECT_EQ(marks, 1) << "one paragraph mark, between the lines: " << rtf;
 }
 
 }  // namespace

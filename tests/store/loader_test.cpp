@@ -186,7 +186,7 @@ TEST(TemplateRoundTrip, DialogFileReadsBackAndRewritesByteForByte) {
     EXPECT_EQ(loaded[0].Templates[0].NodeText, a.MenuCaption);
     EXPECT_EQ(loaded[0].Templates[0].Record->TemplateText, a.TemplateText);
     EXPECT_EQ(loaded[0].Templates[1].Record->PointX, -7);
-    EXPECT_EQ(loaded[0].Templates[1].Record->PointY, 2);  // filled in by the writer
+    EXPECT_EQ(loaded[0].Templates[1].Record->PointY, 3);  // filled in by the writer: the last line
     EXPECT_EQ(loaded[2].Name, "R&D <x>.exe");
 
     TTemplateList list = Walk(bytes);

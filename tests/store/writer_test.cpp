@@ -66,20 +66,25 @@ TEST(TemplateWriter, HighBytesAndControlsAreWrittenAsTheyAre) {
     EXPECT_EQ(EscapeXmlText(""), "");
 }
 
-TEST(TemplateWriter, DefaultHotPoint) {
+// The end of the text, where a paste of it leaves the caret: blank lines and a final
+// line break count as lines.
+TEST(TemplateWriter, DefaultHotPointIsTheEndOfTheText) {
     struct Case {
         std::string text;
         int32_t x, y;
     } cases[] = {
-        {"", 1, 0},
+        {"", 1, 1},
         {"Hello\r\nWorld", 6, 2},
-        {"a\r\n\r\nb\r\n", 2, 2},
-        {"line1\r\n\r\nline3", 6, 2},
-        {"\r\n\r\n", 1, 0},
+        {"a\r\n\r\nb", 2, 3},
+        {"a\r\n\r\nb\r\n", 1, 4},
+        {"line1\r\n\r\nline3", 6, 3},
+        {"\r\n\r\n", 1, 3},
         {"one", 4, 1},
         {"ab\ncdef\rg", 2, 3},    // lone LF and lone CR split lines too
-        {"abc\r\n\r\n  ", 3, 2},  // blanks make a non-empty line
+        {"ab\n\rc", 2, 3},        // LF CR is two breaks
+        {"abc\r\n\r\n  ", 3, 3},  // blanks are characters of the last line
         {"Привет\r\nмир", 4, 2},  // one byte per Cyrillic letter
+        {"Здравствуйте!\r\n\r\nТекст\r\n\r\nС уважением, Иван", 18, 5},
     };
     for (const Case& c : cases) {
         THotPoint p = DefaultHotPoint(c.text);

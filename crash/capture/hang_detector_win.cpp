@@ -1,7 +1,11 @@
 #include "crash/capture/hang_detector_win.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "crash/capture/capture_errors.h"
 #include "crash/capture/cpp_exception.h"
+#include "crash/stack/stack_scan.h"
 #include "crash/stack/threads_list_win.h"
 #include "framework/win/handle.h"
 #include "framework/win/stack.h"
@@ -17,6 +21,10 @@ THangDetector::~THangDetector() { Stop(); }
 void THangDetector::Start() {
     std::lock_guard<std::mutex> lock(lock_);
     if (thread_) return;
+    if (!stackCopy_) {
+        stackCopy_ = std::make_shared<std::vector<std::uint8_t>>();
+        stackCopy_->reserve(kStackScanLimit);
+    }
     stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!stop_) return;
     thread_ = CreateThread(nullptr, 0, &ThreadProc, this, 0, &threadId_);
@@ -83,40 +91,65 @@ bool THangDetector::Wait(unsigned ms) {
 
 bool THangDetector::StopRequested() { return !Wait(0); }
 
-void THangDetector::ReportFrozen() {
+bool THangDetector::CopyMainThread(TExceptionCall& call) {
+    // Nothing here may allocate, take a lock or load anything while the main thread is suspended.
+    auto& copy = *stackCopy_;
     win::KernelHandle main(OpenThread(kThreadsListAccess, FALSE, MainThreadId()));
-    if (!main || SuspendThread(main.get()) == DWORD(-1)) return;
+    if (!main || SuspendThread(main.get()) == DWORD(-1)) return false;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER | CONTEXT_SEGMENTS;
-    if (GetThreadContext(main.get(), &context)) {
-        TExceptionCall call;
+    bool read = GetThreadContext(main.get(), &context) != FALSE;
 #if defined(_WIN64)
-        const TAddress ip = context.Rip, sp = context.Rsp;
-        call.Registers.Registers = {context.Rax, context.Rbx, context.Rcx, context.Rdx,
-                                    context.Rdi, context.Rsi, context.Rsp, context.Rip};
+    const TAddress ip = context.Rip, sp = context.Rsp;
+    call.Registers.Registers = {context.Rax, context.Rbx, context.Rcx, context.Rdx,
+                                context.Rdi, context.Rsi, context.Rsp, context.Rip};
 #else
-        const TAddress ip = context.Eip, sp = context.Esp;
-        call.Registers.Registers = {context.Eax, context.Ebx, context.Ecx, context.Edx,
-                                    context.Edi, context.Esi, context.Esp, context.Eip};
+    const TAddress ip = context.Eip, sp = context.Esp;
+    call.Registers.Registers = {context.Eax, context.Ebx, context.Ecx, context.Edx,
+                                context.Edi, context.Esi, context.Esp, context.Eip};
 #endif
-        if (ip != 0 && sp != 0) {
-            call.Registers.Present = true;
-            EApplicationFrozen frozen(options_.HangMessage());
-            TCppException exception(frozen);
-            call.Exception = &exception;
-            call.Address = ip;
-            call.HostKind = THostKind::RunTime;
-            call.Module = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
-            call.FromHangDetector = true;
-            call.Stack.StackPointer = sp;
-            try {
-                driver_.ExceptionManager(call);
-            } catch (...) {
-                // The report guards itself; the main thread is resumed whatever happens.
-            }
+    read = read && ip != 0 && sp != 0;
+    copy.clear();
+    if (read) {
+        // The committed stack from the stack pointer up, as far as the scan goes.
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<const void*>(sp), &region, sizeof region) == sizeof region &&
+            region.State == MEM_COMMIT && (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) == 0) {
+            const TAddress end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+            const size_t size = static_cast<size_t>(std::min<TAddress>(end - sp, copy.capacity()));
+            copy.resize(size);  // within the capacity made ready: no allocation
+            std::memcpy(copy.data(), reinterpret_cast<const void*>(sp), size);
         }
     }
     ResumeThread(main.get());
+    if (!read) return false;
+    call.Registers.Present = true;
+    call.Address = ip;
+    call.Stack.StackPointer = sp;
+    return true;
+}
+
+void THangDetector::ReportFrozen() {
+    // A report still holding the last copy keeps it; this one gets memory of its own.
+    if (!stackCopy_ || stackCopy_.use_count() > 1) {
+        stackCopy_ = std::make_shared<std::vector<std::uint8_t>>();
+        stackCopy_->reserve(kStackScanLimit);
+    }
+    TExceptionCall call;
+    if (!CopyMainThread(call)) return;
+    // The report is built from the copy while the main thread runs on.
+    if (!stackCopy_->empty()) call.Stack.Saved = stackCopy_;
+    EApplicationFrozen frozen(options_.HangMessage());
+    TCppException exception(frozen);
+    call.Exception = &exception;
+    call.HostKind = THostKind::RunTime;
+    call.Module = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    call.FromHangDetector = true;
+    try {
+        driver_.ExceptionManager(call);
+    } catch (...) {
+        // The report guards itself; the detector goes on.
+    }
 }
 
 }  // namespace quillan::crash

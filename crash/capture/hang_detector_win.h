@@ -6,7 +6,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "crash/capture/hang_loop.h"
 #include "crash/capture/report_driver.h"
@@ -35,6 +38,10 @@ private:
     bool Wait(unsigned ms) override;
     bool StopRequested() override;
     void ReportFrozen() override;
+    // The main thread suspended only while its registers and stack are copied into memory made
+    // ready beforehand: it may be frozen inside the heap or the loader, which the report needs.
+    // False when the thread could not be suspended or read.
+    bool CopyMainThread(TExceptionCall& call);
 
     TReportDriver& driver_;
     const TMishapModuleOptions& options_;
@@ -43,6 +50,8 @@ private:
     DWORD threadId_ = 0;
     HANDLE stop_ = nullptr;
     HWND window_ = nullptr;
+    // The copy of the main thread's stack, made ready when the detector starts.
+    std::shared_ptr<std::vector<std::uint8_t>> stackCopy_;
 };
 
 }  // namespace quillan::crash

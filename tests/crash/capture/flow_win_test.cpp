@@ -110,6 +110,22 @@ TEST(ReportFlow, TenReportsWithinAMinuteRestartTheProgramOnlyWithTheBurstRuleOn)
     EXPECT_FALSE(probe.HasMarker("restarted.txt"));
 }
 
+// Frozen while it holds the process heap's lock, which the report needs: the main thread is
+// suspended only while its stack is copied, so it lets the heap go, the report lands and the
+// program goes on to its normal end.
+TEST(ReportFlow, AMainThreadFrozenInsideTheHeapLockIsReportedAndRunsOn) {
+    TProbe probe("crash_hang", {"hang=2", "heaplock=1"});
+    EXPECT_EQ(probe.Run(), 0);
+    EXPECT_TRUE(probe.HasMarker("done.txt"));
+    crash::TLogFile log = probe.Log();
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.ItemValue(0, "2.4"), "EApplicationFrozen");
+    auto rows = ExceptionRows(log.Report(0));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NE(rows.front().Thread.find("[Main]"), std::string::npos);
+    EXPECT_GE(FindRow(rows, "crash_hang", "FreezeHoldingTheHeap", "HANG-LOCKED"), 0) << Describe(rows);
+}
+
 TEST(ReportFlow, AFrozenMainWindowGivesOneFrozenReportWithTheMainThreadsStack) {
     TProbe probe("crash_hang", {"hang=2"});
     EXPECT_EQ(probe.Run(), 0);

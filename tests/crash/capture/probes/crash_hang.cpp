@@ -1,5 +1,7 @@
 // A main window that stops answering for 3.5 seconds with HangTimeout 2: one EApplicationFrozen
-// report naming the main thread's stack.
+// report naming the main thread's stack. With heaplock=1 the main thread holds the process
+// heap's lock while it is frozen: the report needs that heap, so it can end only once the main
+// thread has been let go on.
 #include <windows.h>
 
 #include "crash/options/current_options.h"
@@ -18,6 +20,13 @@ enum : UINT_PTR { kFreezeTimer = 1, kQuitTimer = 2 };
     OutputDebugStringA("thawed");
 }
 
+[[gnu::noinline]] void FreezeHoldingTheHeap(DWORD milliseconds) {
+    HeapLock(GetProcessHeap());
+    Sleep(milliseconds);  // HANG-LOCKED
+    HeapUnlock(GetProcessHeap());
+    OutputDebugStringA("thawed");
+}
+
 class THangForm : public win::TWindow {
 public:
     void Create() {
@@ -30,7 +39,11 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_TIMER && wParam == kFreezeTimer) {
             KillTimer(hwnd_, kFreezeTimer);
-            Freeze(3500);
+            if (probe::Argument("heaplock") == "1") {
+                FreezeHoldingTheHeap(3500);
+            } else {
+                Freeze(3500);
+            }
             SetTimer(hwnd_, kQuitTimer, 1500, nullptr);
             return 0;
         }

@@ -3,6 +3,7 @@
 
 #include "components/xml/simple_xml.h"
 #include "components/xml/xml_parser.h"
+#include "framework/core/convert.h"
 #include "framework/core/file_io.h"
 
 namespace quillan {
@@ -253,9 +254,7 @@ inline bool HexByteRef(const char* ref, const char* end, char& out) {
 bool SameAsciiPrefix(const char* p, const char* end, const char* word) {
     for (; *word; ++word, ++p) {
         if (p == end) return false;
-        char c = *p;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *word) return false;
+        if (AsciiLower(*p) != *word) return false;
     }
     return true;
 }

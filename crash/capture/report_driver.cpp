@@ -6,6 +6,7 @@
 #include "crash/log/log_path.h"
 #include "crash/report/date_text.h"
 #include "crash/report/report_text.h"
+#include "framework/core/convert.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
@@ -23,22 +24,13 @@ public:
     TReportingFlag& operator=(const TReportingFlag&) = delete;
 };
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
-
 }  // namespace
 
 int FindFilter(const TMishapModuleOptions& options, const std::vector<std::string>& classNames) {
     const auto& filters = options.FilterClasses();
     for (size_t i = 0; i < filters.size(); ++i) {
         for (const std::string& name : classNames) {
-            if (SameText(filters[i], name)) return static_cast<int>(i);
+            if (SameTextAscii(filters[i], name)) return static_cast<int>(i);
         }
     }
     return -1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "framework/core/convert.h"
+
 namespace quillan::crash {
 
 namespace {
@@ -20,14 +22,12 @@ void ReplaceAll(std::string& text, std::string_view what, std::string_view with)
     text = std::move(out);
 }
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
 // Position of what in text from `from` on, ignoring ASCII case; npos when absent.
 size_t FindNoCase(std::string_view text, std::string_view what, size_t from = 0) {
     if (what.empty() || text.size() < what.size()) return std::string_view::npos;
     for (size_t i = from; i + what.size() <= text.size(); ++i) {
         size_t k = 0;
-        while (k < what.size() && Lower(text[i + k]) == Lower(what[k])) ++k;
+        while (k < what.size() && AsciiLower(text[i + k]) == AsciiLower(what[k])) ++k;
         if (k == what.size()) return i;
     }
     return std::string_view::npos;

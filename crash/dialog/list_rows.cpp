@@ -1,11 +1,11 @@
 #include "crash/dialog/list_rows.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "crash/options/options.h"
 #include "crash/report/date_text.h"
 #include "crash/report/tables.h"
+#include "framework/core/convert.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
@@ -32,7 +32,7 @@ std::string HeaderText(const TMishapModuleOptions& options, const TMishapStackEn
 bool EndsWithNoCase(const std::string& text, const std::string& end) {
     if (text.size() < end.size()) return false;
     return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      [](char e, char t) { return std::tolower(static_cast<unsigned char>(t)) == e; });
+                      [](char e, char t) { return AsciiLower(t) == e; });
 }
 
 }  // namespace

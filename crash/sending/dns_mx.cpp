@@ -4,20 +4,13 @@
 #include <cstdlib>
 
 #include "crash/sending/socket_errors.h"
+#include "framework/core/convert.h"
 
 namespace quillan::crash {
 
 namespace {
 
 constexpr size_t kMaxName = 255;
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-std::string LowerText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = Lower(c);
-    return out;
-}
 
 // Reads packet bytes with bounds checks; any overrun makes the whole reply malformed.
 class TReader {
@@ -129,7 +122,7 @@ bool ParseDnsReply(std::string_view packet, TDnsReply& reply) {
         if (!in.Name(name) || !in.Skip(4)) return false;
         if (i == 0) r.Question = name;
     }
-    const std::string question = LowerText(r.Question);
+    const std::string question = AsciiLowerCase(r.Question);
     const unsigned records = static_cast<unsigned>(an) + ns + ar;
     for (unsigned i = 0; i < records; ++i) {
         std::string owner;
@@ -138,7 +131,7 @@ bool ParseDnsReply(std::string_view packet, TDnsReply& reply) {
         if (!in.Name(owner) || !in.U16(type) || !in.U16(klass) || !in.U32(ttl) || !in.U16(length)) return false;
         const size_t dataStart = in.Position();
         if (length > packet.size() - dataStart) return false;
-        if (klass == 1 && type == kDnsTypeMx && i < an && LowerText(owner) == question) {
+        if (klass == 1 && type == kDnsTypeMx && i < an && AsciiLowerCase(owner) == question) {
             TMxRecord mx;
             if (length < 3 || !in.U16(mx.Preference) || !in.Name(mx.Host)) return false;
             if (in.Position() > dataStart + length) return false;
@@ -146,7 +139,7 @@ bool ParseDnsReply(std::string_view packet, TDnsReply& reply) {
         } else if (klass == 1 && type == kDnsTypeA && length == 4) {
             std::uint32_t address;
             if (!in.U32(address)) return false;
-            r.Addresses.emplace_back(LowerText(owner), address);
+            r.Addresses.emplace_back(AsciiLowerCase(owner), address);
         }
         in.Seek(dataStart + length);
     }
@@ -164,7 +157,7 @@ std::vector<TMailExchanger> MailExchangers(const TDnsReply& reply, std::string_v
         if (record.Host.empty()) continue;  // "." is a null exchanger: no mail for this domain
         TMailExchanger x;
         x.Host = record.Host;
-        const std::string key = LowerText(record.Host);
+        const std::string key = AsciiLowerCase(record.Host);
         for (const auto& [name, address] : reply.Addresses)
             if (name == key) x.Addresses.push_back(address);
         out.push_back(std::move(x));
@@ -187,7 +180,7 @@ std::vector<TMailExchanger> LookupMailExchangers(IUdpSocket& socket, const std::
     if (query.empty() || address.empty() || port == 0) throw EMishapSocketError(MxFailureText(domain));
     std::string wanted(domain);
     if (!wanted.empty() && wanted.back() == '.') wanted.pop_back();
-    wanted = LowerText(wanted);
+    wanted = AsciiLowerCase(wanted);
 
     const std::uint32_t start = tickCount();
     const int resend = std::max(timeoutMs / 5, 1);
@@ -210,7 +203,7 @@ std::vector<TMailExchanger> LookupMailExchangers(IUdpSocket& socket, const std::
         }
         TDnsReply reply;
         // Stray or forged datagrams (another id, another question) are ignored.
-        if (!ParseDnsReply(datagram, reply) || !reply.Response || reply.Id != id || LowerText(reply.Question) != wanted)
+        if (!ParseDnsReply(datagram, reply) || !reply.Response || reply.Id != id || AsciiLowerCase(reply.Question) != wanted)
             continue;
         // A truncated reply is used when the MX records it kept are whole; without any it proves nothing.
         if (reply.RCode != 0 || (reply.Truncated && reply.Mx.empty())) break;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "crash/codec/base64.h"
+#include "framework/core/convert.h"
 
 namespace quillan::crash {
 
@@ -12,8 +13,6 @@ namespace {
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
@@ -48,9 +47,7 @@ std::string MailDateText(const TMailDate& date) {
 
 std::string AttachmentContentType(std::string_view name) {
     if (name.size() >= 4) {
-        std::string ext;
-        for (char c : name.substr(name.size() - 4)) ext += Lower(c);
-        if (ext == ".png") return "image/png";
+        if (AsciiLowerCase(name.substr(name.size() - 4)) == ".png") return "image/png";
     }
     return "application/octet-stream";
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dialogs/about/version_label.h"
+#include "framework/core/convert.h"
 #include "framework/win/application.h"
 #include "framework/win/text.h"
 
@@ -10,13 +11,6 @@ namespace quillan::about {
 namespace {
 
 TAbout_Form* gAboutForm = nullptr;
-
-// Upper case of the letters a to z only, as the caption shows the title.
-std::string UpperAZ(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 // Disables the enabled top-level windows of this thread for a modal box.
 class DisabledWindows {
@@ -111,7 +105,7 @@ void TAbout_Form::FormCreate() {
 }
 
 void TAbout_Form::FormShow() {
-    win::SetWindowTextA1251(hwnd_, "О программе \"" + UpperAZ(win::Application().Title()) + "\"");
+    win::SetWindowTextA1251(hwnd_, "О программе \"" + AsciiUpperCase(win::Application().Title()) + "\"");
 }
 
 void TAbout_Form::FormKeyPress(char& key) {

@@ -58,17 +58,13 @@ std::string IntToStr(int64_t value) { return std::to_string(value); }
 
 std::string AsciiLowerCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : out) c = AsciiLower(c);
     return out;
 }
 
 std::string AsciiUpperCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : out) c = AsciiUpper(c);
     return out;
 }
 

@@ -21,6 +21,8 @@ int32_t StrToInt(std::string_view text);
 std::string IntToStr(int64_t value);
 
 // ASCII-only case mapping: other bytes (Cyrillic included) are left unchanged.
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 std::string AsciiLowerCase(std::string_view text);
 std::string AsciiUpperCase(std::string_view text);
 bool SameTextAscii(std::string_view a, std::string_view b);

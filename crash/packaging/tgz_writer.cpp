@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "crash/packaging/crc32.h"
+#include "framework/core/calendar.h"
 #include "framework/core/file_io.h"
 
 namespace quillan::crash {
@@ -62,19 +63,6 @@ std::int64_t FileUnixTime(const std::string& path) {
     const std::int64_t seconds = FileWriteUnixTime(path).value_or(0);
     if (seconds < 0) return 0;
     return seconds > std::int64_t(kMaxOctal11) ? std::int64_t(kMaxOctal11) : seconds;
-}
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(std::int64_t(yoe) + era * 400 + (month <= 2));
 }
 
 }  // namespace

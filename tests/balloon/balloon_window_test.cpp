@@ -9,6 +9,7 @@
 #include "framework/hints/hints.h"
 #include "framework/win/application.h"
 #include "framework/win/window.h"
+#include "tests/support/scratch_registry.h"
 
 namespace quillan::balloon {
 namespace {
@@ -89,22 +90,16 @@ void SetSchemeSound(const wchar_t* event, DWORD type, const std::wstring& value)
 }
 
 TEST(BalloonHint, SoundNamesComeFromTheUsersSchemeExpanded) {
-    // The user's registry is redirected to a scratch key for this test.
-    const std::wstring scratch = L"Software\\QuillanTest\\balloon-" + std::to_wstring(GetCurrentProcessId());
-    HKEY root = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
-        ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
-    SetEnvironmentVariableW(L"QUILLAN_SOUND_DIR", L"C:\\media");
-    SetSchemeSound(L"SystemAsterisk", REG_EXPAND_SZ, L"%QUILLAN_SOUND_DIR%\\ding.wav");
-    SetSchemeSound(L"SystemNotification", REG_SZ, L"note.wav");
-    SetSchemeSound(L"SystemExclamation", REG_SZ, L"");  // key without a value
     TGlobalCtrl& ctrl = TGlobalCtrl::Instance();
-    ctrl.LoadSounds();
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(root);
-    RegDeleteTreeW(HKEY_CURRENT_USER, scratch.c_str());
+    {
+        // The user's registry is redirected to a scratch key while the sounds are read.
+        test::ScratchRegistry registry;
+        SetEnvironmentVariableW(L"QUILLAN_SOUND_DIR", L"C:\\media");
+        SetSchemeSound(L"SystemAsterisk", REG_EXPAND_SZ, L"%QUILLAN_SOUND_DIR%\\ding.wav");
+        SetSchemeSound(L"SystemNotification", REG_SZ, L"note.wav");
+        SetSchemeSound(L"SystemExclamation", REG_SZ, L"");  // key without a value
+        ctrl.LoadSounds();
+    }
 
     EXPECT_EQ(ctrl.Sound(ikInformation), "C:\\media\\ding.wav");
     for (TIconKind kind : {ikCustom, ikNone, ikApplication}) EXPECT_EQ(ctrl.Sound(kind), "note.wav") << kind;

@@ -43,19 +43,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-ScratchRegistry::ScratchRegistry() {
-    path_ = L"Software\\QuillanTests\\paste-" + std::to_wstring(GetCurrentProcessId());
-    RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch_, nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, scratch_);
-}
-
-ScratchRegistry::~ScratchRegistry() {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(scratch_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-}
-
-void ScratchRegistry::SetRestore(const char* value) {
+void SetRestore(const char* value) {
     std::string path = GetSettingsKeyPath();
     if (!path.empty() && path[0] == '\\') path.erase(0, 1);
     HKEY key = nullptr;

@@ -9,23 +9,12 @@
 #include <vector>
 
 #include "tests/support/pump.h"
+#include "tests/support/scratch_registry.h"
 
 namespace quillan::test {
 
-// HKEY_CURRENT_USER redirected to a scratch key for the object's lifetime.
-class ScratchRegistry {
-public:
-    ScratchRegistry();
-    ~ScratchRegistry();
-    ScratchRegistry(const ScratchRegistry&) = delete;
-    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
-    // Stores "cbRestoreClpbrd_Checked" in the program's settings key.
-    void SetRestore(const char* value);
-
-private:
-    std::wstring path_;
-    HKEY scratch_ = nullptr;
-};
+// Stores "cbRestoreClpbrd_Checked" in the program's settings key (of a ScratchRegistry while one lives).
+void SetRestore(const char* value);
 
 // A visible top-level window whose one multi-line text control has the focus; the
 // key-downs that reach the control are recorded.

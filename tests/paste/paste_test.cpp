@@ -64,7 +64,7 @@ class PasteTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
-        registry.SetRestore("True");
+        test::SetRestore("True");
         // The hidden owner of the rich-edit control, as the main form is.
         owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(EditAndRichEdit, HotPointTest,
                                             ::testing::ValuesIn(kHotPoints)));
 
 TEST_F(PasteTest, WithRestoreOffTheTemplateStaysMarkedPrivate) {
-    registry.SetRestore("False");
+    test::SetRestore("False");
     TargetWindow target(TargetWindow::Kind::Edit);
     ASSERT_TRUE(target.Focus());
     TTmpl tmpl = Template("Шаблон", 7, 1);
@@ -377,7 +377,7 @@ TEST_F(PasteTest, PasteOwnsItsTemplateFromTheStart) {
 }
 
 TEST_F(PasteTest, BusyClipboardFailsThePasteAndFreesTheControl) {
-    registry.SetRestore("False");
+    test::SetRestore("False");
     TargetWindow target(TargetWindow::Kind::Edit);
     ASSERT_TRUE(target.Focus());
     HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);

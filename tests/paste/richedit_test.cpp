@@ -146,7 +146,7 @@ TEST_F(RichEditTest, RichTextKeepsThePointSizeAt144Dpi) {
 // arrives there has the form's 8.25 pt at the screen's DPI too.
 TEST(RichEditPaste, ARichEditTargetGetsTheFormFontsPointSizeAtTheScreensDpi) {
     test::ScratchRegistry registry;
-    registry.SetRestore("True");
+    test::SetRestore("True");
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     FontHandle formFont(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,

@@ -208,6 +208,8 @@ int RunOnNewThread(const std::function<int()>& body, TSyncCallSlot& slot) {
         return body();
     }
     SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+    // Served before the report starts, or its first event could run on the report thread.
+    slot.SetServed(true);
     ::ResumeThread(thread);
     WaitServing(&thread, 1, slot);
     CloseHandle(thread);
@@ -314,6 +316,7 @@ int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSync
         InterlockedCompareExchange(&g_worker.Busy, 1, 0) != 0)
         return RunOnNewThread(body, slot);
     g_worker.Body = &body;
+    slot.SetServed(true);
     SetEvent(g_worker.Job);
     // The thread too: one that ended inside the report (ExitThread in a host event) sets no event.
     HANDLE waits[2] = {g_worker.Done, g_worker.Thread};

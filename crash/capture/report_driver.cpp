@@ -284,7 +284,7 @@ int TReportDriver::PipelineSteps(TReportJob& job) {
     // 16.
     section_ = psTerminate;
     if (job.Call.Mode != TReportMode::Thread && !(options_.SendFlags() & sfSendInThread) && pendingTerminate_)
-        TerminateOrRestart();
+        TerminateOrRestart(job.Dialog.TerminatePressed);
     return result;
 }
 
@@ -524,8 +524,8 @@ std::string TReportDriver::LastLogPath() {
     return lastLogPath_;
 }
 
-void TReportDriver::TerminateOrRestart() {
-    if (options_.TerminateAction() == 1 && platform_.SecondsSinceStart() >= restartMinimum_.load()) {
+void TReportDriver::TerminateOrRestart(bool userAsked) {
+    if (options_.TerminateAction() == 1 && (userAsked || platform_.SecondsSinceStart() >= restartMinimum_.load())) {
         // The report thread may have failed holding the lock: the restart goes on without the path.
         std::string logPath;
         std::unique_lock<std::mutex> lock(logPathLock_, std::try_to_lock);

@@ -123,8 +123,9 @@ public:
     // Any thread (a sending thread warns while the report thread may too).
     void Warn(TMishapLogErrorCode code, const std::string& message, TAddress address);
     // Ends the process now: starts it again first when TerminateAction is 1 and the process has
-    // run for the restart minimum. Any thread; takes no lock that a failed thread may hold.
-    void TerminateOrRestart();
+    // run for the restart minimum or the user asked for it (the dialog's Restart button). Any
+    // thread; takes no lock that a failed thread may hold.
+    void TerminateOrRestart(bool userAsked = false);
     void SetRestartMinimumSeconds(double seconds) { restartMinimum_ = seconds; }
     // The log the last report went to (empty: none yet).
     std::string LastLogPath();

@@ -109,7 +109,9 @@ TEST_P(FatalFailures, LeaveOneReportAndRestartOrEndAsConfigured) {
     if (restart) {
         // The same command line, started in the folder the program started in.
         ASSERT_TRUE(probe.AwaitMarker("restarted.txt", 15000));
-        std::string restarted = ReadFileBytes(probe.Marker("restarted.txt"));
+        // The marker exists a moment before its text is written.
+        std::string restarted;
+        WaitFor([&] { return !(restarted = ReadFileBytes(probe.Marker("restarted.txt"))).empty(); }, 5000);
         std::string folder = probe.Folder();
         folder.pop_back();
         EXPECT_EQ(restarted, probe.CommandLine() + "\r\n" + folder);

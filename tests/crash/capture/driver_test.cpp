@@ -231,19 +231,28 @@ TEST_F(DriverTest, AfterAnUpdateTheFirstReportOfAnOldFaultStartsTheNewLog) {
 // that fails at every start would restart for ever); later ones restart it, naming the log.
 TEST_F(DriverTest, AFaultWithinAMinuteOfTheStartEndsTheProgramInsteadOfRestartingIt) {
     platform.ModuleOptions.SetTerminateAction(1);
-    platform.Dialog.TerminatePressed = true;
-    platform.ModuleOptions.SetDialogFlags(platform.ModuleOptions.DialogFlags() | crash::dfShowDialog);
     driver.SetStartDirectory("C:\\Start");
+    Raise("Logged.");
     platform.Age = 59.5;
-    Raise("Early.");
+    driver.TerminateOrRestart();
     EXPECT_EQ(platform.Count("Restart"), 0);
     EXPECT_EQ(platform.Count("Terminate"), 1);
-    EXPECT_EQ(Log().Count(), 1);
     platform.Age = 60;
-    Raise("Late.");
+    driver.TerminateOrRestart();
     EXPECT_EQ(platform.Count("Restart C:\\Start log=" + platform.LogPath()), 1);
     EXPECT_EQ(platform.Count("Terminate"), 2);
-    EXPECT_EQ(Log().Count(), 2);
+}
+
+// The user's own Restart in the crash dialog restarts the program however soon it came.
+TEST_F(DriverTest, TheDialogsRestartButtonRestartsEvenWithinTheFirstMinute) {
+    platform.ModuleOptions.SetTerminateAction(1);
+    platform.ModuleOptions.SetDialogFlags(platform.ModuleOptions.DialogFlags() | crash::dfShowDialog);
+    platform.Dialog.TerminatePressed = true;
+    platform.Age = 5;
+    Raise("Restart pressed.");
+    EXPECT_EQ(platform.Count("Restart"), 1);
+    EXPECT_EQ(platform.Count("Terminate"), 1);
+    EXPECT_TRUE(InOrder({"Restart", "Terminate"}));
 }
 
 TEST_F(DriverTest, TheTenthReportWithinAMinuteRestartsWithTheBurstRuleOn) {

@@ -93,11 +93,12 @@ public:
         Record("RunReportThread");
         std::atomic<bool> done{false};
         int result = 0;
+        // Served before the report starts, or its first event could run on the report thread.
+        slot.SetServed(true);
         std::thread report([&] {
             result = body();
             done = true;
         });
-        slot.SetServed(true);
         while (!done) {
             slot.RunPending();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -71,7 +71,10 @@ win::ImageListHandle LoadMenuImages() {
 }  // namespace
 
 TFForm::TFForm() {
-    RunPaste = [](const TTmpl* tmpl, HWND owner, HFONT font) { PasteTemplate(tmpl, owner, font); };
+    // The program the menu was built for takes the template its own way.
+    RunPaste = [this](const TTmpl* tmpl, HWND owner, HFONT font) {
+        PasteTemplate(tmpl, owner, font, tmpl ? ChoosePasteMethod(pasteKeys_, CurrentApp) : TPasteMethod::CtrlV);
+    };
     RunOptionsDialog = [](bool focusCurrentApp, const std::string& currentApp, const TSetTrayHint& setTrayHint) {
         return ShowOptionsDialog(focusCurrentApp, currentApp, setTrayHint);
     };
@@ -184,7 +187,7 @@ void TFForm::ClearTemplateMenu() {
 void TFForm::BuildTemplateMenu() {
     const std::string path = GetTemplateFilePath();
     try {
-        LoadTemplates(xml1, path, templates_);
+        LoadTemplates(xml1, path, templates_, &pasteKeys_);
     } catch (const std::exception& e) {
         // hot.ini is the user's own file: the menu still comes, with what went wrong in it
         // and "Настройки", where it can be mended; the balloon says it too. The failure is

@@ -17,6 +17,7 @@
 #include "components/xml/simple_xml.h"
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template.h"
+#include "engine/store/template_loader.h"
 #include "framework/menus/menus.h"
 #include "framework/win/handle.h"
 #include "framework/win/window.h"
@@ -98,6 +99,8 @@ private:
 
     int hotkeyId_ = 0;
     TTemplateList templates_;
+    // Each group's PasteKeys, loaded with the templates.
+    TPasteKeysList pasteKeys_;
 
     // What runs now; every request asks it first (shell_state.h has the rule).
     TShellState state_;

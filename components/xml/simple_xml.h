@@ -402,6 +402,10 @@ public:
     std::function<void(TSimpleXML& sender, int64_t position, int64_t total)> OnLoadProgress;
     std::function<void(TSimpleXML& sender, int64_t position, int64_t total)> OnSaveProgress;
     std::function<void(TSimpleXML& sender, const std::string& name)> OnTagParsed;
+    // Each element and comment below the root, once parsed whole: the node, the parsed
+    // bytes and the node's range in them (from its "<" to just after its end). For a
+    // reader that keeps the source of nodes it does not know; unset by default.
+    std::function<void(TSimpleXMLElem& node, std::string_view source, size_t begin, size_t end)> OnNodeSource;
     std::function<void(TSimpleXML& sender, const std::string& name, const std::string& value)> OnValueParsed;
     std::function<void(TSimpleXML& sender, std::string& value)> OnEncodeValue;
     std::function<void(TSimpleXML& sender, std::string& value)> OnDecodeValue;

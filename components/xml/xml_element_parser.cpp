@@ -186,10 +186,14 @@ std::string_view TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
                 CountNode();
                 ParseCData(elem.Items().Add(std::make_unique<TSimpleXMLElemCData>(&elem)));
                 break;
-            case TagKind::Comment:
+            case TagKind::Comment: {
                 CountNode();
-                ParseComment(elem.Items().Add(std::make_unique<TSimpleXMLElemComment>(&elem)));
+                const char* start = p_;
+                TSimpleXMLElem& comment = elem.Items().Add(std::make_unique<TSimpleXMLElemComment>(&elem));
+                ParseComment(comment);
+                ReportSource(comment, start);
                 break;
+            }
         }
     }
 }
@@ -204,8 +208,16 @@ void TXmlParser::ParseChild(TSimpleXMLElem& elem, int depth) {
     TSimpleXMLElem& child = elem.Items().Add(std::make_unique<TSimpleXMLElemClassic>(&elem));
     bool events = events_;
     events_ = false;  // only the root's own parse reports events
+    const char* start = p_;
     ParseElement(child, depth + 1);
     events_ = events;
+    ReportSource(child, start);
+}
+
+void TXmlParser::ReportSource(TSimpleXMLElem& node, const char* start) {
+    if (doc_ && doc_->OnNodeSource)
+        doc_->OnNodeSource(node, std::string_view(begin_, static_cast<size_t>(end_ - begin_)),
+                           static_cast<size_t>(start - begin_), static_cast<size_t>(p_ - begin_));
 }
 
 }  // namespace quillan::xml_detail

@@ -45,6 +45,8 @@ private:
     void SkipBlanks();
     // One more element, text, comment, CDATA or attribute; raises past the document's MaxNodes.
     void CountNode();
+    // Hands the node's source range (start .. the cursor) to the document's OnNodeSource.
+    void ReportSource(TSimpleXMLElem& node, const char* start);
     void Progress();
 
     const char* begin_;

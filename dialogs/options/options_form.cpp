@@ -107,6 +107,7 @@ void TOptionForm::WireEvents() {
     Panel1->OnClick = [this](TControl&) { Panel1Click(); };
     bOK->OnClick = [this](TControl&) { bOKClick(); };
     cbAutoStart->OnClick = [this](TControl&) { cbAutoStartClick(); };
+    cbPasteKeys->OnChange = [this](TControl&) { cbPasteKeysChange(); };
 }
 
 void TOptionForm::FormShow() {
@@ -200,7 +201,10 @@ void TOptionForm::ShowPanels() {
     {
         TMirrorScope mirror(mirroring_);
         pnApp->SetVisible(view.Kind == TPanelKind::Application);
-        if (view.Kind == TPanelKind::Application) eApp->SetText(view.AppName);
+        if (view.Kind == TPanelKind::Application) {
+            eApp->SetText(view.AppName);
+            ShowPasteKeys(view.PasteKeys, view.AppName);
+        }
         pnOpt->SetVisible(view.Kind == TPanelKind::Template);
         leCaption->SetText(view.Caption);
         mTemple->SetText(view.MemoText);

@@ -84,12 +84,18 @@ public:
     void Panel1Click();
     void bOKClick();
     void cbAutoStartClick();
+    void cbPasteKeysChange();
 
     std::unique_ptr<win::TTreeView> TreeView1;
     std::unique_ptr<win::TToolButton> SpeedButton1, SpeedButton2, bDelete;
     std::unique_ptr<win::TPanel> pnApp, pnOpt, Panel1;
     std::unique_ptr<win::TLabel> lApp, lTemple, lRow, lCol, lFolder, lHot, lFileState;
     std::unique_ptr<win::TEdit> eApp;
+    // How the selected application's templates are pasted; its first item is the
+    // built-in choice (no PasteKeys written), a value this version does not know is
+    // shown as it stands and kept.
+    std::unique_ptr<win::TLabel> lPasteKeys;
+    std::unique_ptr<win::TComboBox> cbPasteKeys;
     std::unique_ptr<win::TLabeledEdit> leCaption;
     std::unique_ptr<win::TMemo> mTemple;
     std::unique_ptr<win::TGroupBox> gbHotPoint;
@@ -150,6 +156,9 @@ private:
     std::string SettingsText() const;
     void ShowReadProblem();
 
+    // options_paste_keys.cpp
+    void ShowPasteKeys(const std::optional<std::string>& pasteKeys, const std::string& app);
+
     // options_autostart.cpp
     // The box as the Run value reads now; does nothing once the user has clicked it.
     void ShowAutoStart();
@@ -166,6 +175,8 @@ private:
     std::string treeBaseline_;
     std::string settingsBaseline_;
     std::unordered_map<TNodeId, win::TTreeNode*> nodes_;
+    // The shown application's PasteKeys when this version does not know it.
+    std::string unknownPasteKeys_;
     // The Run value the box was last filled from, and whether the user clicked since.
     TAutoStart autoStartShown_;
     bool autoStartTouched_ = false;

@@ -50,6 +50,8 @@ void TOptionForm::CreateControls() {
     pnApp = std::make_unique<win::TPanel>(hwnd_);
     lApp = std::make_unique<win::TLabel>(pnApp->Handle(), "Название\r\nприложения");
     eApp = std::make_unique<win::TEdit>(pnApp->Handle());
+    lPasteKeys = std::make_unique<win::TLabel>(pnApp->Handle(), "Способ вставки");
+    cbPasteKeys = std::make_unique<win::TComboBox>(pnApp->Handle());
     CreateTemplatePanel();
     CreateSettings();
 
@@ -76,6 +78,7 @@ void TOptionForm::NameControls() {
         {bDelete.get(), "bDelete"},
         {pnApp.get(), "pnApp"},
         {eApp.get(), "eApp"},
+        {cbPasteKeys.get(), "cbPasteKeys"},
         {pnOpt.get(), "pnOpt"},
         {leCaption.get(), "leCaption"},
         {mTemple.get(), "mTemple"},
@@ -215,6 +218,9 @@ void TOptionForm::Layout() {
     pnApp->SetBounds(px, m, pw, ph);
     lApp->SetBounds(0, 0, pw, 2 * lh);
     eApp->SetBounds(0, 2 * lh + g, pw, eh);
+    const int pasteLabelTop = 2 * lh + g + eh + 2 * g;
+    lPasteKeys->SetBounds(0, pasteLabelTop, pw, lh);
+    cbPasteKeys->SetBounds(0, pasteLabelTop + lh + Scale(2), pw, Scale(160));
     pnOpt->SetBounds(px, m, pw, ph);
     LayoutTemplatePanel(pw, ph);
 }

@@ -125,7 +125,10 @@ void TOptionsModel::Save(const std::string& path) const { SaveTemplateFile(path,
 
 TNodeId TOptionsModel::AddApplication() {
     ++appCounter_;
-    tree_.push_back({kNewApplication + std::to_string(appCounter_), {}, nextId_++});
+    TDialogApp app;
+    app.Name = kNewApplication + std::to_string(appCounter_);
+    app.Id = nextId_++;
+    tree_.push_back(std::move(app));
     Reshaped();
     return tree_.back().Id;
 }
@@ -159,10 +162,12 @@ TNodeId TOptionsModel::DeleteSelected() {
         auto& templates = app.Templates;
         auto index = static_cast<size_t>(place.Template);
         next = index + 1 < templates.size() ? templates[index + 1].Id : app.Id;
+        KeepBetween(app, index);
         templates.erase(templates.begin() + place.Template);
     } else {
         auto index = static_cast<size_t>(place.App);
         next = index + 1 < tree_.size() ? tree_[index + 1].Id : index > 0 ? tree_[index - 1].Id : kNoNode;
+        KeepAround(index);
         tree_.erase(tree_.begin() + place.App);
     }
     Reshaped();
@@ -177,6 +182,58 @@ bool TOptionsModel::RenameApplication(const std::string& name) {
     if (place.App < 0 || place.Template >= 0) return false;
     tree_[static_cast<size_t>(place.App)].Name = name;
     return true;
+}
+
+bool TOptionsModel::SetPasteKeys(std::optional<std::string> pasteKeys) {
+    TPlace place = Locate(selected_);
+    if (place.App < 0 || place.Template >= 0) return false;
+    tree_[static_cast<size_t>(place.App)].PasteKeys = std::move(pasteKeys);
+    return true;
+}
+
+namespace {
+
+void MoveKept(TKeptList& from, int fromSlot, TKeptList& to, int toSlot) {
+    for (auto it = from.begin(); it != from.end();) {
+        if (it->Slot != fromSlot) {
+            ++it;
+            continue;
+        }
+        it->Slot = toSlot;
+        to.push_back(std::move(*it));
+        it = from.erase(it);
+    }
+}
+
+}  // namespace
+
+// What followed a deleted template stood between templates: it now follows the one
+// before, or the application.
+void TOptionsModel::KeepBetween(TDialogApp& app, size_t index) {
+    TKeptList& kept = app.Templates[index].Record->Kept;
+    if (index > 0)
+        MoveKept(kept, tsAfterTemplate, app.Templates[index - 1].Record->Kept, tsAfterTemplate);
+    else
+        MoveKept(kept, tsAfterTemplate, app.Kept, gsAfterApplication);
+}
+
+// What stood between a deleted group and its neighbours stays between them.
+void TOptionsModel::KeepAround(size_t index) {
+    TKeptList& kept = tree_[index].Kept;
+    TDialogApp* before = index > 0 ? &tree_[index - 1] : nullptr;
+    TDialogApp* after = index + 1 < tree_.size() ? &tree_[index + 1] : nullptr;
+    if (after) {
+        // Inserted ahead of what already stands there, in their own order.
+        TKeptList moved;
+        MoveKept(kept, gsBefore, moved, gsBefore);
+        if (!before) MoveKept(kept, gsAfter, moved, gsBefore);
+        for (TKeptXml& piece : after->Kept) moved.push_back(std::move(piece));
+        after->Kept.swap(moved);
+    }
+    if (before) {
+        MoveKept(kept, gsBefore, before->Kept, gsAfter);
+        MoveKept(kept, gsAfter, before->Kept, gsAfter);
+    }
 }
 
 bool TOptionsModel::CanDrag() const { return ParentOf(selected_) != kNoNode; }

@@ -5,6 +5,7 @@
 // Platform-free.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,6 +26,7 @@ enum class TPanelKind { None, Application, Template };
 struct TPanelView {
     TPanelKind Kind = TPanelKind::None;
     std::string AppName;   // Application: the application's name
+    std::optional<std::string> PasteKeys;  // Application: its PasteKeys as stored (unset: none named)
     std::string Caption;   // Template: the caption
     std::string MemoText;  // Template: the text, with the marker "*" at the hot point when it lies on the text
     int Row = 0;           // Template: the hot point's row and column as stored
@@ -95,6 +97,9 @@ public:
     bool AcceptsApplicationKey() const;
     // The selected application takes the name; false when no application is selected.
     bool RenameApplication(const std::string& name);
+    // The selected application's PasteKeys (unset: the group names none, so the
+    // built-in choice applies); false when no application is selected.
+    bool SetPasteKeys(std::optional<std::string> pasteKeys);
     // Only a template can be dragged.
     bool CanDrag() const;
     // Drops the selected template on target: onto an application it becomes its
@@ -138,6 +143,8 @@ private:
     TDialogTemplate* TemplateOf(TNodeId id);
     TDialogTemplate* ShownTemplate();
     void Number(TDialogTree& tree);
+    void KeepBetween(TDialogApp& app, size_t index);
+    void KeepAround(size_t index);
     void ClearPanel();
 
     TDialogTree tree_;

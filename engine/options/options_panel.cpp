@@ -24,6 +24,7 @@ TPanelView TOptionsModel::ShowSelected() {
     if (IsApplication(selected_)) {
         view.Kind = TPanelKind::Application;
         view.AppName = TextOf(selected_);
+        view.PasteKeys = tree_[static_cast<size_t>(Locate(selected_).App)].PasteKeys;
         return view;
     }
     TDialogTemplate* shown = TemplateOf(selected_);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "engine/paste/wait.h"
@@ -29,15 +31,30 @@ UINT Send(std::vector<INPUT>& inputs) {
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void SendCtrlChord(uint8_t vk) {
-    std::vector<INPUT> chord = {KeyInput(VK_CONTROL, 0), KeyInput(vk, 0), KeyInput(vk, KEYEVENTF_KEYUP),
-                                KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
+// Modifiers down in order, the key, modifiers up in reverse order.
+void SendChord(std::initializer_list<uint8_t> modifiers, uint8_t vk, DWORD keyFlags) {
+    std::vector<INPUT> chord;
+    for (uint8_t m : modifiers) chord.push_back(KeyInput(m, 0));
+    chord.push_back(KeyInput(vk, keyFlags));
+    chord.push_back(KeyInput(vk, keyFlags | KEYEVENTF_KEYUP));
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) chord.push_back(KeyInput(*it, KEYEVENTF_KEYUP));
     UINT sent = Send(chord);
-    // A chord cut short would leave Ctrl down for the user's next keys.
+    // A chord cut short would leave a modifier down for the user's next keys.
     if (sent > 0 && sent < chord.size()) {
-        std::vector<INPUT> release = {KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
+        std::vector<INPUT> release;
+        for (uint8_t m : modifiers) release.push_back(KeyInput(m, KEYEVENTF_KEYUP));
         Send(release);
     }
+}
+
+void SendCtrlChord(uint8_t vk) { SendChord({VK_CONTROL}, vk, 0); }
+
+INPUT UnicodeInput(wchar_t c, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = static_cast<WORD>(c);
+    input.ki.dwFlags = KEYEVENTF_UNICODE | flags;
+    return input;
 }
 
 bool KeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
@@ -47,6 +64,48 @@ bool KeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 void SendPasteKeys() { SendCtrlChord(kVkV); }
 
 void SendCopyKeys() { SendCtrlChord(kVkC); }
+
+void SendPasteChord(TPasteMethod method) {
+    switch (method) {
+        case TPasteMethod::CtrlV:
+            SendCtrlChord(kVkV);
+            break;
+        case TPasteMethod::ShiftInsert:
+            // The cursor block's Insert: without the flag it is numeric-keypad 0.
+            SendChord({VK_SHIFT}, VK_INSERT, KEYEVENTF_EXTENDEDKEY);
+            break;
+        case TPasteMethod::CtrlShiftV:
+            SendChord({VK_CONTROL, VK_SHIFT}, kVkV, 0);
+            break;
+        case TPasteMethod::Type:
+            break;
+    }
+}
+
+uint64_t TypeText(std::wstring_view text, size_t chunkChars, uint32_t pauseMs) {
+    uint64_t sent = 0;
+    std::vector<INPUT> chunk;
+    size_t i = 0;
+    while (i < text.size()) {
+        chunk.clear();
+        for (size_t n = 0; n < chunkChars && i < text.size(); ++n) {
+            wchar_t c = text[i++];
+            if (c == L'\r' || c == L'\n') {
+                if (c == L'\r' && i < text.size() && text[i] == L'\n') ++i;
+                chunk.push_back(KeyInput(VK_RETURN, 0));
+                chunk.push_back(KeyInput(VK_RETURN, KEYEVENTF_KEYUP));
+            } else {
+                chunk.push_back(UnicodeInput(c, 0));
+                chunk.push_back(UnicodeInput(c, KEYEVENTF_KEYUP));
+            }
+        }
+        const UINT took = Send(chunk);
+        sent += took;
+        if (took < chunk.size()) break;
+        if (i < text.size()) WaitWithMessages(pauseMs);
+    }
+    return sent;
+}
 
 void TapKey(uint8_t vk) {
     keybd_event(vk, 0, 0, 0);

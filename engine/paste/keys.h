@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+
+#include "engine/paste/paste_method.h"
 
 namespace quillan {
 
@@ -10,6 +13,15 @@ namespace quillan {
 void SendPasteKeys();
 // The same with C: Ctrl+C.
 void SendCopyKeys();
+// The chord of a clipboard method (Ctrl+V, Shift+Insert, Ctrl+Shift+V) in one
+// SendInput call: modifiers down, the key, modifiers up. Type sends nothing.
+void SendPasteChord(TPasteMethod method);
+
+// Typing: text (UTF-16) as Unicode key events, each line break (CR LF, CR or LF) as
+// Enter, chunkChars characters to a SendInput call and pauseMs between calls while
+// messages are handled, since remote-desktop and virtual-machine windows drop long
+// bursts. Returns the number of events the system took; it stops at a refused call.
+uint64_t TypeText(std::wstring_view text, size_t chunkChars, uint32_t pauseMs);
 // One press and release of vk, scan code 0.
 void TapKey(uint8_t vk);
 // One press and release of a cursor key (arrows, Home, End ...) as the extended key of

@@ -19,6 +19,7 @@
 #include "framework/richedit/rich_edit.h"
 #include "framework/win/application.h"
 #include "framework/win/handle.h"
+#include "framework/win/text.h"
 
 namespace quillan {
 namespace {
@@ -99,6 +100,14 @@ void SendCaretPresses(const TPasteJob& job) {
     if (presses > 0) SendCursorPresses(VK_LEFT, static_cast<uint64_t>(presses));
 }
 
+// The same text the clipboard would carry, typed; the caret then walks as after a paste.
+void TypeTemplate(const TPasteJob& job) {
+    WaitForModifiersReleased(kModifierWaitMs);
+    WaitForForegroundReady(kForegroundWaitMs);
+    TypeText(win::Wide(TemplateControlText(job.Text)), kTypeChunkChars, kTypePauseMs);
+    SendCaretPresses(job);
+}
+
 void RestoreIfUnchanged(TMemoryStream& snapshot) {
     try {
         if (!ReadRestoreClipboard()) return;
@@ -125,13 +134,18 @@ bool MarkClipboardPrivate() {
     return ok;
 }
 
-void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
+void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod method) {
     std::optional<TPasteJob> job;
     if (tmpl) job = TPasteJob{tmpl->TemplateText, tmpl->PointX, tmpl->PointY};
     tmpl = nullptr;  // only the copy from here on
     // Keys sent into a program of a higher integrity level are dropped without a trace;
     // say so before the user's clipboard is touched. The start-up run stays quiet.
     if (job && IsInputBlockedFor(GetForegroundWindow())) throw EElevatedTarget(kSElevatedTarget);
+    if (job && method == TPasteMethod::Type) {
+        TypeTemplate(*job);
+        return;
+    }
+    if (!job) method = TPasteMethod::CtrlV;
     OleScope ole;
     TMemoryStream snapshot;
     SaveSnapshot(snapshot);
@@ -147,7 +161,7 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font) {
     // The menu has only just given the front back; until the program there has taken
     // it, Ctrl+V would reach no window of it.
     WaitForForegroundReady(kForegroundWaitMs);
-    SendPasteKeys();
+    SendPasteChord(method);
     if (job) SendCaretPresses(*job);
     WaitWithMessages(kPasteSettleMs);
     RestoreIfUnchanged(snapshot);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engine/paste/paste_method.h"
 #include "engine/store/template.h"
 
 namespace quillan {
@@ -17,6 +18,9 @@ inline constexpr uint32_t kModifierWaitMs = 1500;
 // How long a paste waits for the program in front to take the activation.
 inline constexpr uint32_t kForegroundWaitMs = 1000;
 inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
+// Typing: characters to a SendInput call, and the pause between calls.
+inline constexpr size_t kTypeChunkChars = 32;
+inline constexpr uint32_t kTypePauseMs = 10;
 
 // Pastes tmpl (nullptr: the start-up run, which pastes an empty text) into the
 // foreground window. The text and the hot point are copied before anything else, so
@@ -26,7 +30,10 @@ inline constexpr BYTE kTemplateCharset = 204;  // RUSSIAN_CHARSET
 // the snapshot are freed, and the clipboard is then not restored. Raises EElevatedTarget
 // (kSElevatedTarget), before the clipboard is touched, when the target is known to
 // run at a higher integrity level than this process.
-void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font);
+// method: the chord that pastes the clipboard, or Type, which types the text the
+// clipboard would carry as key events and touches neither the clipboard nor the
+// snapshot (the start-up run always sends Ctrl+V).
+void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod method = TPasteMethod::CtrlV);
 
 // Marks the data on the clipboard as private: clipboard history, cloud clipboard and
 // clipboard monitors leave it out. Adds formats without emptying; false when the

@@ -26,16 +26,32 @@ void AddElement(std::string& out, std::string_view indent, std::string_view name
     out.append(kEol);
 }
 
+void AddKept(std::string& out, const TKeptList* kept, int slot, std::string_view indent) {
+    if (!kept) return;
+    for (const TKeptXml& piece : *kept) {
+        if (piece.Slot != slot) continue;
+        out.append(piece.OwnLine ? std::string_view(piece.Indent) : indent);
+        AddLine(out, piece.Text);
+    }
+}
+
 void AddTemplate(std::string& out, const TTmpl& record) {
     THotPoint point = ResolveHotPoint(record.TemplateText, record.PointX, record.PointY);
     const int32_t x = point.X;
     const int32_t y = point.Y;
+    const TKeptList* kept = record.Kept.empty() ? nullptr : &record.Kept;
     AddLine(out, "   <Template>");
+    AddKept(out, kept, tsStart, "    ");
     AddElement(out, "    ", "MenuCaption", record.MenuCaption, true);
+    AddKept(out, kept, tsAfterCaption, "    ");
     AddElement(out, "    ", "TemplateText", record.TemplateText, true);
+    AddKept(out, kept, tsAfterText, "    ");
     AddElement(out, "    ", "PointX", std::to_string(x), false);
+    AddKept(out, kept, tsAfterPointX, "    ");
     AddElement(out, "    ", "PointY", std::to_string(y), false);
+    AddKept(out, kept, tsAfterPointY, "    ");
     AddLine(out, "   </Template>");
+    AddKept(out, kept, tsAfterTemplate, "   ");
 }
 
 }  // namespace
@@ -110,10 +126,15 @@ std::string BuildTemplateFile(const TTemplateTree& tree) {
     AddLine(out, "<?xml version=\"1.0\" encoding=\"windows-1251\"?>");
     AddLine(out, "<HOT>");
     for (const TTreeApp& app : tree) {
+        AddKept(out, app.Kept, gsBefore, " ");
         AddLine(out, " <Templates>");
+        AddKept(out, app.Kept, gsStart, "  ");
         AddElement(out, "  ", "Application", app.Name, true);
+        if (app.PasteKeys) AddElement(out, "  ", kPasteKeysElement, *app.PasteKeys, true);
+        AddKept(out, app.Kept, gsAfterApplication, "  ");
         for (const TTmpl* record : app.Templates) AddTemplate(out, *record);
         AddLine(out, " </Templates>");
+        AddKept(out, app.Kept, gsAfter, " ");
     }
     AddLine(out, "</HOT>");
     return out;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +14,20 @@ namespace quillan {
 
 inline constexpr const char* kTemplateFileName = "hot.ini";
 inline constexpr const char* kBackupSuffix = ".backup";
+inline constexpr const char* kPasteKeysElement = "PasteKeys";
 
 // One application of the dialog's tree with its templates in tree order. The
 // records are only referred to; the tree that holds them owns them.
+// Slots of an application group: before its start tag, before its Application, after
+// Application (and PasteKeys), after its end tag.
+enum TGroupSlot { gsBefore, gsStart, gsAfterApplication, gsAfter };
+
 struct TTreeApp {
     std::string Name;
     std::vector<const TTmpl*> Templates;
+    // Written as "  <PasteKeys>...</PasteKeys>" after the Application when set.
+    std::optional<std::string> PasteKeys = std::nullopt;
+    const TKeptList* Kept = nullptr;  // the group's unknown elements; nullptr: none
 };
 using TTemplateTree = std::vector<TTreeApp>;
 
@@ -45,7 +54,9 @@ THotPoint ResolveHotPoint(std::string_view text, int32_t pointX, int32_t pointY)
 std::string EscapeXmlText(std::string_view text);
 
 // The whole file text, CR LF after every line. A record's 0 hot point
-// coordinate is written as DefaultHotPoint's; the record is not changed.
+// coordinate is written as DefaultHotPoint's; the record is not changed. Kept
+// elements go in their slots, each on a line of its own after its own indent (the
+// layout's indent of that level when it had none).
 std::string BuildTemplateFile(const TTemplateTree& tree);
 
 // Folder + "hot.ini": an empty folder stays empty, one ending in ":" or "\" is

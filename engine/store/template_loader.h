@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "components/xml/simple_xml.h"
@@ -33,16 +35,26 @@ void WalkTemplateFile(TSimpleXML& xml, const std::string& path, const std::funct
 // the reader's message for a parse error that knows its place, the message alone else.
 std::string DescribeReadError(const std::exception& e);
 
+// An application group's PasteKeys value as written, with the group's application.
+struct TAppPasteKeys {
+    std::string Application;
+    std::string PasteKeys;
+};
+using TPasteKeysList = std::vector<TAppPasteKeys>;
+
 // Loads path into xml (EFOpenError / ESimpleXMLError / ETemplateFileTooLarge
 // propagate, list untouched), then replaces the list's records by the file's
-// templates in document order.
+// templates in document order, and *pasteKeys (when given) by the groups' PasteKeys.
 // A Template met before any Application gets an empty application.
-void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list);
+void LoadTemplates(TSimpleXML& xml, const std::string& path, TTemplateList& list,
+                   TPasteKeysList* pasteKeys = nullptr);
 
 // The main form's walk over element's children. currentApp is the walk's own
 // current application; field elements apply to the list's last record and are
-// skipped while the list is empty.
-void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::string& currentApp);
+// skipped while the list is empty. A PasteKeys goes to *pasteKeys (when given) under
+// the application its Templates group names.
+void ReadTemplateElements(TSimpleXMLElem& element, TTemplateList& list, std::string& currentApp,
+                          TPasteKeysList* pasteKeys = nullptr);
 
 // The options dialog's working copy: applications in tree order, each owning its
 // template records. NodeText is what the tree shows ("999" until a MenuCaption).
@@ -57,21 +69,35 @@ struct TDialogApp {
     std::string Name;
     std::vector<TDialogTemplate> Templates;
     int Id = 0;
+    // The group's PasteKeys as written (unset: the group names none).
+    std::optional<std::string> PasteKeys = std::nullopt;
+    // What the dialog does not show, in and around the group (slots of TGroupSlot).
+    TKeptList Kept = {};
 };
 using TDialogTree = std::vector<TDialogApp>;
 
+// The source of the nodes that the dialog does not show, by node, as a load with
+// KeepUnknownSources found them.
+using TNodeSources = std::unordered_map<const TSimpleXMLElem*, TKeptXml>;
+
 // Fills a dialog tree from elements; the current application and template are kept
-// across calls of one load. ShortCut, NewLine and unknown elements are skipped.
+// across calls of one load. ShortCut, NewLine, unknown elements and comments are not
+// shown; with sources they are kept, in the slot of what they followed.
 class TTreeLoader {
 public:
-    explicit TTreeLoader(TDialogTree& tree) : tree_(tree) {}
+    explicit TTreeLoader(TDialogTree& tree, const TNodeSources* sources = nullptr) : tree_(tree), sources_(sources) {}
     void AddXmlChildren(TSimpleXMLElem& element);
 
 private:
+    enum class TLevel { Root, Group, Template };
+    void AddChildren(TSimpleXMLElem& element, TLevel level);
     TTmpl* CurrentRecord();
     void AddTemplate(TSimpleXMLElem& element);
+    void Keep(const TSimpleXMLElem& node, TLevel level, int groupApp, int field);
 
     TDialogTree& tree_;
+    const TNodeSources* sources_;
+    TKeptList leading_;  // before the first group, until it comes
     // Indexes into tree_. Like the main form's walk, fields go to the latest
     // template even when a new Application came in between.
     int app_ = -1;

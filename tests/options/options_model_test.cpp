@@ -332,5 +332,26 @@ TEST_F(ModelTest, SavedValuesAreEscapedAndUnsetHotPointsFilledIn) {
     EXPECT_EQ(ReadFileBytes(Path() + ".backup"), backup);
 }
 
+// Deleting what an unknown element followed keeps the element between the same
+// neighbours: after the template before, after its application, between the groups.
+TEST_F(ModelTest, DeletionKeepsTheUnknownElementsBetweenTheNeighbours) {
+    const std::string a = App("a.exe", {{"one", "1", 2, 1}, {"two", "2", 2, 1}});
+    const size_t second = a.find("   <Template>", a.find("   </Template>"));
+    Load(kHeader + a.substr(0, second) + "   <First/>\r\n" + a.substr(second) + " <Between/>\r\n" +
+         App("b.exe", {{"three", "3", 2, 1}}) + " <End/>\r\n</HOT>\r\n");
+    std::string text = SaveAndRead();
+    ASSERT_NE(text.find("   </Template>\r\n   <First/>\r\n   <Template>"), std::string::npos) << text;
+    model.Select(model.Find("one"));
+    ASSERT_NE(model.DeleteSelected(), kNoNode);
+    text = SaveAndRead();
+    EXPECT_NE(text.find("  <Application>a.exe</Application>\r\n   <First/>\r\n   <Template>"), std::string::npos)
+        << text;
+    model.Select(model.Find("b.exe"));
+    ASSERT_NE(model.DeleteSelected(), kNoNode);
+    text = SaveAndRead();
+    EXPECT_NE(text.find(" </Templates>\r\n <Between/>\r\n <End/>\r\n</HOT>"), std::string::npos) << text;
+    EXPECT_EQ(text.find("three"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillan

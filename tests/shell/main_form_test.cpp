@@ -228,3 +228,36 @@ TEST_F(FormTest, AFailingLoadShowsItsProblemInTheMenuAndKeepsThePreviousList) {
 
 }  // namespace
 }  // namespace quillan::test
+
+namespace quillan::test {
+namespace {
+
+// The group of the program in front names its method: the pick from the menu types
+// the template, and the clipboard stays the user's, untouched.
+TEST_F(FormTest, PickTakesTheMethodOfTheProgramInFront) {
+    CreateForm();
+    MenuWatch menus;
+    PostHotKey();  // the first build names the program in front
+    ASSERT_TRUE(PumpUntil([&] { return menus.opened == 1 && !InMenuMode(); }));
+    const std::string app = CurrentApp;
+    ASSERT_FALSE(app.empty());
+    std::ofstream(dir_.Native() / "hot.ini", std::ios::binary | std::ios::trunc)
+        << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<HOT>\r\n <Templates>\r\n  <Application>" + app +
+               "</Application>\r\n  <PasteKeys>Type</PasteKeys>\r\n   <Template>\r\n    <MenuCaption>т</MenuCaption>"
+               "\r\n    <TemplateText>набрано</TemplateText>\r\n    <PointX>8</PointX>\r\n    <PointY>1</PointY>\r\n"
+               "   </Template>\r\n </Templates>\r\n</HOT>\r\n";
+    PostHotKey();
+    ASSERT_TRUE(PumpUntil([&] { return menus.opened == 2 && !InMenuMode(); }));
+    ASSERT_EQ(form_->Templates().size(), 1u);
+    const size_t chordsBefore = static_cast<size_t>(target_->CountKeys('V'));
+    const DWORD sequence = GetClipboardSequenceNumber();
+    form_->OnPasteTemplClick(form_->Templates()[0].get());
+    EXPECT_TRUE(PumpUntil([&] { return target_->Text() == "набрано"; })) << target_->Text();
+    EXPECT_EQ(static_cast<size_t>(target_->CountKeys('V')), chordsBefore) << "Ctrl+V sent";
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+    EXPECT_TRUE(UserClipboardIsBack());
+    EXPECT_TRUE(errors_.empty());
+}
+
+}  // namespace
+}  // namespace quillan::test

@@ -37,7 +37,8 @@ void SendChord(std::initializer_list<uint8_t> modifiers, uint8_t vk, DWORD keyFl
     for (uint8_t m : modifiers) chord.push_back(KeyInput(m, 0));
     chord.push_back(KeyInput(vk, keyFlags));
     chord.push_back(KeyInput(vk, keyFlags | KEYEVENTF_KEYUP));
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) chord.push_back(KeyInput(*it, KEYEVENTF_KEYUP));
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        chord.push_back(KeyInput(*it, KEYEVENTF_KEYUP));
     UINT sent = Send(chord);
     // A chord cut short would leave a modifier down for the user's next keys.
     if (sent > 0 && sent < chord.size()) {

@@ -44,7 +44,7 @@ class MethodTest : public ::testing::TestWithParam<std::tuple<TPasteMethod, Targ
 protected:
     void SetUp() override {
         test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
-        registry.SetRestore("True");
+        test::SetRestore("True");
         owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override { DestroyWindow(owner); }

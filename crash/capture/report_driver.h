@@ -134,11 +134,29 @@ private:
     unsigned char Report(const TExceptionCall& call, std::uint32_t self);
     int Pipeline(TReportJob& job);
     int ReducedPipeline(TReportJob& job);
+    // The report, step by step, in order; each step sets the progress section it is in.
     int PipelineSteps(TReportJob& job);
+    void StartReport(TReportJob& job);
     void SelectModule(TReportJob& job);
+    // True: a filter entry takes the exception, and the report ends here.
+    bool Filtered(TReportJob& job);
     bool ApplyFilter(const TReportJob& job);
     void BuildStacks(TReportJob& job);
+    void SuspendAndListModules(TReportJob& job);
     void SuspendSelected(TReportJob& job);
+    // The text, the log it goes to, the duplicate check, the screenshot and the last HTML page.
+    void Gather(TReportJob& job, TLogFile& log);
+    void MarkDuplicate(TReportJob& job, TLogFile& log);
+    // False: the host leaves the exception to the caller's own handling.
+    bool NotifyHost(TReportJob& job);
+    void CountCrash();
+    void AddCustomData(TReportJob& job);
+    void NumberReport(TReportJob& job);
+    void SaveScreenshot(TReportJob& job);
+    void DropScreenshot(TReportJob& job);
+    void SendReport(TReportJob& job);
+    void ResumeAfterReport(TReportJob& job);
+    void EndIfTerminating(const TReportJob& job);
     void ResumeSuspended(TReportJob& job);
     void BuildText(TReportJob& job, bool withCpu = true);
     void OpenLog(TReportJob& job, TLogFile& log);

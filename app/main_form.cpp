@@ -237,20 +237,27 @@ void TFForm::OnPasteTemplClick(const TTmpl* tmpl) {
         if (elevatedTargetsTold_.insert(program).second)
             ShowNotice(ElevatedTargetBalloon(program), TTrayIcon::btWarning);
         throw;
+    } catch (const EPasteRefused& e) {
+        // Nothing went wrong in the program: the user is told and may try again.
+        ShowNotice(e.what(), TTrayIcon::btWarning);
     }
 }
 
 void TFForm::N1Click(TMenuItem&) {
     // Only an opening copies: with the dialog already open, the click just brings it up.
+    std::unique_ptr<TSelectionCopy> copy;
     if (state_.Decide(TRequest::Options) == TVerdict::Run) {
         FocusCurrentApp = true;
         // Keys on their way to the program in front, like a paste's: nothing else may
         // take the front meanwhile, and the menu has only just given it back.
         auto busy = state_.Enter(TBusy::Paste);
         WaitForForegroundReady(kForegroundWaitMs);
-        SendCopyKeys();
+        copy = std::make_unique<TSelectionCopy>(kForegroundWaitMs);
     }
+    // The selection is on the clipboard while the dialog is open, for a new template;
+    // the user's own clipboard comes back when it closes, also on a failure.
     OnOptionsClick();
+    if (copy) copy->GiveBack();
 }
 
 void TFForm::N2Click(TMenuItem&) {

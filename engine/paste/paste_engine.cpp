@@ -59,12 +59,39 @@ bool PutDwordFormat(const wchar_t* name, DWORD value) {
     return true;
 }
 
-void SaveSnapshot(TMemoryStream& snapshot) {
+// False when nothing could be saved: the clipboard could not even be opened. A save
+// that failed part way holds its complete entries, which the restore puts back.
+bool SaveSnapshot(TMemoryStream& snapshot) {
     try {
         SaveClipboardToStream(snapshot);
     } catch (...) {
-        // A failed save must not stop the paste; the restore puts back its complete entries.
+        // Swallowed: a failed save must not raise out of the paste; what it means is
+        // for the caller to decide from what the stream holds.
     }
+    return snapshot.Size() > 0;
+}
+
+// Restores the snapshot when the restore setting is on and nobody has placed
+// anything on the clipboard since the engine's own latest write. Never raises.
+void RestoreIfUnchanged(TMemoryStream& snapshot) {
+    try {
+        if (!ReadRestoreClipboard()) return;
+        if (GetClipboardSequenceNumber() != g_ownWriteSequence) return;
+        LoadClipboardFromStream(snapshot);
+    } catch (...) {
+        // A failed restore must not disturb the user: what was put back stays.
+    }
+    NoteOwnWrite();
+}
+
+// What the start-up run makes ready: the rich-edit library, loaded for good, and a
+// control with the paste's font, so the first paste does not pay for them.
+void WarmUpPaste(HWND owner, HFONT font) {
+    OleScope ole;
+    win::TRichEdit control(owner ? owner : win::Application().Handle(), font);
+    control.SetText(TemplateControlText(kDefaultTemplateCaption));
+    control.SelectAll();
+    control.SetSelectionCharset(kTemplateCharset);
 }
 
 // What a paste needs of its template, copied when it starts: the record it came from
@@ -108,17 +135,6 @@ void TypeTemplate(const TPasteJob& job) {
     SendCaretPresses(job);
 }
 
-void RestoreIfUnchanged(TMemoryStream& snapshot) {
-    try {
-        if (!ReadRestoreClipboard()) return;
-        if (GetClipboardSequenceNumber() != g_ownWriteSequence) return;
-        LoadClipboardFromStream(snapshot);
-    } catch (...) {
-        // A failed restore must not disturb the user: what was put back stays.
-    }
-    NoteOwnWrite();
-}
-
 }  // namespace
 
 bool MarkClipboardPrivate() {
@@ -138,23 +154,24 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod
     std::optional<TPasteJob> job;
     if (tmpl) job = TPasteJob{tmpl->TemplateText, tmpl->PointX, tmpl->PointY};
     tmpl = nullptr;  // only the copy from here on
+    // The program in front at start-up chose nothing: no key and no clipboard for it.
+    if (!job) {
+        WarmUpPaste(ownerWindow, font);
+        return;
+    }
     // Keys sent into a program of a higher integrity level are dropped without a trace;
-    // say so before the user's clipboard is touched. The start-up run stays quiet.
-    if (job && IsInputBlockedFor(GetForegroundWindow())) throw EElevatedTarget(kSElevatedTarget);
-    if (job && method == TPasteMethod::Type) {
+    // say so before the user's clipboard is touched.
+    if (IsInputBlockedFor(GetForegroundWindow())) throw EElevatedTarget(kSElevatedTarget);
+    if (method == TPasteMethod::Type) {
         TypeTemplate(*job);
         return;
     }
-    if (!job) method = TPasteMethod::CtrlV;
     OleScope ole;
     TMemoryStream snapshot;
-    SaveSnapshot(snapshot);
-    std::unique_ptr<win::TRichEdit> control;
-    if (job) {
-        control = PlaceTemplate(*job, ownerWindow, font);
-    } else {
-        win::Clipboard().SetTextBuf("");
-    }
+    // Without a snapshot the restore would have nothing to give back: the template
+    // would replace the user's clipboard for good.
+    if (!SaveSnapshot(snapshot) && ReadRestoreClipboard()) throw EPasteRefused(kSClipboardBusy);
+    std::unique_ptr<win::TRichEdit> control = PlaceTemplate(*job, ownerWindow, font);
     NoteOwnWrite();
     // Win, Alt or Shift still held from the hotkey would turn Ctrl+V into another chord.
     WaitForModifiersReleased(kModifierWaitMs);
@@ -162,9 +179,41 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod
     // it, Ctrl+V would reach no window of it.
     WaitForForegroundReady(kForegroundWaitMs);
     SendPasteChord(method);
-    if (job) SendCaretPresses(*job);
+    SendCaretPresses(*job);
     WaitWithMessages(kPasteSettleMs);
     RestoreIfUnchanged(snapshot);
+}
+
+TSelectionCopy::TSelectionCopy(uint32_t waitMs) {
+    // The copy would replace a clipboard that could not be saved.
+    if (!SaveSnapshot(snapshot_)) return;
+    pending_ = true;
+    const DWORD before = GetClipboardSequenceNumber();
+    SendCopyKeys();
+    const DWORD start = GetTickCount();
+    auto waiting = [&] { return GetTickCount() - start < waitMs; };
+    while (GetClipboardSequenceNumber() == before && waiting()) WaitWithMessages(20);
+    copied_ = GetClipboardSequenceNumber() != before;
+    if (!copied_) return;
+    // The copying program may still be placing formats; then every format is read
+    // once, so that data it left to delayed rendering is rendered now and does not
+    // change the clipboard later, when the user pastes the selection somewhere.
+    while (GetOpenClipboardWindow() != nullptr && waiting()) WaitWithMessages(20);
+    TMemoryStream rendered;
+    SaveSnapshot(rendered);
+    // The selection now counts as the engine's own write: a paste over the open
+    // dialog gives it back, and this copy's restore then still happens.
+    NoteOwnWrite();
+}
+
+TSelectionCopy::~TSelectionCopy() { GiveBack(); }
+
+void TSelectionCopy::GiveBack() noexcept {
+    if (!pending_) return;
+    pending_ = false;
+    // Nothing reached the clipboard: the user's own content is still there.
+    if (!copied_) return;
+    RestoreIfUnchanged(snapshot_);
 }
 
 }  // namespace quillan

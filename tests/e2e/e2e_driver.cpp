@@ -351,7 +351,8 @@ int Measure(const std::wstring& folder, int count, int offeredEvery, const std::
     HWND tray = nullptr;
     WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; }, 30000);
     const DWORD quillanThread = GetWindowThreadProcessId(tray, nullptr);
-    WaitFor([&] { return RestoredBy(pi.dwProcessId); }, 30000);  // past the start-up paste and its restore
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(tray, WM_NULL, 0, 0, SMTO_BLOCK, 30000, &answer);  // past the start-up
     WaitFor([] { return false; }, 1000);
     PROCESS_MEMORY_COUNTERS mem = {};
     mem.cb = sizeof(mem);
@@ -427,7 +428,11 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
+    // Quillan starts while the user has text selected in the window in front.
+    SetWindowTextW(edit, L"selected \x0416");
+    SendMessageW(edit, EM_SETSEL, 0, -1);
     PutUserClipboard(target);
+    const DWORD sequence = GetClipboardSequenceNumber();
     Check(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi),
           "Quillan.exe started");
     HWND tray = nullptr;
@@ -435,8 +440,15 @@ int wmain(int argc, wchar_t** argv) {
         WaitFor([&] { return (tray = FindWindowOfProcess(L"TTrayCallbackWindow", pi.dwProcessId)) != nullptr; }, 30000),
         "tray callback window exists");
     const DWORD quillanThread = GetWindowThreadProcessId(tray, nullptr);
-    // The start-up paste empties the clipboard for a second, then puts it back.
-    Check(WaitFor([&] { return RestoredBy(pi.dwProcessId); }, 30000), "start-up paste gave the clipboard back");
+    // Past the start-up: its message loop answers, so the start-up run has ended.
+    DWORD_PTR answer = 0;
+    Check(SendMessageTimeoutW(tray, WM_NULL, 0, 0, SMTO_BLOCK, 30000, &answer) != 0, "Quillan's message loop runs");
+    WaitFor([] { return false; }, 500);  // what it might have sent has arrived by now
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    Check(EditText(edit) == "selected \xC6" && selStart == 0 && selEnd == 10,
+          "the selected text in front is intact after the start-up: '" + EditText(edit) + "'");
+    Check(GetClipboardSequenceNumber() == sequence && UserClipboardIsBack(), "the start-up left the clipboard alone");
     std::printf("     start-up done after %lu ms\n", GetTickCount() - t0);
 
     // A second start exits at once and leaves the first one alone.

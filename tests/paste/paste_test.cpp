@@ -200,30 +200,33 @@ TEST_F(PasteTest, NestedPasteStillGivesBackTheUserClipboard) {
     ExpectUserClipboardBack();
 }
 
-TEST_F(PasteTest, StartUpRunPastesAnEmptyTextThenRestores) {
+// The start-up run: the window in front keeps its selected text, gets no key, and the
+// clipboard is not touched at all; the paste after it still works.
+TEST_F(PasteTest, StartUpRunLeavesTheWindowInFrontAndTheClipboardAlone) {
     TargetWindow target(TargetWindow::Kind::Edit);
+    SetWindowTextW(target.control, L"\x0432\x044B\x0434\x0435\x043B\x0435\x043D\x043E");  // "выделено"
+    SendMessageW(target.control, EM_SETSEL, 0, -1);
     ASSERT_TRUE(target.Focus());
-    bool seen = false;
-    std::string textDuring = "unset";
-    bool userFormatDuring = true;
-    bool richDuring = true;
-    bool unicodeDuring = false;
-    test::Ticker ticker(20, [&] {
-        if (seen || target.CountKeys('V') == 0) return;
-        seen = true;
-        textDuring = ClipboardText();
-        userFormatDuring = ClipboardHas(kUserFormat);
-        richDuring = ClipboardHas("Rich Text Format");
-        unicodeDuring = ClipboardHas(CF_UNICODETEXT);
-    });
+    const DWORD sequence = GetClipboardSequenceNumber();
     PasteTemplate(nullptr, owner, nullptr);
-    ASSERT_TRUE(seen) << "Ctrl+V never reached the window";
-    EXPECT_EQ(textDuring, "");
-    EXPECT_TRUE(unicodeDuring);
-    EXPECT_FALSE(userFormatDuring);
-    EXPECT_FALSE(richDuring);
-    EXPECT_EQ(target.Text(), "");
-    EXPECT_EQ(target.CountKeys(VK_LEFT), 0);
+    // A marker key behind anything that might still be on its way.
+    keybd_event(VK_F9, 0, 0, 0);
+    keybd_event(VK_F9, 0, KEYEVENTF_KEYUP, 0);
+    ASSERT_TRUE(test::PumpUntil([&] { return target.CountKeys(VK_F9) == 1; }));
+    EXPECT_EQ(target.keys.size(), 1u) << "a key of the start-up run reached the window in front";
+    EXPECT_EQ(target.Text(), "выделено");
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(target.control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 8u) << "the selection is still there";
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was changed";
+    EXPECT_EQ(CountChildren(owner), 0) << "hidden control left behind";
+    ExpectUserClipboardBack();
+
+    TTmpl tmpl = Template("да", 0, 0);
+    PasteTemplate(&tmpl, owner, nullptr);
+    EXPECT_EQ(target.Text(), "да");
     ExpectUserClipboardBack();
 }
 
@@ -405,6 +408,50 @@ TEST_F(PasteTest, BusyClipboardFailsThePasteAndFreesTheControl) {
     EXPECT_EQ(CountChildren(owner), 0) << "hidden control left behind";
     EXPECT_EQ(target.CountKeys('V'), 0);
     ExpectUserClipboardBack();  // never touched
+}
+
+BOOL CALLBACK FindAnyChild(HWND, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+// Another program holds the clipboard while the paste tries to save it, and lets it
+// go as soon as the paste would go on (its hidden control exists) or the paste has
+// returned. Without a snapshot the paste must not replace the user's clipboard.
+TEST_F(PasteTest, ClipboardBusyDuringTheSaveRefusesThePasteAndKeepsTheClipboard) {
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HWND parent = owner;
+    std::thread holder([&] {
+        if (OpenClipboard(nullptr)) {
+            SetEvent(held);
+            bool child = false;
+            while (!child && WaitForSingleObject(done, 2) == WAIT_TIMEOUT)
+                EnumChildWindows(parent, &FindAnyChild, reinterpret_cast<LPARAM>(&child));
+            CloseClipboard();
+        }
+        SetEvent(held);
+    });
+    WaitForSingleObject(held, 5000);
+    TTmpl tmpl = Template("abc", 4, 1);
+    bool refused = false;
+    try {
+        PasteTemplate(&tmpl, owner, nullptr);
+    } catch (const EPasteRefused& e) {
+        refused = true;
+        EXPECT_EQ(e.Message(), kSClipboardBusy);
+    }
+    SetEvent(done);
+    holder.join();
+    CloseHandle(held);
+    CloseHandle(done);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(target.CountKeys('V'), 0);
+    EXPECT_EQ(target.Text(), "");
+    EXPECT_EQ(CountChildren(owner), 0) << "hidden control left behind";
+    ExpectUserClipboardBack();
 }
 
 TEST(Elevation, PeersOfTheSameTokenAreReachable) {

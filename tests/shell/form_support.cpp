@@ -95,7 +95,7 @@ void FormTest::TearDown() {
 void FormTest::CreateForm() {
     form_ = std::make_unique<TFForm>();
     form_->FormCreate();
-    // The start-up paste moved the front to nobody in particular; the target again.
+    // The start-up may have moved the front to nobody in particular; the target again.
     ASSERT_TRUE(target_->Focus());
 }
 

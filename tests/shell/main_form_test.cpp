@@ -75,51 +75,61 @@ TEST_F(FormTest, TrayMenuItemsInOrderWithTheirCaptionsAndImages) {
     EXPECT_EQ(form_->TemplateMenu().Items().Items(1).Name, "N1");
 }
 
-// Start-up: hotkey registered and named in the tray hint, no window shown, and one
-// paste of an empty text into the program in front, its clipboard given back.
-TEST_F(FormTest, StartUpRunPastesNothingIntoTheFrontAndGivesTheClipboardBack) {
+// Start-up: hotkey registered and named in the tray hint, no window shown, and the
+// program in front left as it was: its selected text stays, no key reaches it, and
+// the clipboard is not touched.
+TEST_F(FormTest, StartUpLeavesTheProgramInFrontAndTheClipboardAlone) {
+    const DWORD sequence = GetClipboardSequenceNumber();
     CreateForm();
     EXPECT_FALSE(HotKeyFree(MOD_CONTROL | MOD_WIN));
     EXPECT_EQ(form_->TrayIcon().Hint(), "Quillan (Ctrl + Win + H)");
     EXPECT_TRUE(form_->TrayIcon().IconShown());
     EXPECT_FALSE(IsWindowVisible(form_->Handle()));
-    EXPECT_EQ(target_->CountKeys('V'), 1);
-    for (const auto& key : target_->keys) {
-        if (key.vk == 'V') {
-            EXPECT_TRUE(key.ctrlDown);
-        }
-    }
-    EXPECT_EQ(target_->CountKeys(VK_LEFT), 0);
-    EXPECT_EQ(target_->Text(), "") << "the selection was replaced by the empty text";
+    // A marker key behind anything that might still be on its way.
+    Tap(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 1; }));
+    EXPECT_EQ(target_->keys.size(), 1u) << "a key of the start-up run reached the program in front";
+    EXPECT_EQ(target_->Text(), kSelected);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(target_->control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(end - start, 8u) << "the selection is gone";
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the start-up run changed the clipboard";
     EXPECT_TRUE(UserClipboardIsBack());
     EXPECT_TRUE(form_->Templates().empty()) << "nothing is loaded before the first press";
 }
 
-TEST_F(FormTest, SettingsFromTheTemplateMenuCopiesFirstFromTheTrayItDoesNot) {
+// "Настройки" from the template menu copies the selection of the program in front
+// before the dialog opens; it is on the clipboard while the dialog is open, and the
+// user's own clipboard, every format, is back once it closes. From the tray nothing
+// is copied.
+TEST_F(FormTest, SettingsFromTheTemplateMenuCopiesFirstAndGivesTheClipboardBack) {
     CreateForm();
     SetWindowTextW(target_->control, L"\x0442\x0435\x043A\x0441\x0442");  // "текст"
     SendMessageW(target_->control, EM_SETSEL, 0, -1);
     size_t keysBefore = target_->keys.size();
     int opened = 0;
-    bool keysWaiting = false;
     bool focusFlag = false;
+    std::string clipboardInDialog;
     form_->RunOptionsDialog = [&](bool focusCurrentApp, const std::string&, const TSetTrayHint&) {
         ++opened;
         focusFlag = focusCurrentApp;
-        // Nothing has been pumped since the click: Ctrl+C is queued, so it was sent first.
-        keysWaiting = HIWORD(GetQueueStatus(QS_KEY)) != 0;
-        EXPECT_TRUE(PumpUntil([] { return ClipboardText() == "текст"; }));
+        clipboardInDialog = ClipboardText();
         return IDCANCEL;
     };
     form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(focusFlag);
     EXPECT_TRUE(FocusCurrentApp);
-    EXPECT_TRUE(keysWaiting);
+    EXPECT_EQ(clipboardInDialog, "текст") << "the selection was not copied before the dialog opened";
+    // Whatever the copy sent has arrived by the marker key.
+    Tap(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 1; }));
     EXPECT_EQ(target_->CountKeys('C'), 1);
+    EXPECT_TRUE(UserClipboardIsBack()) << ClipboardText();
 
-    PutUserClipboard(kUserText, kUserFormat, kUserBytes);
     keysBefore = target_->keys.size();
+    bool keysWaiting = false;
     form_->RunOptionsDialog = [&](bool focusCurrentApp, const std::string&, const TSetTrayHint&) {
         ++opened;
         focusFlag = focusCurrentApp;
@@ -133,9 +143,39 @@ TEST_F(FormTest, SettingsFromTheTemplateMenuCopiesFirstFromTheTrayItDoesNot) {
     EXPECT_FALSE(keysWaiting);
     // A marker key behind anything that might still be on its way.
     Tap(VK_F9);
-    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 2; }));
     for (size_t i = keysBefore; i < target_->keys.size(); ++i) EXPECT_EQ(target_->keys[i].vk, VK_F9);
     EXPECT_TRUE(UserClipboardIsBack());
+}
+
+// What the user copies while the dialog is open stays; a paste made over the open
+// dialog still lets the user's clipboard come back when the dialog closes.
+TEST_F(FormTest, SettingsFromTheTemplateMenuKeepsWhatTheUserCopiesInTheDialog) {
+    CreateForm();
+    SetWindowTextW(target_->control, L"\x0442\x0435\x043A\x0441\x0442");  // "текст"
+    SendMessageW(target_->control, EM_SETSEL, 0, -1);
+    form_->RunOptionsDialog = [&](bool, const std::string&, const TSetTrayHint&) {
+        win::Clipboard().SetTextBuf("из диалога");
+        return IDCANCEL;
+    };
+    form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
+    EXPECT_EQ(ClipboardText(), "из диалога");
+
+    PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+    SendMessageW(target_->control, EM_SETSEL, 0, -1);
+    std::string afterPaste;
+    form_->RunOptionsDialog = [&](bool, const std::string&, const TSetTrayHint&) {
+        TTmpl tmpl;
+        tmpl.TemplateText = "шаблон";
+        form_->OnPasteTemplClick(&tmpl);
+        afterPaste = ClipboardText();
+        return IDCANCEL;
+    };
+    form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
+    EXPECT_EQ(afterPaste, "текст") << "the paste gives back what it found: the selection";
+    EXPECT_EQ(target_->Text(), "шаблон");
+    EXPECT_TRUE(UserClipboardIsBack()) << ClipboardText();
+    EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(FormTest, CancelChangesNothingOkRebuildsTheMenuAndRegistersTheHotKey) {

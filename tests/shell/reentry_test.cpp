@@ -74,7 +74,7 @@ TEST_F(ReentryTest, HotKeyOverTheOpenTemplateMenuThenThePick) {
     ASSERT_TRUE(PumpUntil([&] { return UserClipboardIsBack(); }));
     EXPECT_EQ(menus, 1);
     EXPECT_EQ(target_->Text(), "один");
-    EXPECT_EQ(target_->CountKeys('V'), 2) << "the start-up paste and this one";
+    EXPECT_EQ(target_->CountKeys('V'), 1) << "this paste alone: the start-up run sends no key";
     EXPECT_TRUE(errors_.empty());
 }
 
@@ -109,7 +109,7 @@ TEST_F(ReentryTest, HotKeyAndTrayClickDuringThePastesWait) {
     MenuWatch menus;
     bool posted = false;
     Ticker ticker(15, [&] {
-        if (posted || target_->CountKeys('V') < 2) return;
+        if (posted || target_->CountKeys('V') < 1) return;
         posted = true;
         PostHotKey();
         PostTrayClick();
@@ -170,10 +170,10 @@ TEST_F(ReentryTest, HotKeyAndTrayClickDuringTheWaitForModifiers) {
     form_->OnPasteTemplClick(&tmpl);
     if (!released) keybd_event(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP, 0);
     ASSERT_TRUE(released) << "the paste did not wait for Shift";
-    EXPECT_EQ(pastesBeforeRelease, 1) << "only the start-up paste before the release";
+    EXPECT_EQ(pastesBeforeRelease, 0) << "Ctrl+V before the release";
     EXPECT_EQ(menus.opened, 0);
     EXPECT_EQ(target_->Text(), "четыре");
-    EXPECT_EQ(target_->CountKeys('V'), 2);
+    EXPECT_EQ(target_->CountKeys('V'), 1);
     EXPECT_TRUE(UserClipboardIsBack());
     EXPECT_TRUE(errors_.empty());
 }

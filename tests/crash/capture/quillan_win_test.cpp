@@ -75,7 +75,7 @@ protected:
         if (!CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                             &process_))
             return false;
-        // Resident once its tray icon's window exists; the start-up paste takes a second more.
+        // Resident once its tray icon's window exists; the start-up run may still be under way.
         bool resident =
             WaitFor([&] { return !Windows(L"TTrayCallbackWindow", process_.dwProcessId, false).empty(); }, 20000);
         Sleep(1500);

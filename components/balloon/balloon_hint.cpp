@@ -7,6 +7,7 @@
 
 #include "components/balloon/balloon_window.h"
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
 namespace quillan::balloon {
@@ -33,15 +34,27 @@ HICON LoadSystemIcon(const wchar_t* id) {
     return static_cast<HICON>(LoadImageW(nullptr, id, IMAGE_ICON, 16, 16, LR_SHARED));
 }
 
+HRESULT CALLBACK NoDllVersion(DLLVERSIONINFO*) { return E_NOTIMPL; }
+BOOL WINAPI NoSound(LPCWSTR, UINT) { return FALSE; }
+
+struct TComCtl {
+    win::TProcLibrary Library{L"comctl32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<DLLGETVERSIONPROC> DllVersion{Library, "DllGetVersion", &NoDllVersion};
+};
+
+// The multimedia library (with the sound drivers it loads, about 0.4 MB under Wine) only once a
+// hint plays a sound: most runs never do. Kept loaded from then on.
+struct TWinMM {
+    win::TProcLibrary Library{L"winmm.dll", win::TProcLibrary::TOpen::Load};
+    win::TProc<BOOL(WINAPI*)(LPCWSTR, UINT)> SndPlaySound{Library, "sndPlaySoundW", &NoSound};
+};
+
 // Major and minor version of the loaded common-controls library; 0.0 when unknown.
 DWORD ComCtlVersion() {
-    HMODULE module = GetModuleHandleW(L"comctl32.dll");
-    if (!module) return 0;
-    auto get = reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetVersion")));
-    if (!get) return 0;
+    static TComCtl table;
     DLLVERSIONINFO info = {};
     info.cbSize = sizeof(info);
-    if (FAILED(get(&info))) return 0;
+    if (FAILED(table.DllVersion.Get()(&info))) return 0;
     return MAKELONG(info.dwMinorVersion, info.dwMajorVersion);
 }
 
@@ -171,15 +184,8 @@ const std::string& TGlobalCtrl::Sound(TIconKind kind) const { return sounds_[sta
 void TGlobalCtrl::PlaySoundOf(TIconKind kind) const {
     const std::string& name = Sound(kind);
     if (name.empty()) return;
-    // The multimedia library (with the sound drivers it loads, about 0.4 MB under Wine) only
-    // once a hint plays a sound: most runs never do. Kept loaded from then on.
-    using TPlay = BOOL(WINAPI*)(LPCWSTR, UINT);
-    static const TPlay play = [] {
-        HMODULE library = LoadLibraryW(L"winmm.dll");
-        return library ? reinterpret_cast<TPlay>(reinterpret_cast<void*>(GetProcAddress(library, "sndPlaySoundW")))
-                       : nullptr;
-    }();
-    if (play) play(win::Wide(name).c_str(), SND_ASYNC | SND_NOSTOP);
+    static TWinMM table;
+    table.SndPlaySound.Get()(win::Wide(name).c_str(), SND_ASYNC | SND_NOSTOP);
 }
 
 void TGlobalCtrl::DrawIcon(HDC dc, TIconKind kind, int x, int y, COLORREF windowColor) {

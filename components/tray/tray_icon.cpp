@@ -6,6 +6,7 @@
 #include "components/tray/tray_window.h"
 #include "framework/menus/menus.h"
 #include "framework/win/application.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
 namespace quillan {
@@ -36,15 +37,18 @@ std::string ReplaceLineBreaks(const std::string& text) {
     return out;
 }
 
-using RegisterServiceProcessFn = DWORD(WINAPI*)(DWORD processId, DWORD type);
+DWORD WINAPI NoServiceProcess(DWORD, DWORD) { return 0; }
 
-// Only Windows 9x has it; the library stays loaded until the process ends.
-RegisterServiceProcessFn RegisterServiceProcessAddress() {
-    static win::ModuleHandle kernel(LoadLibraryW(L"kernel32.dll"));
-    static RegisterServiceProcessFn fn = kernel ? reinterpret_cast<RegisterServiceProcessFn>(reinterpret_cast<void*>(
-                                                      GetProcAddress(kernel.get(), "RegisterServiceProcess")))
-                                                : nullptr;
-    return fn;
+// Only Windows 9x has it; elsewhere the process stays as it is.
+struct TKernel {
+    win::TProcLibrary Library{L"kernel32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<DWORD(WINAPI*)(DWORD processId, DWORD type)> RegisterServiceProcess{Library, "RegisterServiceProcess",
+                                                                                   &NoServiceProcess};
+};
+
+TKernel& Kernel() {
+    static TKernel table;
+    return table;
 }
 
 }  // namespace
@@ -286,7 +290,7 @@ void TTrayIcon::SetTaskListVisible(bool value) {
     if (value == taskListVisible_) return;
     taskListVisible_ = value;
     if (Designing()) return;
-    if (RegisterServiceProcessFn fn = RegisterServiceProcessAddress()) fn(GetCurrentProcessId(), value ? 0 : 1);
+    Kernel().RegisterServiceProcess.Get()(GetCurrentProcessId(), value ? 0 : 1);
 }
 
 void TTrayIcon::SetVisibility(TTrayVisibilities value) {

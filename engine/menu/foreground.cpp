@@ -4,63 +4,52 @@
 #include <tlhelp32.h>
 
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
 namespace quillan {
 
 namespace {
 
-// Tool Help is looked up by name once, so that a kernel32 without it leaves the
-// name empty instead of keeping the program from starting.
+using TSnapshot = HANDLE(WINAPI*)(DWORD, DWORD);
+using TThreadWalk = BOOL(WINAPI*)(HANDLE, THREADENTRY32*);
+using TProcessWalk = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
+
+HANDLE WINAPI NoSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
+BOOL WINAPI NoThread(HANDLE, THREADENTRY32*) { return FALSE; }
+BOOL WINAPI NoProcess(HANDLE, PROCESSENTRY32W*) { return FALSE; }
+
+// Tool Help is looked up by name, so that a kernel32 without it leaves the name empty instead of
+// keeping the program from starting.
 struct TToolHelp {
-    using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
-    using ThreadWalk = BOOL(WINAPI*)(HANDLE, THREADENTRY32*);
-    using ProcessWalk = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
+    win::TProcLibrary Kernel{L"kernel32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<TSnapshot> CreateSnapshot{Kernel, "CreateToolhelp32Snapshot", &NoSnapshot};
+    win::TProc<TThreadWalk> ThreadFirst{Kernel, "Thread32First", &NoThread};
+    win::TProc<TThreadWalk> ThreadNext{Kernel, "Thread32Next", &NoThread};
+    win::TProc<TProcessWalk> ProcessFirst{Kernel, "Process32FirstW", &NoProcess};
+    win::TProc<TProcessWalk> ProcessNext{Kernel, "Process32NextW", &NoProcess};
 
-    Snapshot CreateSnapshot = nullptr;
-    ThreadWalk ThreadFirst = nullptr;
-    ThreadWalk ThreadNext = nullptr;
-    ProcessWalk ProcessFirst = nullptr;
-    ProcessWalk ProcessNext = nullptr;
-
-    TToolHelp() {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        if (!kernel) return;
-        CreateSnapshot = Lookup<Snapshot>(kernel, "CreateToolhelp32Snapshot");
-        ThreadFirst = Lookup<ThreadWalk>(kernel, "Thread32First");
-        ThreadNext = Lookup<ThreadWalk>(kernel, "Thread32Next");
-        ProcessFirst = Lookup<ProcessWalk>(kernel, "Process32FirstW");
-        ProcessNext = Lookup<ProcessWalk>(kernel, "Process32NextW");
-    }
-
-    template <typename Fn>
-    static Fn Lookup(HMODULE module, const char* name) {
-        // FARPROC to a typed pointer goes through void(*)() to keep -Wcast-function-type quiet.
-        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-    }
-
-    win::KernelHandle Take(DWORD what) const {
-        if (!CreateSnapshot) return {};
-        HANDLE snapshot = CreateSnapshot(what, 0);
+    win::KernelHandle Take(DWORD what) {
+        HANDLE snapshot = CreateSnapshot.Get()(what, 0);
         return win::KernelHandle(snapshot == INVALID_HANDLE_VALUE ? nullptr : snapshot);
     }
 };
 
-const TToolHelp& ToolHelp() {
-    static const TToolHelp instance;
-    return instance;
+TToolHelp& ToolHelp() {
+    static TToolHelp table;
+    return table;
 }
 
 }  // namespace
 
 uint32_t GetThreadProcessId(uint32_t threadId) {
-    const TToolHelp& help = ToolHelp();
-    if (!help.ThreadFirst || !help.ThreadNext) return 0;
+    TToolHelp& help = ToolHelp();
     win::KernelHandle snapshot = help.Take(TH32CS_SNAPTHREAD);
     if (!snapshot) return 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL ok = help.ThreadFirst(snapshot.get(), &entry); ok; ok = help.ThreadNext(snapshot.get(), &entry)) {
+    for (BOOL ok = help.ThreadFirst.Get()(snapshot.get(), &entry); ok;
+         ok = help.ThreadNext.Get()(snapshot.get(), &entry)) {
         if (entry.th32ThreadID == threadId) return entry.th32OwnerProcessID;
     }
     return 0;
@@ -70,13 +59,13 @@ std::string GetProcessExeName(uint32_t threadId) {
     DWORD processId = GetThreadProcessId(threadId);
     // Process id 0 is the idle process's entry, not a thread's owner.
     if (processId == 0) return {};
-    const TToolHelp& help = ToolHelp();
-    if (!help.ProcessFirst || !help.ProcessNext) return {};
+    TToolHelp& help = ToolHelp();
     win::KernelHandle snapshot = help.Take(TH32CS_SNAPPROCESS);
     if (!snapshot) return {};
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL ok = help.ProcessFirst(snapshot.get(), &entry); ok; ok = help.ProcessNext(snapshot.get(), &entry)) {
+    for (BOOL ok = help.ProcessFirst.Get()(snapshot.get(), &entry); ok;
+         ok = help.ProcessNext.Get()(snapshot.get(), &entry)) {
         if (entry.th32ProcessID != processId) continue;
         std::wstring_view name(entry.szExeFile, MAX_PATH);
         return win::Narrow(name.substr(0, name.find(L'\0')));

@@ -14,7 +14,9 @@
 #include "crash/capture/report_memory_win.h"
 #include "crash/capture/report_watchdog_win.h"
 #include "crash/capture/throw_site_win.h"
+#include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/stack.h"
 
 extern "C" {
@@ -238,17 +240,20 @@ void OnAbortSignal(int) {
 
 // 64-bit Windows (and 32-bit programs on it) may swallow a fault in a window procedure called
 // back from the kernel; the process's policy makes it an ordinary unhandled fault instead.
+// Systems without the policy (before Windows 7 SP1, and Wine) have nothing to change.
+BOOL WINAPI NoPolicy(LPDWORD) { return FALSE; }
+
+struct TExceptionPolicy {
+    win::TProcLibrary Kernel{L"kernel32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<BOOL(WINAPI*)(LPDWORD)> Get{Kernel, "GetProcessUserModeExceptionPolicy", &NoPolicy};
+    win::TProc<BOOL(WINAPI*)(DWORD)> Set{Kernel, "SetProcessUserModeExceptionPolicy"};
+};
+
 void ReportFaultsInCallbacks() {
-    using TGetPolicy = BOOL(WINAPI*)(LPDWORD);
-    using TSetPolicy = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto get = reinterpret_cast<TGetPolicy>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
-    auto set = reinterpret_cast<TSetPolicy>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    static TExceptionPolicy policy;
     const DWORD kCallbackFilterEnabled = 0x1;
     DWORD flags = 0;
-    if (get && set && get(&flags)) set(flags & ~kCallbackFilterEnabled);
+    if (policy.Set.Found() && policy.Get.Get()(&flags)) policy.Set.Get()(flags & ~kCallbackFilterEnabled);
 }
 
 }  // namespace
@@ -278,6 +283,7 @@ void InstallFaultHandlers(TReportDriver& driver) {
     g_previousAbort = std::signal(SIGABRT, &OnAbortSignal);
     if (g_previousAbort == SIG_ERR) g_previousAbort = SIG_DFL;
     ReportFaultsInCallbacks();
+    PrepareStackWalk();
     AwaitReportThreads(5000);
 }
 

@@ -7,11 +7,23 @@
 #include "crash/dialog/crash_dialog_win.h"
 #include "crash/dialog/html_page.h"
 #include "crash/options/options.h"
+#include "framework/win/proc_table.h"
 
 namespace quillan::crash {
 
+namespace {
+
+// A program built as a web server extension exports its entry point.
+struct TOwnExports {
+    win::TProcLibrary Program{nullptr, win::TProcLibrary::TOpen::Loaded};
+    win::TProc<void (*)()> HttpExtensionProc{Program, "HttpExtensionProc"};
+};
+
+}  // namespace
+
 TWebHost DetectWebHost() {
-    if (GetProcAddress(GetModuleHandleW(nullptr), "HttpExtensionProc")) return TWebHost::Isapi;
+    static TOwnExports exports;
+    if (exports.HttpExtensionProc.Found()) return TWebHost::Isapi;
     wchar_t gateway[64] = {};
     const DWORD n = GetEnvironmentVariableW(L"GATEWAY_INTERFACE", gateway, 64);
     if (n >= 4 && n < 64 && std::towupper(gateway[0]) == L'C' && std::towupper(gateway[1]) == L'G' &&

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 
 namespace quillan::crash {
 namespace {
@@ -21,10 +22,17 @@ private:
     HDC dc_;
 };
 
+// Only whether they are there counts: systems whose user32 knows monitors have a virtual screen
+// spanning all of them.
+struct TMonitors {
+    win::TProcLibrary User32{L"user32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<void (*)()> MonitorFromWindow{User32, "MonitorFromWindow"};
+    win::TProc<void (*)()> MonitorInfo{User32, "GetMonitorInfoA"};
+};
+
 RECT DesktopArea() {
-    // Systems whose user32 knows monitors have a virtual screen spanning all of them.
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (user32 && GetProcAddress(user32, "MonitorFromWindow") && GetProcAddress(user32, "GetMonitorInfoA")) {
+    static TMonitors monitors;
+    if (monitors.MonitorFromWindow.Found() && monitors.MonitorInfo.Found()) {
         const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
         const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
         return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};

@@ -8,6 +8,7 @@
 #include "components/version/version_info.h"
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {
@@ -58,16 +59,29 @@ std::string ClassName(HWND window) {
     return win::Narrow(std::wstring_view(buffer, n > 0 ? static_cast<size_t>(n) : 0));
 }
 
+LONG WINAPI NoRtlVersion(PRTL_OSVERSIONINFOW) { return -1; }
+DWORD WINAPI NoAdapters(PIP_ADAPTER_INFO, PULONG) { return ERROR_NOT_SUPPORTED; }
+DWORD WINAPI NoPerAdapter(ULONG, PIP_PER_ADAPTER_INFO, PULONG) { return ERROR_NOT_SUPPORTED; }
+
+struct TNtdll {
+    win::TProcLibrary Library{L"ntdll.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<LONG(WINAPI*)(PRTL_OSVERSIONINFOW)> RtlGetVersion{Library, "RtlGetVersion", &NoRtlVersion};
+};
+
+// Looked up at run time, so a system without the helper library still gets its report.
+struct TIpHelper {
+    win::TProcLibrary Library{L"iphlpapi.dll", win::TProcLibrary::TOpen::Load};
+    win::TProc<DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG)> AdaptersInfo{Library, "GetAdaptersInfo", &NoAdapters};
+    win::TProc<DWORD(WINAPI*)(ULONG, PIP_PER_ADAPTER_INFO, PULONG)> PerAdapterInfo{Library, "GetPerAdapterInfo",
+                                                                                   &NoPerAdapter};
+};
+
 // The version as ntdll reports it: GetVersionEx answers what the manifest allows.
 bool RealVersion(RTL_OSVERSIONINFOEXW& info) {
-    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto get = ntdll
-                   ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                   : nullptr;
+    static TNtdll ntdll;
     info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    return get != nullptr && get(reinterpret_cast<PRTL_OSVERSIONINFOW>(&info)) == 0;
+    return ntdll.RtlGetVersion.Get()(reinterpret_cast<PRTL_OSVERSIONINFOW>(&info)) == 0;
 }
 
 }  // namespace
@@ -177,16 +191,9 @@ void TWindowsSystemGatherer::OperatingSystem(TReportValues& values) {
 }
 
 void TWindowsSystemGatherer::Network(TReportValues& values) {
-    // Looked up at run time, so a system without the helper library still gets its report.
-    win::ModuleHandle library(LoadLibraryW(L"iphlpapi.dll"));
-    if (!library) return;
-    using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
-    using GetPerAdapterInfoFn = DWORD(WINAPI*)(ULONG, PIP_PER_ADAPTER_INFO, PULONG);
-    auto adaptersInfo =
-        reinterpret_cast<GetAdaptersInfoFn>(reinterpret_cast<void*>(GetProcAddress(library.get(), "GetAdaptersInfo")));
-    auto perAdapterInfo = reinterpret_cast<GetPerAdapterInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(library.get(), "GetPerAdapterInfo")));
-    if (adaptersInfo == nullptr) return;
+    static TIpHelper helper;
+    auto adaptersInfo = helper.AdaptersInfo.Get();
+    auto perAdapterInfo = helper.PerAdapterInfo.Get();
     ULONG size = 0;
     if (adaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) return;
     std::vector<unsigned char> buffer(size);
@@ -201,7 +208,6 @@ void TWindowsSystemGatherer::Network(TReportValues& values) {
     values[TReportItem::Gateway] = adapter->GatewayList.IpAddress.String;
     values[TReportItem::Dhcp] =
         DhcpText(adapter->DhcpEnabled != 0, adapter->DhcpEnabled ? adapter->DhcpServer.IpAddress.String : "");
-    if (perAdapterInfo == nullptr) return;
     ULONG perSize = 0;
     if (perAdapterInfo(adapter->Index, nullptr, &perSize) != ERROR_BUFFER_OVERFLOW || perSize == 0) return;
     std::vector<unsigned char> perBuffer(perSize);

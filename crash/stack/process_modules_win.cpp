@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 
 namespace quillan::crash {
 namespace {
@@ -12,17 +13,27 @@ using TEnumProcessModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
 using TCreateToolhelp32Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
 using TModule32 = BOOL(WINAPI*)(HANDLE, LPMODULEENTRY32W);
 
-template <typename T>
-T Procedure(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
+HANDLE WINAPI NoSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
+BOOL WINAPI NoModule(HANDLE, LPMODULEENTRY32W) { return FALSE; }
 
 // Both looked up at run time: psapi may be missing, and Tool Help was once missing from some
 // systems' kernel32.
+struct TPsapi {
+    win::TProcLibrary Library{L"PSAPI.DLL", win::TProcLibrary::TOpen::Load};
+    win::TProc<TEnumProcessModules> EnumProcessModules{Library, "EnumProcessModules"};
+};
+
+struct TToolHelp {
+    win::TProcLibrary Kernel{L"kernel32.dll", win::TProcLibrary::TOpen::Loaded};
+    win::TProc<TCreateToolhelp32Snapshot> CreateSnapshot{Kernel, "CreateToolhelp32Snapshot", &NoSnapshot};
+    win::TProc<TModule32> First{Kernel, "Module32FirstW", &NoModule};
+    win::TProc<TModule32> Next{Kernel, "Module32NextW", &NoModule};
+};
+
 bool PsapiModules(std::vector<HMODULE>& modules) {
-    static const HMODULE psapi = LoadLibraryW(L"PSAPI.DLL");
-    const auto enumerate = Procedure<TEnumProcessModules>(psapi, "EnumProcessModules");
-    if (!enumerate) return false;
+    static TPsapi psapi;
+    if (!psapi.EnumProcessModules.Found()) return false;
+    const auto enumerate = psapi.EnumProcessModules.Get();
     // Modules may load between the two calls; ask again until the buffer was big enough.
     modules.resize(256);
     for (int tries = 0; tries < 8; ++tries) {
@@ -39,11 +50,10 @@ bool PsapiModules(std::vector<HMODULE>& modules) {
 }
 
 bool ToolHelpModules(std::vector<HMODULE>& modules) {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto snapshot = Procedure<TCreateToolhelp32Snapshot>(kernel, "CreateToolhelp32Snapshot");
-    const auto first = Procedure<TModule32>(kernel, "Module32FirstW");
-    const auto next = Procedure<TModule32>(kernel, "Module32NextW");
-    if (!snapshot || !first || !next) return false;
+    static TToolHelp help;
+    const auto snapshot = help.CreateSnapshot.Get();
+    const auto first = help.First.Get();
+    const auto next = help.Next.Get();
     win::FileHandle list(snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId()));
     if (!list) return false;
     MODULEENTRY32W entry{};

@@ -4,6 +4,7 @@
 
 #include "crash/stack/threads_list_win.h"
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 
 namespace quillan::crash {
 namespace {
@@ -21,6 +22,13 @@ struct TThreadBasicInformation {
     LONG BasePriority;
 };
 using TNtQueryInformationThread = LONG(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+LONG NTAPI NoThreadInformation(HANDLE, ULONG, PVOID, ULONG, PULONG) { return -1; }
+
+// At namespace scope, not in a function's static: the walk runs on the fault path, where a
+// first-use guard would take a lock (PrepareStackWalk resolves the table at start-up).
+win::TProcLibrary gNtdll(L"ntdll.dll", win::TProcLibrary::TOpen::Loaded);
+win::TProc<TNtQueryInformationThread> gQueryInformationThread(gNtdll, "NtQueryInformationThread", &NoThreadInformation);
 
 TAddress InstructionPointer(const CONTEXT& context) {
 #if defined(_WIN64)
@@ -56,11 +64,11 @@ private:
 
 }  // namespace
 
+void PrepareStackWalk() { gNtdll.Resolve(); }
+
 TAddress ThreadStackTop(HANDLE thread) {
-    static const auto query = reinterpret_cast<TNtQueryInformationThread>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
     TThreadBasicInformation information{};
-    if (!query || query(thread, 0, &information, sizeof information, nullptr) < 0) return 0;
+    if (gQueryInformationThread.Get()(thread, 0, &information, sizeof information, nullptr) < 0) return 0;
     // The thread information block starts the thread's environment block.
     TProcessMemoryReader memory;
     NT_TIB tib;

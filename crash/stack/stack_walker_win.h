@@ -74,6 +74,9 @@ private:
 
 // The stack top (stack base in the thread information block) of a thread; 0 when unknown.
 TAddress ThreadStackTop(HANDLE thread);
+// Looks up what ThreadStackTop calls; done at start-up, so that a walk on the fault path takes no
+// lock and allocates nothing for it. A walk without it looks up at its first call.
+void PrepareStackWalk();
 // The calling function's frame address: above it lie its return address and its callers' frames.
 [[gnu::always_inline]] inline TAddress CurrentStackPointer() {
     return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));

@@ -305,8 +305,6 @@ void TWinCapturePlatform::PrepareReportThread() {
     ExpectReportThread();
 }
 
-std::uint32_t TWinCapturePlatform::ReportThreadId() const { return g_worker.Id; }
-
 int TWinCapturePlatform::RunReportThread(const std::function<int()>& body, TSyncCallSlot& slot) {
     ArmReportWatchdog(false);
     struct TDisarm {

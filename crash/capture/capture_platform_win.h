@@ -48,7 +48,6 @@ public:
     void SetStartTime(double days) { startTime_ = days; }
     // Starts the report thread that every report then uses (once).
     void PrepareReportThread();
-    std::uint32_t ReportThreadId() const;
 
     std::uint32_t CurrentThreadId() override;
     std::uint32_t MainThreadId() override;

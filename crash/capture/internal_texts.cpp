@@ -77,14 +77,4 @@ std::string CriticalErrorMessage(const std::string& where, const std::string& er
     return "Critical error at: \"" + where + "\"\r\nError: \"" + error + "\".";
 }
 
-std::string NullProcedureHookText(const std::string& name) {
-    return "Cannot hook a null procedure (\"" + name + "\").";
-}
-
-std::string SharedAreaHookText(const std::string& module) {
-    return "Cannot hook the module \"" + module + "\" located into the shared-area.";
-}
-
-std::string HookFailedText(const std::string& name) { return "Cannot hook the procedure \"" + name + "\"."; }
-
 }  // namespace quillan::crash

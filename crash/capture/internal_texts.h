@@ -70,9 +70,4 @@ void CriticalGuard(const char* where, Fn&& fn) {
     throw EMishapLogError(CriticalErrorMessage(where, error));
 }
 
-// Hook installation failures; name is the routine's name or "SymbolID = " and its number.
-std::string NullProcedureHookText(const std::string& name);
-std::string SharedAreaHookText(const std::string& module);
-std::string HookFailedText(const std::string& name);
-
 }  // namespace quillan::crash

@@ -126,8 +126,6 @@ void MishapLogDone() {
     });
 }
 
-bool MishapLogActive() { return g_state && g_state->driver.Active(); }
-
 TReportDriver* MishapLogDriver() { return g_state ? &g_state->driver : nullptr; }
 
 TWinCapturePlatform* MishapLogPlatform() { return g_state ? &g_state->platform : nullptr; }

@@ -21,7 +21,6 @@ void MishapLogInit();
 // Shut-down: waits for a report in progress, stops the hang detector, removes the interception
 // points. Failures as above with "MishapLog.Done".
 void MishapLogDone();
-bool MishapLogActive();
 
 // The running library's parts, for the host program and later pieces of the library; null
 // when it is not active.

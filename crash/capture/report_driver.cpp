@@ -158,7 +158,6 @@ int TReportDriver::Pipeline(TReportJob& job) {
     }
     // Whatever failed, no thread stays suspended and the report is no longer published.
     ResumeSuspended(job);
-    current_job_ = nullptr;
     platform_.FreeScreenshot();
     return 0;
 }
@@ -170,7 +169,6 @@ int TReportDriver::ReducedPipeline(TReportJob& job) {
     // presentation) goes to the log. The process is not trusted to go on.
     const int failed = section_;
     ResumeSuspended(job);
-    current_job_ = nullptr;
     if (!job.Logged) {
         try {
             TReportJob reduced;
@@ -392,11 +390,6 @@ void TReportDriver::Warn(TMishapLogErrorCode code, const std::string& message, T
                              code == TMishapLogErrorCode::eeWebHTTPSError || code == TMishapLogErrorCode::eeWebFTPError;
     if (sendingCode && platform_.SendingProgressOpen())
         platform_.ShowMessageBox(message, options_.Text(TMishapText::ErrorCaption), kStepErrorBoxFlags);
-}
-
-std::string TReportDriver::LastLogPath() {
-    std::lock_guard<std::mutex> lock(logPathLock_);
-    return lastLogPath_;
 }
 
 void TReportDriver::TerminateOrRestart(bool userAsked) {

@@ -104,20 +104,15 @@ public:
     bool Excluded(std::uint32_t id) const;
 
     void SetStartDirectory(std::string folder) { startDirectory_ = std::move(folder); }
-    const std::string& StartDirectory() const { return startDirectory_; }
     void SetLastHtmlPage(std::string page);
 
     TMishapLogEvents Events;
 
     int ExceptionCount() const { return exceptionCount_; }
-    int ProgressSection() const { return section_; }
     TMishapLogErrorCode LastError() const;
     std::string LastErrorMessage() const;
     const std::string& LastExceptionMessage() const { return lastExceptionMessage_; }
-    bool PendingTerminate() const { return pendingTerminate_; }
     const TCrashTimes& CrashTimes() const { return crashTimes_; }
-    // The report being built, or null.
-    const TReportJob* CurrentReport() const { return current_job_; }
 
     // Records an internal warning: last error, debug output, and a box when sending shows progress.
     // Any thread (a sending thread warns while the report thread may too).
@@ -127,8 +122,6 @@ public:
     // thread; takes no lock that a failed thread may hold.
     void TerminateOrRestart(bool userAsked = false);
     void SetRestartMinimumSeconds(double seconds) { restartMinimum_ = seconds; }
-    // The log the last report went to (empty: none yet).
-    std::string LastLogPath();
 
 private:
     unsigned char Report(const TExceptionCall& call, std::uint32_t self);
@@ -188,7 +181,6 @@ private:
     std::string lastExceptionMessage_;
     bool pendingTerminate_ = false;
     TCrashTimes crashTimes_;
-    TReportJob* current_job_ = nullptr;
 };
 
 // The index of the first filter entry that names one of classNames (case-insensitively), or -1.

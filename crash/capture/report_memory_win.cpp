@@ -195,16 +195,6 @@ bool AwaitReportThreads(unsigned long timeoutMs) {
 
 void SetReportMemoryFatal() { InterlockedExchange(&g_arena.Fatal, 1); }
 
-TReportMemoryUse ReportMemoryUse() {
-    TSpin lock;
-    TReportMemoryUse use;
-    use.Reserved = g_arena.Base ? kReserve : 0;
-    use.Committed = g_arena.Committed;
-    use.InUse = g_arena.InUse;
-    use.Threads = static_cast<std::size_t>(g_arena.ThreadCount);
-    return use;
-}
-
 }  // namespace quillan::crash
 
 // Every allocation of the program's own code and of the statically linked libraries (the C++

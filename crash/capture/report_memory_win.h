@@ -23,12 +23,4 @@ bool AwaitReportThreads(unsigned long timeoutMs);
 // it (the faulting thread may hold its lock); the process ends soon.
 void SetReportMemoryFatal();
 
-struct TReportMemoryUse {
-    std::size_t Reserved = 0;   // address space
-    std::size_t Committed = 0;  // made ready so far
-    std::size_t InUse = 0;      // handed out and not freed
-    std::size_t Threads = 0;
-};
-TReportMemoryUse ReportMemoryUse();
-
 }  // namespace quillan::crash

@@ -58,7 +58,6 @@ void TReportDriver::SuspendAndListModules(TReportJob& job) {
 void TReportDriver::Gather(TReportJob& job, TLogFile& log) {
     section_ = psReportText;
     section_ = psPublish;
-    current_job_ = &job;
     BuildText(job);
     section_ = psDuplicate;
     OpenLog(job, log);
@@ -145,7 +144,6 @@ void TReportDriver::ResumeAfterReport(TReportJob& job) {
     section_ = psResume;
     ResumeSuspended(job);
     job.Context.Stack.clear();
-    current_job_ = nullptr;
 }
 
 void TReportDriver::EndIfTerminating(const TReportJob& job) {

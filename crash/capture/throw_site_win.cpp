@@ -187,8 +187,6 @@ bool RethrowInFlight() {
 
 void SetThrowRecording(bool on) { g_recording = on; }
 
-bool ThrowRecording() { return g_recording; }
-
 TStackOrigin StackOriginOf(const TThrowRecord& record) {
     TStackOrigin origin;
     origin.StackPointer = record.StackPointer;

@@ -45,7 +45,6 @@ bool RethrowInFlight();
 // Recording on or off for the whole process (on by default). Off, a throw costs one test more
 // than without the wrapper.
 void SetThrowRecording(bool on);
-bool ThrowRecording();
 
 // The calling thread's registers now.
 void CaptureRegisters(TRegisterSnapshot& registers);

@@ -146,8 +146,6 @@ void TDialogPages::Create(HWND dialog, HWND tabs, const TSetup& setup, const std
     }
 }
 
-HWND TDialogPages::PageWindow(size_t index) const { return index < pages_.size() ? pages_[index]->Window : nullptr; }
-
 void TDialogPages::FillPage(TPage& page) {
     const TReportContext& context = *setup_.Request->Context;
     const TMishapModuleOptions& options = *setup_.Request->Options;

@@ -34,7 +34,6 @@ public:
     // Inserts one tab per kind into tabs and makes its page ("ML_TAB_*"), a hidden child of dialog.
     void Create(HWND dialog, HWND tabs, const TSetup& setup, const std::vector<TDialogTab>& kinds);
     size_t Count() const { return pages_.size(); }
-    HWND PageWindow(size_t index) const;
     // Selects a tab and shows its page (when the pages are shown).
     void Select(int index);
     // The tab control chose another tab.

@@ -57,8 +57,7 @@ TRowIcon StackEntryIcon(const TMishapStackEntry& entry);
 class TGroupedRows {
 public:
     explicit TGroupedRows(std::vector<TListRow> rows = {});
-    const std::vector<TListRow>& AllRows() const { return rows_; }
-    // Indexes into AllRows of the rows that show, in order.
+    // Indexes (into the rows given) of the rows that show, in order.
     const std::vector<size_t>& Visible() const { return visible_; }
     const TListRow& VisibleRow(size_t index) const { return rows_[visible_[index]]; }
     bool Closed(int group) const;

@@ -281,19 +281,6 @@ std::optional<std::string> TLogFile::ItemValue(int report, std::string_view item
     return FindItemValue(Report(report), item);
 }
 
-bool TLogFile::IsDuplicate(const std::vector<std::string>& items, const std::vector<std::string>& values) const {
-    std::vector<std::string> wanted;
-    for (const std::string& value : values) wanted.push_back(FormatLogValue(value));
-    for (std::string_view report : reports_) {
-        bool same = true;
-        for (size_t i = 0; i < items.size() && same; ++i) {
-            same = FindItemValue(report, items[i]).value_or(std::string()) == (i < wanted.size() ? wanted[i] : "");
-        }
-        if (same) return true;
-    }
-    return false;
-}
-
 bool TLogFile::IsDuplicateOf(std::string_view reportText) const {
     std::string text = NormaliseLineEnds(reportText);
     std::vector<std::string> values;

@@ -63,11 +63,9 @@ public:
 
     // Value of an item of a stored report.
     std::optional<std::string> ItemValue(int report, std::string_view item) const;
-    // True when a stored report has, for every item, the value given (compared in the report's
-    // multi-line form; an item a report does not show counts as empty).
-    bool IsDuplicate(const std::vector<std::string>& items, const std::vector<std::string>& values) const;
-    // The same check with the candidate's values read from its own text (items 2.2 to 2.5). False
-    // when the candidate shows none of them: such a report cannot be recognised.
+    // True when a stored report has the candidate's values of items 2.2 to 2.5, read from its own
+    // text (an item a report does not show counts as empty). False when the candidate shows none
+    // of them: such a report cannot be recognised.
     bool IsDuplicateOf(std::string_view reportText) const;
     // Whether the last stored report shows item 1.3 with another version than runningVersion.
     bool VersionChanged(std::string_view runningVersion) const;

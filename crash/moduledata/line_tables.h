@@ -42,8 +42,6 @@ public:
     size_t UnitCount() const { return units_.size(); }
     TUnitInfo UnitAt(size_t index) const;
     bool Empty() const { return units_.empty(); }
-    size_t ByteSize() const { return bytes_.size(); }
-    const TNameDecoder& Decoder() const { return decoder_; }
 
 private:
     struct TUnitRef {

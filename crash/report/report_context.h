@@ -51,13 +51,6 @@ enum class TReportItem : int {
     Count
 };
 
-// Section (from 1) and item (from 1) of an item, e.g. {2, 3} for ExceptionModule.
-struct TItemNumber {
-    int Section;
-    int Item;
-};
-TItemNumber ItemNumber(TReportItem item);
-
 // The values of sections 1 to 6, one text per item; a value nobody could gather stays empty.
 struct TReportValues {
     std::array<std::string, static_cast<size_t>(TReportItem::Count)> Values;

@@ -6,16 +6,6 @@
 
 namespace quillan::crash {
 
-TItemNumber ItemNumber(TReportItem item) {
-    int index = static_cast<int>(item);
-    for (int section = 1; section <= 6; ++section) {
-        int count = kDetailSectionItems[static_cast<size_t>(section - 1)];
-        if (index < count) return {section, index + 1};
-        index -= count;
-    }
-    return {0, 0};
-}
-
 std::string InformationSections(const TReportContext& context) {
     const TMishapModuleOptions& options = *context.Options;
     TLogItem log(options);

@@ -155,9 +155,6 @@ bool TStackWalker::ScanSuspended(const TMishapThreadEntry& thread) {
     if (!GetThreadContext(handle, &context) || InstructionPointer(context) == 0) return false;
     const TAddress stackPointer = StackPointer(context);
     ScanStack(kNativeCallArch, stack_, code_, stackPointer, top, found_);
-    if (thread.RecordedSp != 0 && thread.RecordedSp < stackPointer) {
-        ScanStack(kNativeCallArch, stack_, code_, thread.RecordedSp, stackPointer, found_);
-    }
     return true;
 }
 

@@ -155,17 +155,6 @@ bool TMishapThreadsList::Update(std::uint32_t id, const std::function<void(TMish
     return false;
 }
 
-bool TMishapThreadsList::RecordRaise(std::uint32_t id, TAddress stackPointer, TAddress raiseAddress) {
-    std::unique_lock lock(lock_);
-    for (TMishapThreadEntry& entry : entries_) {
-        if (entry.Id != id) continue;
-        entry.RecordedSp = stackPointer;
-        entry.RaiseAddress = raiseAddress;
-        return true;
-    }
-    return false;
-}
-
 TThreadsSnapshot TMishapThreadsList::Copy() const {
     std::vector<TMishapThreadEntry> copies;
     {

@@ -27,8 +27,6 @@ struct TMishapThreadEntry {
     TAddress StackTop = 0;               // the stack's base (highest address) when the thread started
     TAddress StartRoutine = 0;
     TAddress Parameter = 0;
-    TAddress RecordedSp = 0;    // stack pointer when the thread last raised an exception; 0: never
-    TAddress RaiseAddress = 0;  // where it raised it
     bool Main = false;
 };
 
@@ -97,8 +95,6 @@ public:
     std::optional<TMishapThreadEntry> FindByObject(const void* object) const;
     // Changes the thread's entry in place under the write lock; false when it has none.
     bool Update(std::uint32_t id, const std::function<void(TMishapThreadEntry&)>& change);
-    // Stores the stack pointer and address of the thread's latest raise.
-    bool RecordRaise(std::uint32_t id, TAddress stackPointer, TAddress raiseAddress);
 
     // A copy for a report: entries copied under the read lock, each with a handle of its own
     // and its priority read now. Entries whose handle cannot be duplicated keep handle 0.

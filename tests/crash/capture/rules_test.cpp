@@ -165,9 +165,6 @@ TEST(InternalTexts, WarningsErrorsAndTheGuardUseTheirFixedForms) {
     EXPECT_EQ(crash::StepWarningMessage("Console", nullptr), "General 'Console' error.");
     EXPECT_EQ(crash::CriticalErrorMessage("MishapLog.Init", "boom"),
               "Critical error at: \"MishapLog.Init\"\r\nError: \"boom\".");
-    EXPECT_EQ(crash::NullProcedureHookText("SymbolID = 7"), "Cannot hook a null procedure (\"SymbolID = 7\").");
-    EXPECT_EQ(crash::SharedAreaHookText("x.dll"), "Cannot hook the module \"x.dll\" located into the shared-area.");
-    EXPECT_EQ(crash::HookFailedText("RaiseException"), "Cannot hook the procedure \"RaiseException\".");
     EXPECT_EQ(crash::ErrorCodeName(crash::TMishapLogErrorCode::eeWebFTPError), std::string("eeWebFTPError"));
 
     try {

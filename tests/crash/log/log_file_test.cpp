@@ -105,9 +105,6 @@ TEST(LogFile, DuplicatesAreRecognisedOnTheExceptionItems) {
     EXPECT_TRUE(log.IsDuplicateOf(MakeReport("1.1", "00401234", "Access violation.\r\n\r\nRead of address 0: x")));
     EXPECT_FALSE(log.IsDuplicateOf(MakeReport("1.0", "00401238", "Access violation.\r\n\r\nRead of address 0: x")));
     EXPECT_FALSE(log.IsDuplicateOf(MakeReport("1.0", "00401234", "Access violation.\r\n\r\nRead of address 1: x")));
-    EXPECT_TRUE(log.IsDuplicate(
-        kDuplicateItems, {"00401234", "quillan.exe", "EAccessViolation", "Access violation.\n\nRead of address 0: x"}));
-    EXPECT_FALSE(log.IsDuplicate(kDuplicateItems, {"00401234", "quillan.exe", "EAccessViolation", "other"}));
     EXPECT_EQ(*log.ItemValue(0, "2.5"), "Access violation.\r\n .\r\n Read of address 0:_x");
     EXPECT_FALSE(log.ItemValue(0, "7.1").has_value());
     // Reports that show none of the items cannot be told apart, so none counts as a duplicate.

@@ -104,8 +104,6 @@ TEST(ThreadsList, EntriesAndTheirHandles) {
         EXPECT_FALSE(list.Remove(11));
         EXPECT_EQ(handles.OpenCount(), 1u);
 
-        EXPECT_TRUE(list.RecordRaise(10, 0x12FF00, 0x401234));
-        EXPECT_FALSE(list.RecordRaise(99, 1, 2));
         EXPECT_TRUE(list.Update(10, [](TMishapThreadEntry& e) {
             e.Id = 5;  // not the change's to make
             e.Handle = 0;
@@ -115,8 +113,6 @@ TEST(ThreadsList, EntriesAndTheirHandles) {
         ASSERT_TRUE(entry);
         EXPECT_EQ(entry->Handle, again.Handle);
         EXPECT_EQ(entry->StartRoutine, 0x401000u);
-        EXPECT_EQ(entry->RecordedSp, 0x12FF00u);
-        EXPECT_EQ(entry->RaiseAddress, 0x401234u);
     }
     // The list closes what it holds, each handle once.
     EXPECT_EQ(handles.OpenCount(), 0u);
@@ -211,7 +207,6 @@ TEST(ThreadsList, WritersAndReadersAtOnce) {
             for (std::uint32_t i = 0; i < 500; ++i) {
                 const std::uint32_t id = 1000 * (writer + 1) + i;
                 list.Add(Entry(handles, id));
-                if (i % 3 == 0) list.RecordRaise(id, i, i);
                 EXPECT_TRUE(list.Remove(id));
             }
         });

@@ -2,6 +2,7 @@
 #include "crash/capture/capture_platform_win.h"
 
 #include "crash/capture/report_watchdog_win.h"
+#include "framework/win/handle.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {
@@ -32,8 +33,9 @@ void TWinCapturePlatform::RestartNow(const std::string& startDirectory, const st
     PROCESS_INFORMATION process = {};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0x220, nullptr,
                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        // The new process is not waited for: both handles go (the thread's first).
+        win::KernelHandle started(process.hProcess);
+        win::KernelHandle thread(process.hThread);
     }
 }
 

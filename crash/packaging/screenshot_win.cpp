@@ -8,20 +8,6 @@
 namespace quillan::crash {
 namespace {
 
-class MemoryDC {
-public:
-    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 // Only whether they are there counts: systems whose user32 knows monitors have a virtual screen
 // spanning all of them.
 struct TMonitors {
@@ -86,8 +72,9 @@ void DrawCursor(HDC dc, const RECT& area) {
     ICONINFO icon{};
     if (GetIconInfo(cursor.hCursor, &icon)) {
         hot = {static_cast<LONG>(icon.xHotspot), static_cast<LONG>(icon.yHotspot)};
-        if (icon.hbmMask) DeleteObject(icon.hbmMask);
-        if (icon.hbmColor) DeleteObject(icon.hbmColor);
+        // The cursor's bitmaps are copies made for the caller.
+        win::BitmapHandle mask(icon.hbmMask);
+        win::BitmapHandle color(icon.hbmColor);
     }
     DrawIconEx(dc, cursor.ptScreenPos.x - area.left - hot.x, cursor.ptScreenPos.y - area.top - hot.y, cursor.hCursor, 0,
                0, 0, nullptr, DI_NORMAL);
@@ -113,7 +100,7 @@ TBgrxImage CaptureScreenshot(bool foregroundOnly, HWND focus) {
     win::WindowDC screen(nullptr);
     if (!screen.get()) return image;
     win::GdiObject palette;  // outlives the memory DC, in which it may be selected
-    MemoryDC memory(screen.get());
+    win::MemoryDC memory(CreateCompatibleDC(screen.get()));
     win::GdiObject bitmap(CreateCompatibleBitmap(screen.get(), width, height));
     if (!memory.get() || !bitmap) return image;
     {

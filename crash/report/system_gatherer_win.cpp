@@ -165,12 +165,11 @@ void TWindowsSystemGatherer::Computer(TReportValues& values) {
     }
     values[TReportItem::SystemUpTime] = UpTimeText(GetTickCount64() / 1000);
     values[TReportItem::Processor] = ProcessorName();
-    HDC screen = GetDC(nullptr);
-    if (screen != nullptr) {
+    win::WindowDC screen(nullptr);
+    if (screen) {
         values[TReportItem::DisplayMode] =
             DisplayModeText(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                            GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES));
-        ReleaseDC(nullptr, screen);
+                            GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES));
     }
 }
 

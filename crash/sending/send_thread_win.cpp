@@ -6,6 +6,7 @@
 
 #include "crash/options/options.h"
 #include "framework/core/file_io.h"
+#include "framework/win/handle.h"
 
 namespace quillan::crash {
 
@@ -48,15 +49,14 @@ bool StartSendThread(const TSendRequest& request, std::unique_ptr<ISendPlatform>
     job->Done = std::move(done);
     ++g_running;
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, SendThreadProc, job.get(), CREATE_SUSPENDED, &id);
+    win::KernelHandle thread(CreateThread(nullptr, 0, SendThreadProc, job.get(), CREATE_SUSPENDED, &id));
     if (!thread) {
         --g_running;
         return false;
     }
     job.release();
-    SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-    ResumeThread(thread);
-    CloseHandle(thread);
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_HIGHEST);
+    ResumeThread(thread.get());
     return true;
 }
 

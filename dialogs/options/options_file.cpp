@@ -11,6 +11,7 @@
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/application.h"
+#include "framework/win/handle.h"
 #include "framework/win/text.h"
 
 namespace quillan {
@@ -91,13 +92,11 @@ std::string TOptionForm::FolderProblem() const {
     // Only a real write tells: rights, a read-only medium, a share.
     std::string probe = folder + "~qln" + std::to_string(GetCurrentProcessId()) + "-" +
                         std::to_string(GetTickCount()) + ".tmp";
-    HANDLE file = CreateFileW(win::Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    win::FileHandle file(CreateFileW(win::Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file) {
         int code = LastOSError();
         if (code != ERROR_FILE_EXISTS) return "В папку «" + name + "» нельзя записать: " + SysErrorMessage(code) + ".";
-    } else {
-        CloseHandle(file);
     }
     return {};
 }

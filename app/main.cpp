@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <string>
 
 #include "app/main_form.h"
@@ -10,6 +11,22 @@
 #include "framework/win/application.h"
 #include "framework/win/handle.h"
 #include "framework/win/stack.h"
+
+namespace {
+
+// The restart tests would otherwise wait out the minute a failure must come after to restart the
+// program: they name a shorter one, in seconds, in this variable. Unset, the minute holds.
+void ApplyRestartMinimumOverride() {
+    wchar_t value[32] = {};
+    const DWORD length = GetEnvironmentVariableW(L"QUILLAN_RESTART_MINIMUM", value, 32);
+    quillan::crash::TReportDriver* driver = quillan::crash::MishapLogDriver();
+    if (length == 0 || length >= 32 || !driver) return;
+    wchar_t* end = nullptr;
+    const double seconds = std::wcstod(value, &end);
+    if (end != value && *end == L'\0' && seconds >= 0) driver->SetRestartMinimumSeconds(seconds);
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace quillan;
@@ -19,6 +36,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
     // A restart after a fatal failure closes it first, or the new instance would leave at once.
     crash::MishapLogReleaseBeforeRestart(running.get());
+    ApplyRestartMinimumOverride();
 
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);

@@ -31,6 +31,7 @@ quillan_start_wine
 win=build/$QUILLAN_WIN_ARCH
 run clipboard_bench "$QUILLAN_WINE" "$win/bench/clipboard/clipboard_bench.exe"
 run caret_walk_bench "$QUILLAN_WINE" "$win/bench/paste/caret_walk_bench.exe"
+run restore_bench "$QUILLAN_WINE" "$win/bench/paste/restore_bench.exe"
 run menu_ready_bench "$QUILLAN_WINE" "$win/bench/menubuild/menu_ready_bench.exe"
 run stack_walk_bench "$QUILLAN_WINE" "$win/bench/stack/stack_walk_bench.exe"
 run moduledata_lookup_bench "$QUILLAN_WINE" "$win/bench/moduledata/moduledata_lookup_bench.exe" \

@@ -9,6 +9,7 @@
 
 #include "engine/clipboard/clipboard_snapshot.h"
 #include "engine/paste/caret.h"
+#include "engine/paste/delayed_offer.h"
 #include "engine/paste/elevation.h"
 #include "engine/paste/keys.h"
 #include "engine/paste/wait.h"
@@ -23,13 +24,6 @@
 
 namespace quillan {
 namespace {
-
-// The clipboard sequence number right after the engine's latest own write. A restore
-// happens only while it is still current: anything the user copies during the wait
-// stays. Shared by nested pastes, so an outer paste still restores after an inner one.
-DWORD g_ownWriteSequence = 0;
-
-void NoteOwnWrite() { g_ownWriteSequence = GetClipboardSequenceNumber(); }
 
 // OLE for the rich-edit copy, which may go through the OLE clipboard; balanced per paste.
 class OleScope {
@@ -76,7 +70,7 @@ bool SaveSnapshot(TMemoryStream& snapshot) {
 void RestoreIfUnchanged(TMemoryStream& snapshot) {
     try {
         if (!ReadRestoreClipboard()) return;
-        if (GetClipboardSequenceNumber() != g_ownWriteSequence) return;
+        if (!OwnWriteCurrent()) return;
         LoadClipboardFromStream(snapshot);
     } catch (...) {
         // A failed restore must not disturb the user: what was put back stays.
@@ -102,9 +96,10 @@ struct TPasteJob {
     int32_t PointY;
 };
 
-// Copies the template through the hidden control; the control is returned so that it
-// lives until the paste ends.
-std::unique_ptr<win::TRichEdit> PlaceTemplate(const TPasteJob& job, HWND owner, HFONT font) {
+// Copies the template through the hidden control, then hands what the copy placed to
+// offer (when given), to be given out as the target reads it; when the offer cannot take
+// it over the copy stays on the clipboard as it is (offer->Offered() is false then).
+void PlaceTemplate(const TPasteJob& job, HWND owner, HFONT font, TDelayedOffer* offer) {
     auto control = std::make_unique<win::TRichEdit>(owner ? owner : win::Application().Handle(), font);
     const std::string text = TemplateControlText(job.Text);
     control->SetText(text);
@@ -113,12 +108,38 @@ std::unique_ptr<win::TRichEdit> PlaceTemplate(const TPasteJob& job, HWND owner, 
     // Emptied first: a copy that places nothing must not paste the user's old clipboard.
     win::Clipboard().Clear();
     control->CopyToClipboard();
-    // Render every format now: data left to delayed rendering would change the sequence
-    // number while the target reads it, and could not outlive the control.
+    // Render every format now: what the control left to OLE's delayed rendering could not
+    // outlive the control.
     OleFlushClipboard();
     if (!text.empty() && !win::Clipboard().HasFormat(CF_UNICODETEXT)) win::Clipboard().SetTextBuf(text);
     MarkClipboardPrivate();
-    return control;
+    if (offer) offer->TakeOver();
+}
+
+// Waits, handling messages, until the target has read the template and then gone quiet
+// for kRestoreQuietMs with the clipboard closed; until kPasteSettleMs after the chord when
+// no read of the target's comes (nothing is known then: the wait of old), or the offer was
+// taken off the clipboard; never past kRestoreWaitLimitMs. Reads are counted by offer's
+// window, inside the waits; only plain values are looked at between them.
+void WaitForTargetRead(const TDelayedOffer& offer, DWORD chordTick) {
+    for (;;) {
+        WaitWithMessages(kRestorePollMs);
+        const DWORD now = GetTickCount();
+        if (now - chordTick >= kRestoreWaitLimitMs) return;
+        // Someone else's content now, or a paste nested in this wait has given the user's
+        // back: nothing more to wait for.
+        if (offer.Offered() && !offer.Owns()) return;
+        if (!offer.Offered() || offer.TargetReads() == 0) {
+            if (now - chordTick >= kPasteSettleMs) return;
+            continue;
+        }
+        if (now - offer.LastTargetRead() < kRestoreQuietMs) continue;
+        // The target may still hold the clipboard open for more formats.
+        if (OpenClipboard(nullptr)) {
+            CloseClipboard();
+            return;
+        }
+    }
 }
 
 void SendCaretPresses(const TPasteJob& job) {
@@ -150,7 +171,7 @@ bool MarkClipboardPrivate() {
     return ok;
 }
 
-void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod method) {
+void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod method, TRestoreWait wait) {
     std::optional<TPasteJob> job;
     if (tmpl) job = TPasteJob{tmpl->TemplateText, tmpl->PointX, tmpl->PointY};
     tmpl = nullptr;  // only the copy from here on
@@ -171,16 +192,25 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod
     // Without a snapshot the restore would have nothing to give back: the template
     // would replace the user's clipboard for good.
     if (!SaveSnapshot(snapshot) && ReadRestoreClipboard()) throw EPasteRefused(kSClipboardBusy);
-    std::unique_ptr<win::TRichEdit> control = PlaceTemplate(*job, ownerWindow, font);
+    TDelayedOffer offer;
+    PlaceTemplate(*job, ownerWindow, font, wait == TRestoreWait::AfterTargetRead ? &offer : nullptr);
     NoteOwnWrite();
     // Win, Alt or Shift still held from the hotkey would turn Ctrl+V into another chord.
     WaitForModifiersReleased(kModifierWaitMs);
     // The menu has only just given the front back; until the program there has taken
     // it, Ctrl+V would reach no window of it.
     WaitForForegroundReady(kForegroundWaitMs);
+    DWORD targetProcess = 0;
+    GetWindowThreadProcessId(GetForegroundWindow(), &targetProcess);
+    offer.ExpectTarget(targetProcess);
+    const DWORD chordTick = GetTickCount();
     SendPasteChord(method);
     SendCaretPresses(*job);
-    WaitWithMessages(kPasteSettleMs);
+    if (wait == TRestoreWait::AfterTargetRead) {
+        WaitForTargetRead(offer, chordTick);
+    } else {
+        WaitWithMessages(kPasteSettleMs);
+    }
     RestoreIfUnchanged(snapshot);
 }
 

@@ -174,6 +174,35 @@ std::string PeerName(const ::testing::TestParamInfo<std::tuple<const wchar_t*, T
     return program.substr(0, program.find('.')) + PasteKeysName(std::get<1>(info.param));
 }
 
+class PeerHundredTest : public PeerTest {};
+
+// One paste after another, as fast as the restore allows: each is the template (a text of
+// its own, so neither the user's clipboard nor the template before), and after each the
+// user's clipboard is back, every format of it.
+TEST_P(PeerHundredTest, HundredPastesInARowEachTheTemplateAndTheUsersClipboardAfter) {
+    const auto [program, method] = GetParam();
+    const bool wordpad = std::wstring(program) == L"wordpad.exe";
+    if (!Start(program, wordpad ? L"RichEdit" : L"Edit")) GTEST_SKIP() << "no " << win::Narrow(program) << " here";
+    ASSERT_TRUE(Front());
+    test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+    const auto user = test::ClipboardContent();
+    for (int i = 0; i < 100; ++i) {
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+        TTmpl tmpl;
+        tmpl.TemplateText = "Шаблон номер " + std::to_string(i);
+        PasteTemplate(&tmpl, owner, nullptr, method);
+        ASSERT_EQ(test::ClipboardContent(), user) << "paste " << i;
+        std::string seen;
+        ASSERT_TRUE(test::PumpUntil([&] { return (seen = TextOf(control)) == tmpl.TemplateText; }, 5000))
+            << "paste " << i << ": " << seen;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NotepadAndWordpad, PeerHundredTest,
+                         ::testing::Combine(::testing::Values(L"notepad.exe", L"wordpad.exe"),
+                                            ::testing::Values(TPasteMethod::CtrlV)),
+                         PeerName);
+
 INSTANTIATE_TEST_SUITE_P(NotepadAndWordpad, PeerTest,
                          ::testing::Combine(::testing::Values(L"notepad.exe", L"wordpad.exe"),
                                             ::testing::Values(TPasteMethod::CtrlV, TPasteMethod::ShiftInsert,

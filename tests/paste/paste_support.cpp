@@ -161,6 +161,27 @@ std::string ClipboardBytes(UINT format) {
     return bytes;
 }
 
+std::map<std::string, std::string> ClipboardContent() {
+    std::map<std::string, std::string> content;
+    if (!OpenClipboard(nullptr)) return content;
+    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+        if (format == CF_BITMAP || format == CF_METAFILEPICT || format == CF_PALETTE || format == CF_ENHMETAFILE)
+            continue;
+        wchar_t name[128] = {};
+        std::string key =
+            GetClipboardFormatNameW(format, name, 128) > 0 ? win::Narrow(name) : "#" + std::to_string(format);
+        HANDLE data = GetClipboardData(format);
+        std::string bytes;
+        if (const char* p = data ? static_cast<const char*>(GlobalLock(data)) : nullptr) {
+            bytes.assign(p, GlobalSize(data));
+            GlobalUnlock(data);
+        }
+        content[key] = bytes;
+    }
+    CloseClipboard();
+    return content;
+}
+
 std::string ClipboardBytes(const char* registeredName) {
     return ClipboardBytes(RegisterClipboardFormatW(win::Wide(registeredName).c_str()));
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -72,5 +73,8 @@ bool ClipboardHas(UINT format);
 // Data of a format (registered name or number); empty when absent.
 std::string ClipboardBytes(const char* registeredName);
 std::string ClipboardBytes(UINT format);
+// Every format of the clipboard that holds plain data, by its registered name (or
+// "#number" for a predefined one), with its bytes.
+std::map<std::string, std::string> ClipboardContent();
 
 }  // namespace quillan::test

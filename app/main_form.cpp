@@ -252,7 +252,9 @@ void TFForm::N1Click(TMenuItem&) {
         // take the front meanwhile, and the menu has only just given it back.
         auto busy = state_.Enter(TBusy::Paste);
         WaitForForegroundReady(kForegroundWaitMs);
-        copy = std::make_unique<TSelectionCopy>(kForegroundWaitMs);
+        // The copy that goes with the program's paste: Ctrl+C interrupts what runs in a
+        // terminal, and a typing target takes no chord at all.
+        copy = std::make_unique<TSelectionCopy>(kForegroundWaitMs, ChoosePasteMethod(pasteKeys_, CurrentApp));
     }
     // The selection is on the clipboard while the dialog is open, for a new template;
     // the user's own clipboard comes back when it closes, also on a failure.

@@ -66,6 +66,24 @@ void SendPasteKeys() { SendCtrlChord(kVkV); }
 
 void SendCopyKeys() { SendCtrlChord(kVkC); }
 
+bool SendCopyChord(TPasteMethod method) {
+    switch (method) {
+        case TPasteMethod::CtrlV:
+            SendCtrlChord(kVkC);
+            return true;
+        case TPasteMethod::ShiftInsert:
+            // The copy of the programs that paste on Shift+Insert; their Ctrl+C interrupts.
+            SendChord({VK_CONTROL}, VK_INSERT, KEYEVENTF_EXTENDEDKEY);
+            return true;
+        case TPasteMethod::CtrlShiftV:
+            SendChord({VK_CONTROL, VK_SHIFT}, kVkC, 0);
+            return true;
+        case TPasteMethod::Type:
+            break;
+    }
+    return false;
+}
+
 void SendPasteChord(TPasteMethod method) {
     switch (method) {
         case TPasteMethod::CtrlV:

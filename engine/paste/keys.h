@@ -13,6 +13,10 @@ namespace quillan {
 void SendPasteKeys();
 // The same with C: Ctrl+C.
 void SendCopyKeys();
+// The copy that goes with a paste method, in one SendInput call: Ctrl+C with Ctrl+V,
+// Ctrl+Insert with Shift+Insert, Ctrl+Shift+C with Ctrl+Shift+V. Nothing for Type (such
+// windows take no chord for the clipboard at all): false then.
+bool SendCopyChord(TPasteMethod method);
 // The chord of a clipboard method (Ctrl+V, Shift+Insert, Ctrl+Shift+V) in one
 // SendInput call: modifiers down, the key, modifiers up. Type sends nothing.
 void SendPasteChord(TPasteMethod method);

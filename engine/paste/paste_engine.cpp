@@ -214,12 +214,14 @@ void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod
     RestoreIfUnchanged(snapshot);
 }
 
-TSelectionCopy::TSelectionCopy(uint32_t waitMs) {
+TSelectionCopy::TSelectionCopy(uint32_t waitMs, TPasteMethod method) {
+    // Typing targets (remote desktops, virtual machines) get no chord at all.
+    if (method == TPasteMethod::Type) return;
     // The copy would replace a clipboard that could not be saved.
     if (!SaveSnapshot(snapshot_)) return;
     pending_ = true;
     const DWORD before = GetClipboardSequenceNumber();
-    SendCopyKeys();
+    SendCopyChord(method);
     const DWORD start = GetTickCount();
     auto waiting = [&] { return GetTickCount() - start < waitMs; };
     while (GetClipboardSequenceNumber() == before && waiting()) WaitWithMessages(20);

@@ -69,16 +69,18 @@ enum class TRestoreWait {
 void PasteTemplate(const TTmpl* tmpl, HWND ownerWindow, HFONT font, TPasteMethod method = TPasteMethod::CtrlV,
                    TRestoreWait wait = TRestoreWait::AfterTargetRead);
 
-// Ctrl+C into the program in front, the user's clipboard kept aside meanwhile: from
+// The copy chord of method (SendCopyChord: Ctrl+C for Ctrl+V) into the program in
+// front, the user's clipboard kept aside meanwhile: from
 // the copy until GiveBack the selection is on the clipboard (to be pasted into a
 // template), then every format of the user's clipboard comes back, as after a paste:
 // when the restore setting is on and nothing but this program has placed anything
-// since. Nothing is sent when the clipboard cannot be saved (Copied() is false then).
+// since. Nothing is sent when the clipboard cannot be saved or method has no copy chord
+// (Type); Copied() is false then.
 class TSelectionCopy {
 public:
-    // Saves the clipboard, sends Ctrl+C and waits, handling messages, up to
+    // Saves the clipboard, sends the copy chord and waits, handling messages, up to
     // waitMs for the copy to reach the clipboard.
-    explicit TSelectionCopy(uint32_t waitMs);
+    explicit TSelectionCopy(uint32_t waitMs, TPasteMethod method = TPasteMethod::CtrlV);
     // Gives back, when GiveBack has not run.
     ~TSelectionCopy();
     TSelectionCopy(const TSelectionCopy&) = delete;

@@ -498,5 +498,29 @@ TEST(Keys, CtrlCCopiesTheSelectionOfTheFocusedControl) {
     EXPECT_TRUE(test::PumpUntil([] { return ClipboardText() == "копия"; }));
 }
 
+// The copy of a program that pastes on Ctrl+Shift+V is Ctrl+Shift+C: one C, with both
+// modifiers down; the edit control copies on it too.
+TEST(Keys, TheCopyOfCtrlShiftVIsCtrlShiftC) {
+    test::ScratchRegistry registry;
+    test::SetRestore("True");
+    TargetWindow target(TargetWindow::Kind::Edit);
+    ASSERT_TRUE(target.Focus());
+    SetWindowTextW(target.control, L"\x043A\x043E\x043F\x0438\x044F");  // "копия"
+    SendMessageW(target.control, EM_SETSEL, 0, -1);
+    win::Clipboard().SetTextBuf("прежнее");
+    {
+        TSelectionCopy copy(kForegroundWaitMs, TPasteMethod::CtrlShiftV);
+        EXPECT_TRUE(copy.Copied());
+        EXPECT_EQ(ClipboardText(), "копия");
+    }
+    ASSERT_EQ(target.CountKeys('C'), 1);
+    for (const auto& key : target.keys) {
+        if (key.vk == 'C') {
+            EXPECT_TRUE(key.ctrlDown && key.shiftDown);
+        }
+    }
+    EXPECT_EQ(ClipboardText(), "прежнее");
+}
+
 }  // namespace
 }  // namespace quillan

@@ -148,6 +148,49 @@ TEST_F(FormTest, SettingsFromTheTemplateMenuCopiesFirstAndGivesTheClipboardBack)
     EXPECT_TRUE(UserClipboardIsBack());
 }
 
+// "Настройки" copies with the chord that goes with the program's paste: a terminal that
+// pastes on Shift+Insert gets Ctrl+Insert (its Ctrl+C would interrupt what runs in it), a
+// virtual-machine window that is typed into gets no key at all and the clipboard is left
+// alone. The edit control stands in for both programs: it copies on Ctrl+Insert as well.
+TEST_F(FormTest, SettingsCopiesWithTheChordOfTheProgramsPasteMethod) {
+    CreateForm();
+    const std::string app = CurrentApp;
+    SetWindowTextW(target_->control, L"\x0442\x0435\x043A\x0441\x0442");  // "текст"
+    std::string clipboardInDialog;
+    form_->RunOptionsDialog = [&](bool, const std::string&, const TSetTrayHint&) {
+        clipboardInDialog = ClipboardText();
+        return IDCANCEL;
+    };
+
+    CurrentApp = "mintty.exe";  // Shift+Insert by the built-in table
+    SendMessageW(target_->control, EM_SETSEL, 0, -1);
+    size_t before = target_->keys.size();
+    form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
+    Tap(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 1; }));
+    EXPECT_EQ(clipboardInDialog, "текст") << "the selection was not copied";
+    int insertWithCtrl = 0;
+    for (size_t i = before; i < target_->keys.size(); ++i) {
+        const auto& key = target_->keys[i];
+        EXPECT_NE(key.vk, static_cast<WPARAM>('C')) << "Ctrl+C reached a terminal";
+        if (key.vk == VK_INSERT && key.ctrlDown && !key.shiftDown) ++insertWithCtrl;
+    }
+    EXPECT_EQ(insertWithCtrl, 1);
+    EXPECT_TRUE(UserClipboardIsBack()) << ClipboardText();
+
+    CurrentApp = "vmconnect.exe";  // typing by the built-in table
+    SendMessageW(target_->control, EM_SETSEL, 0, -1);
+    before = target_->keys.size();
+    const DWORD sequence = GetClipboardSequenceNumber();
+    form_->N1Click(*form_->TemplateMenu().FindItemByName("N1"));
+    Tap(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return target_->CountKeys(VK_F9) == 2; }));
+    for (size_t i = before; i < target_->keys.size(); ++i) EXPECT_EQ(target_->keys[i].vk, VK_F9);
+    EXPECT_EQ(clipboardInDialog, kUserText);
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was touched";
+    CurrentApp = app;
+}
+
 // What the user copies while the dialog is open stays; a paste made over the open
 // dialog still lets the user's clipboard come back when the dialog closes.
 TEST_F(FormTest, SettingsFromTheTemplateMenuKeepsWhatTheUserCopiesInTheDialog) {

@@ -291,7 +291,11 @@ void TOptionForm::mTempleClick() {
 }
 
 void TOptionForm::eAppChange() {
-    if (!mirroring_ && model_.RenameApplication(eApp->Text())) ShowNodeText(model_.Selected());
+    if (mirroring_ || !model_.RenameApplication(eApp->Text())) return;
+    ShowNodeText(model_.Selected());
+    // The list names the built-in choice of the new name; the choice itself stays.
+    TMirrorScope mirror(mirroring_);
+    ShowPasteKeys(ShownPasteKeys(), eApp->Text());
 }
 
 void TOptionForm::eAppKeyPress(char& key) {

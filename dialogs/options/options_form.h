@@ -158,6 +158,8 @@ private:
 
     // options_paste_keys.cpp
     void ShowPasteKeys(const std::optional<std::string>& pasteKeys, const std::string& app);
+    // The PasteKeys value the list shows, as cbPasteKeysChange writes it to the model.
+    std::optional<std::string> ShownPasteKeys() const;
 
     // options_autostart.cpp
     // The box as the Run value reads now; does nothing once the user has clicked it.

@@ -35,16 +35,16 @@ void TOptionForm::ShowPasteKeys(const std::optional<std::string>& pasteKeys, con
     cbPasteKeys->SetItemIndex(index);
 }
 
-void TOptionForm::cbPasteKeysChange() {
-    if (mirroring_) return;
+std::optional<std::string> TOptionForm::ShownPasteKeys() const {
     int index = cbPasteKeys->ItemIndex();
-    if (index < 0) return;
-    if (index == 0)
-        model_.SetPasteKeys(std::nullopt);
-    else if (index <= kListedCount)
-        model_.SetPasteKeys(std::string(PasteKeysName(kListed[index - 1])));
-    else
-        model_.SetPasteKeys(unknownPasteKeys_);
+    if (index <= 0) return std::nullopt;
+    if (index <= kListedCount) return std::string(PasteKeysName(kListed[index - 1]));
+    return unknownPasteKeys_;
+}
+
+void TOptionForm::cbPasteKeysChange() {
+    if (mirroring_ || cbPasteKeys->ItemIndex() < 0) return;
+    model_.SetPasteKeys(ShownPasteKeys());
 }
 
 }  // namespace quillan

@@ -39,6 +39,12 @@ protected:
                      reinterpret_cast<LPARAM>(buffer));
         return win::Narrow(buffer);
     }
+    std::string ItemText(int index) const {
+        wchar_t buffer[256] = {};
+        SendMessageW(form->cbPasteKeys->Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(buffer));
+        return win::Narrow(buffer);
+    }
     // Picks an item as the user does: the selection, then the list's notice.
     void Pick(int index) {
         HWND combo = form->cbPasteKeys->Handle();
@@ -85,6 +91,31 @@ TEST_F(PasteKeysTest, ChosenMethodIsWrittenAfterTheApplication) {
     EXPECT_EQ(ComboText(), "Набор с клавиатуры (без буфера обмена)");
     Select("putty.exe");
     EXPECT_EQ(ComboText(), "По умолчанию (Shift+Insert)");
+}
+
+// Renaming the application in the dialog: the list's first item names the built-in choice
+// of the new name at once, and what was chosen stays chosen and is written.
+TEST_F(PasteKeysTest, RenamedApplicationNamesTheBuiltInChoiceOfItsNewName) {
+    WriteHot(kWithExtras);
+    Open();
+    Select("putty.exe");
+    EXPECT_EQ(ItemText(0), "По умолчанию (Shift+Insert)");
+    SetWindowTextW(form->eApp->Handle(), L"notepad.exe");
+    ASSERT_NE(Node("notepad.exe"), nullptr);
+    EXPECT_EQ(ItemText(0), "По умолчанию (Ctrl+V)");
+    EXPECT_EQ(ComboText(), "Ctrl+Shift+V");
+    Select("vm.exe");
+    SetWindowTextW(form->eApp->Handle(), L"VirtualBoxVM.exe");
+    EXPECT_EQ(ItemText(0), "По умолчанию (Набор с клавиатуры (без буфера обмена))");
+    EXPECT_EQ(ComboText(), "«Dictate» (неизвестный способ, оставлен как есть)");
+    PressOK();
+    const std::string text = ReadHot();
+    EXPECT_NE(text.find("  <Application>notepad.exe</Application>\r\n  <PasteKeys>CtrlShiftV</PasteKeys>\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  <Application>VirtualBoxVM.exe</Application>\r\n  <PasteKeys>Dictate</PasteKeys>\r\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST_F(PasteKeysTest, DeletedApplicationKeepsTheElementsAroundIt) {

@@ -1,8 +1,6 @@
 // Program entry: one resident instance, the hidden main form, the message loop.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <cwchar>
 #include <string>
 
@@ -37,9 +35,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // A restart after a fatal failure closes it first, or the new instance would leave at once.
     crash::MishapLogReleaseBeforeRestart(running.get());
     ApplyRestartMinimumOverride();
-
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
 
     int exitCode = 0;
     {

@@ -1,7 +1,5 @@
 #include "app/main_form.h"
 
-#include <commctrl.h>
-
 #include "app/notices.h"
 
 #include "dialogs/about/about_form.h"
@@ -19,6 +17,7 @@
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
 #include "framework/win/application.h"
+#include "framework/win/common_controls.h"
 #include "resources/resource_ids.h"
 
 namespace quillan {
@@ -61,10 +60,10 @@ void BringToFront(HWND window) {
 
 win::ImageListHandle LoadMenuImages() {
     win::ImageListHandle list(
-        ImageList_Create(MENU_IMAGE_SIZE, MENU_IMAGE_SIZE, ILC_COLOR32 | ILC_MASK, MENU_IMAGE_COUNT, 0));
+        win::ImageListCreate(MENU_IMAGE_SIZE, MENU_IMAGE_SIZE, ILC_COLOR32 | ILC_MASK, MENU_IMAGE_COUNT, 0));
     win::BitmapHandle strip(static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), L"" MENU_IMAGES_NAME, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (list && strip) ImageList_AddMasked(list.get(), strip.get(), MENU_IMAGES_MASK);
+    if (list && strip) win::ImageListAddMasked(list.get(), strip.get(), MENU_IMAGES_MASK);
     return list;
 }
 
@@ -97,8 +96,10 @@ void TFForm::CreateComponents() {
     pm.Items().Add(NewItem("-", "Paste1", -1, nullptr));
     pm.Items().Add(NewItem("Настройки", "N1", -1, [this](TMenuItem& s) { N1Click(s); }));
 
-    ImageList1 = LoadMenuImages();
-    TrayMenu.Images = ImageList1.get();
+    TrayMenu.LoadImages = [this] {
+        ImageList1 = LoadMenuImages();
+        return ImageList1.get();
+    };
     TrayMenu.Items().Add(NewItem("Переинициализация", "N6", MENU_IMAGE_REFRESH, [this](TMenuItem& s) { N6Click(s); }));
     TrayMenu.Items().Add(NewItem("Настройки", "N2", MENU_IMAGE_SETTINGS, [this](TMenuItem& s) { N2Click(s); }));
     TrayMenu.Items().Add(NewItem("-", "N5", -1, nullptr));

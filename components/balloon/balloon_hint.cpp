@@ -1,11 +1,11 @@
 #include "components/balloon/balloon_hint.h"
 
 #include <mmsystem.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 
 #include "components/balloon/balloon_window.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/handle.h"
 #include "framework/win/proc_table.h"
 #include "framework/win/text.h"
@@ -34,13 +34,7 @@ HICON LoadSystemIcon(const wchar_t* id) {
     return static_cast<HICON>(LoadImageW(nullptr, id, IMAGE_ICON, 16, 16, LR_SHARED));
 }
 
-HRESULT CALLBACK NoDllVersion(DLLVERSIONINFO*) { return E_NOTIMPL; }
 BOOL WINAPI NoSound(LPCWSTR, UINT) { return FALSE; }
-
-struct TComCtl {
-    win::TProcLibrary Library{L"comctl32.dll", win::TProcLibrary::TOpen::Loaded};
-    win::TProc<DLLGETVERSIONPROC> DllVersion{Library, "DllGetVersion", &NoDllVersion};
-};
 
 // The multimedia library (with the sound drivers it loads, about 0.4 MB under Wine) only once a
 // hint plays a sound: most runs never do. Kept loaded from then on.
@@ -48,15 +42,6 @@ struct TWinMM {
     win::TProcLibrary Library{L"winmm.dll", win::TProcLibrary::TOpen::Load};
     win::TProc<BOOL(WINAPI*)(LPCWSTR, UINT)> SndPlaySound{Library, "sndPlaySoundW", &NoSound};
 };
-
-// Major and minor version of the loaded common-controls library; 0.0 when unknown.
-DWORD ComCtlVersion() {
-    static TComCtl table;
-    DLLVERSIONINFO info = {};
-    info.cbSize = sizeof(info);
-    if (FAILED(table.DllVersion.Get()(&info))) return 0;
-    return MAKELONG(info.dwMinorVersion, info.dwMajorVersion);
-}
 
 std::unique_ptr<TGlobalCtrl>& ControllerSlot() {
     static std::unique_ptr<TGlobalCtrl> slot;
@@ -93,13 +78,28 @@ TGlobalCtrl& TGlobalCtrl::Instance() {
     return *slot;
 }
 
-TGlobalCtrl::TGlobalCtrl() {
-    fixIconBackground_ = IsWindowsXPOrLater() && ComCtlVersion() < MAKELONG(0, 6);
+TGlobalCtrl::TGlobalCtrl() { LoadSounds(); }
+
+// At the first drawing, not at creation: the list needs the common controls, which a program
+// that shows no balloon need not load.
+void TGlobalCtrl::MakeStdIcons() {
+    if (stdIconsMade_) return;
+    stdIconsMade_ = true;
+    fixIconBackground_ = IsWindowsXPOrLater() && win::CommonControlsVersion() < MAKELONG(0, 6);
     UINT flags = IsWindowsXPOrLater() ? (ILC_COLOR32 | ILC_MASK) : ILC_COLOR;
-    stdIcons_.reset(ImageList_Create(16, 16, flags, 5, 0));
-    if (stdIcons_) ImageList_SetBkColor(stdIcons_.get(), fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
+    stdIcons_.reset(win::ImageListCreate(16, 16, flags, 5, 0));
+    if (stdIcons_) win::ImageListSetBkColor(stdIcons_.get(), fixIconBackground_ ? GetSysColor(COLOR_INFOBK) : CLR_NONE);
     LoadStdIcons();
-    LoadSounds();
+}
+
+HIMAGELIST TGlobalCtrl::StdIcons() {
+    MakeStdIcons();
+    return stdIcons_.get();
+}
+
+bool TGlobalCtrl::FixIconBackground() {
+    MakeStdIcons();
+    return fixIconBackground_;
 }
 
 TGlobalCtrl::~TGlobalCtrl() {
@@ -154,7 +154,7 @@ void TGlobalCtrl::LoadStdIcons() {
         // A module without the resource falls back to the shared system icon,
         // so that the list keeps its five entries in order.
         HICON icon = own ? own.get() : LoadSystemIcon(source.system);
-        ImageList_AddIcon(stdIcons_.get(), icon);
+        win::ImageListAddIcon(stdIcons_.get(), icon);
     }
 }
 
@@ -193,21 +193,22 @@ void TGlobalCtrl::DrawIcon(HDC dc, TIconKind kind, int x, int y, COLORREF window
     int index = kind - 2;
     if (kind == ikCustom) {
         TBalloonHint& hint = DefaultHint();
-        int count = hint.Images ? ImageList_GetImageCount(hint.Images) : 0;
+        int count = hint.Images ? win::ImageListGetImageCount(hint.Images) : 0;
         if (hint.DefaultImageIndex >= 0 && hint.DefaultImageIndex < count) {
-            ImageList_Draw(hint.Images, hint.DefaultImageIndex, dc, x, y, ILD_TRANSPARENT);
+            win::ImageListDraw(hint.Images, hint.DefaultImageIndex, dc, x, y, ILD_TRANSPARENT);
             return;
         }
         index = ikInformation - 2;
     }
+    MakeStdIcons();
     if (!stdIcons_) return;
-    if (fixIconBackground_ && ImageList_GetBkColor(stdIcons_.get()) != windowColor) {
+    if (fixIconBackground_ && win::ImageListGetBkColor(stdIcons_.get()) != windowColor) {
         // Old common controls draw the mask badly: give the icons the window's colour.
-        ImageList_RemoveAll(stdIcons_.get());
-        ImageList_SetBkColor(stdIcons_.get(), windowColor);
+        win::ImageListRemoveAll(stdIcons_.get());
+        win::ImageListSetBkColor(stdIcons_.get(), windowColor);
         LoadStdIcons();
     }
-    ImageList_Draw(stdIcons_.get(), index, dc, x, y, fixIconBackground_ ? ILD_NORMAL : ILD_TRANSPARENT);
+    win::ImageListDraw(stdIcons_.get(), index, dc, x, y, fixIconBackground_ ? ILD_NORMAL : ILD_TRANSPARENT);
 }
 
 }  // namespace quillan::balloon

@@ -96,8 +96,10 @@ public:
     const win::HintWindowFactory& SavedHintWindowClass() const { return savedHintWindowClass_; }
     bool Designing() const { return designing_; }
 
-    HIMAGELIST StdIcons() const { return stdIcons_.get(); }
-    bool FixIconBackground() const { return fixIconBackground_; }
+    // The standard icons (application, error, information, question, warning), made at the
+    // first call, and whether they are drawn over the window's colour.
+    HIMAGELIST StdIcons();
+    bool FixIconBackground();
     // Sound file name of an icon kind; empty when the scheme has none.
     const std::string& Sound(TIconKind kind) const;
     void PlaySoundOf(TIconKind kind) const;
@@ -108,6 +110,7 @@ public:
 
 private:
     TGlobalCtrl();
+    void MakeStdIcons();
     void LoadStdIcons();
 
     std::vector<TBalloonHint*> hints_;
@@ -118,6 +121,7 @@ private:
     win::HintWindowFactory savedHintWindowClass_;
     win::ImageListHandle stdIcons_;
     bool fixIconBackground_ = false;
+    bool stdIconsMade_ = false;
     std::array<std::string, 7> sounds_;
 };
 

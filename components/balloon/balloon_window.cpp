@@ -1,5 +1,6 @@
 #include "components/balloon/balloon_window.h"
 
+#include "framework/win/common_controls.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
 
@@ -69,8 +70,8 @@ void TBalloonWindow::LoadHintSettings() {
     if (hint.DefaultIcon == ikNone) {
         iconWidth_ = iconHeight_ = 0;
     } else if (hint.DefaultIcon == ikCustom && hint.Images && hint.DefaultImageIndex >= 0 &&
-               hint.DefaultImageIndex < ImageList_GetImageCount(hint.Images)) {
-        ImageList_GetIconSize(hint.Images, &iconWidth_, &iconHeight_);
+               hint.DefaultImageIndex < win::ImageListGetImageCount(hint.Images)) {
+        win::ImageListGetIconSize(hint.Images, &iconWidth_, &iconHeight_);
     }
     layout_.cursorHeight = GetSystemMetrics(SM_CYCURSOR);
 }

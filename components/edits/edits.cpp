@@ -9,6 +9,7 @@
 #include "framework/controls/form.h"
 #include "framework/core/convert.h"
 #include "framework/core/file_io.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 
 namespace quillan {
@@ -121,8 +122,7 @@ void TFolderEdit::ButtonClick() {
 class TSpinEdit::TSpinButtons : public win::TControl {
 public:
     TSpinButtons(HWND parent, TSpinEdit& edit) : edit_(edit) {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_UPDOWN_CLASS};
-        InitCommonControlsEx(&icc);
+        win::InitCommonControls(ICC_UPDOWN_CLASS);
         Create(UPDOWN_CLASSW, "", UDS_ARROWKEYS, 0, parent);
         SendMessageW(hwnd_, UDM_SETRANGE32, static_cast<WPARAM>(-0x7FFFFFFF), 0x7FFFFFFF);
     }

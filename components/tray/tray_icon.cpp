@@ -6,6 +6,7 @@
 #include "components/tray/tray_window.h"
 #include "framework/menus/menus.h"
 #include "framework/win/application.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
@@ -218,8 +219,8 @@ void TTrayIcon::HideTrayIcon() {
 
 void TTrayIcon::UpdateIcon() {
     if (Loading()) return;
-    if (icons_ && iconIndex_ >= 0 && iconIndex_ < ImageList_GetImageCount(icons_)) {
-        win::IconHandle drawn(ImageList_GetIcon(icons_, iconIndex_, ILD_NORMAL));
+    if (icons_ && iconIndex_ >= 0 && iconIndex_ < win::ImageListGetImageCount(icons_)) {
+        win::IconHandle drawn(win::ImageListGetIcon(icons_, iconIndex_, ILD_NORMAL));
         if (drawn) {
             MakeCurrent(drawn.get());
             return;
@@ -334,7 +335,7 @@ void TTrayIcon::StopAnimation() {
 
 void TTrayIcon::AnimateStep() {
     if (!iconShown_ || !icons_) return;
-    int count = ImageList_GetImageCount(icons_);
+    int count = win::ImageListGetImageCount(icons_);
     if (count <= 0) return;
     SetIconIndex(iconIndex_ < 0 ? 0 : (iconIndex_ + 1) % count);
     if (OnAnimate) OnAnimate(*this, iconIndex_);

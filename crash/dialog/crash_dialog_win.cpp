@@ -12,6 +12,7 @@
 #include "crash/dialog/dialog_support_win.h"
 #include "crash/options/errors.h"
 #include "crash/options/options.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 
@@ -582,8 +583,7 @@ TCrashDialogResult ShowCrashDialog(const TCrashDialogRequest& request) {
     const TMishapModuleOptions& options = *request.Options;
     // The rich-edit pages need their class; the library stays loaded while the dialog is open.
     win::ModuleHandle richEdit(LoadLibraryA("RICHED32.DLL"));
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    win::InitCommonControls(ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS);
     HWND foreground = GetForegroundWindow();
     MessageBeep(MB_ICONHAND);
 

@@ -8,6 +8,7 @@
 
 #include "crash/dialog/rtf_pages.h"
 #include "crash/options/options.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 
@@ -183,7 +184,7 @@ void TDialogPages::FillPage(TPage& page) {
             }
             SendMessageW(page.Body, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
             // An image list of the row height sets the height where WM_MEASUREITEM is not asked.
-            HIMAGELIST rows = ImageList_Create(1, rowHeight_, ILC_COLOR, 1, 1);
+            HIMAGELIST rows = win::ImageListCreate(1, rowHeight_, ILC_COLOR, 1, 1);
             SendMessageW(page.Body, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rows));
             SendMessageW(page.Body, LVM_SETITEMCOUNT, page.Rows.Visible().size(), 0);
             break;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "crash/dialog/dialog_support_win.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/handle.h"
 #include "resources/crash_dialog_ids.h"
 
@@ -65,8 +66,7 @@ INT_PTR CALLBACK ServerProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
 
 DWORD WINAPI BoxThread(void* parameter) {
     auto* state = static_cast<TSendProgressBox::State*>(parameter);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    win::InitCommonControls(ICC_PROGRESS_CLASS);
     DialogBoxParamA(state->Resources, "ML_SERVER", nullptr, ServerProc, reinterpret_cast<LPARAM>(state));
     state->Window = nullptr;
     return 0;

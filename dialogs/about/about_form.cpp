@@ -5,6 +5,7 @@
 #include "dialogs/about/version_label.h"
 #include "framework/core/convert.h"
 #include "framework/win/application.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 
 namespace quillan::about {
@@ -69,6 +70,8 @@ TAbout_Form::~TAbout_Form() {
 
 HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h,
                              int id) {
+    // The controls' look comes from the common controls (see TControl::Create).
+    win::LoadCommonControls();
     HWND control = CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y),
                                    Scale(w), Scale(h), hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);

@@ -8,6 +8,7 @@
 #include "framework/core/convert.h"
 #include "framework/hints/hints.h"
 #include "framework/win/application.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/handle.h"
 #include "framework/win/text.h"
 
@@ -24,6 +25,9 @@ TControl* TControl::FromHandle(HWND hwnd) {
 }
 
 void TControl::Create(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle, HWND parent) {
+    // Loaded before the first control: a button or an edit takes the look the manifest asks for
+    // only from the common controls, which the program loads no sooner than it needs them.
+    LoadCommonControls();
     CreateControl(exStyle, className, caption, style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent, 0);
     SetPropW(hwnd_, kControlProp, this);
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/win/application.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {
@@ -106,8 +107,7 @@ void TTreeNode::Delete() {
 }
 
 TTreeView::TTreeView(HWND parent) {
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
+    InitCommonControls(ICC_TREEVIEW_CLASSES);
     Create(WC_TREEVIEWW, "", TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP,
            WS_EX_CLIENTEDGE, parent);
 }

@@ -81,9 +81,12 @@ public:
     const TMenuItem& Items() const { return items_; }
     // Images of the items: 16x16, not owned; nullptr for none.
     HIMAGELIST Images = nullptr;
+    // Gives Images at a build while there are none: the pictures of a menu that may never
+    // open (an image list needs the common controls) wait until it first does.
+    std::function<HIMAGELIST()> LoadImages;
 
     // The menu as it would be shown now. Raises EOSError when Windows refuses to build it.
-    TBuiltMenu BuildMenu() const;
+    TBuiltMenu BuildMenu();
     // Shows the menu with its top-left corner at the screen point and returns the
     // chosen item (nullptr when dismissed) without running its OnClick.
     TMenuItem* TrackPopup(int x, int y, HWND owner);

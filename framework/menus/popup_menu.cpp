@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/menus/menus.h"
+#include "framework/win/common_controls.h"
 #include "framework/win/text.h"
 #include "framework/win/window.h"
 
@@ -47,7 +48,7 @@ std::vector<uint32_t> DrawOver(HDC dc, HICON icon, int size, unsigned char backg
 // white minus black is 255 - alpha. The icon is drawn at the small-icon size so
 // it grows with the screen's DPI.
 win::BitmapHandle MakeItemBitmap(HIMAGELIST images, int index) {
-    win::IconHandle icon(ImageList_GetIcon(images, index, ILD_NORMAL));
+    win::IconHandle icon(win::ImageListGetIcon(images, index, ILD_NORMAL));
     if (!icon) return {};
     int size = GetSystemMetrics(SM_CXSMICON);
     if (size <= 0) size = 16;
@@ -100,7 +101,7 @@ void AppendItem(TMenuItem& item, HMENU menu, HIMAGELIST images, TBuiltMenu& buil
             info.fMask |= MIIM_ID;
             info.wID = static_cast<UINT>(built.Commands.size());
         }
-        if (images && item.ImageIndex >= 0 && item.ImageIndex < ImageList_GetImageCount(images)) {
+        if (images && item.ImageIndex >= 0 && item.ImageIndex < win::ImageListGetImageCount(images)) {
             if (win::BitmapHandle bitmap = MakeItemBitmap(images, item.ImageIndex)) {
                 info.fMask |= MIIM_BITMAP;
                 info.hbmpItem = bitmap.get();
@@ -124,7 +125,8 @@ TMenuItem* TBuiltMenu::ItemOfCommand(UINT_PTR id) const {
     return Commands[id - 1];
 }
 
-TBuiltMenu TPopupMenu::BuildMenu() const {
+TBuiltMenu TPopupMenu::BuildMenu() {
+    if (!Images && LoadImages) Images = LoadImages();
     TBuiltMenu built;
     built.Menu.reset(CreatePopupMenu());
     if (!built.Menu) win::RaiseLastOSError("CreatePopupMenu");

@@ -9,6 +9,8 @@
 
 #include <utility>
 
+#include "framework/win/common_controls.h"
+
 namespace quillan::win {
 
 template <typename Traits>
@@ -106,7 +108,7 @@ struct WindowTraits {
 struct ImageListTraits {
     using Type = HIMAGELIST;
     static Type Invalid() { return nullptr; }
-    static void Close(Type h) { ImageList_Destroy(h); }
+    static void Close(Type h) { ImageListDestroy(h); }
 };
 
 using KernelHandle = UniqueHandle<KernelHandleTraits>;

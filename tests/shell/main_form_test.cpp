@@ -50,11 +50,13 @@ TEST_F(FormTest, TrayMenuItemsInOrderWithTheirCaptionsAndImages) {
         EXPECT_EQ(static_cast<bool>(item.OnClick), expected[i].image >= 0) << i;
     }
     EXPECT_EQ(form_->TrayIcon().DropDownMenu, &tray);
+    // The pictures come when the menu is first built to be shown.
+    EXPECT_EQ(tray.Images, nullptr);
+    TBuiltMenu built = tray.BuildMenu();
     ASSERT_NE(tray.Images, nullptr);
     EXPECT_EQ(ImageList_GetImageCount(tray.Images), 4);
 
     // As shown: four pictures, each visible and each different from the others.
-    TBuiltMenu built = tray.BuildMenu();
     ASSERT_EQ(GetMenuItemCount(built.Menu.get()), 5);
     std::vector<std::vector<uint32_t>> pictures;
     for (int position : {0, 1, 3, 4}) {

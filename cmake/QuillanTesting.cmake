@@ -34,11 +34,16 @@ if(QUILLAN_TESTS AND NOT WIN32 AND NOT TARGET quillan_test_pch)
         <functional> <map> <memory> <string> <vector>)
 endif()
 
-# Windows tests run in parallel only when declared free of shared state; every other one holds this lock.
-set(QUILLAN_SHARED_STATE_LOCK quillan_shared_state)
-# Every test added under Wine, by quillan_test or a plain add_test, starts with the lock: one Wine server,
-# one desktop, clipboard, hotkey table and registry serve them all. quillan_test lifts it for
-# PLATFORM_FREE and SHARES_NOTHING tests. (The built-in stays reachable as _add_test.)
+# Windows tests run in parallel only when declared free of shared state; every other one takes a Wine
+# desktop for its run: one of the resource "desktop" that the Windows test presets hand out
+# (cmake/wine_desktops.json), each its own Wine prefix, server and X display, so that its windows,
+# focus, clipboard, hotkeys and registry are no other test's. scripts/wine-emulator.sh runs the test
+# on the desktop ctest gave it. (Without the presets' resource file ctest hands out none: run such a
+# build's Windows tests one at a time.)
+set(QUILLAN_DESKTOP_RESOURCE "desktop:1")
+# Every test added under Wine, by quillan_test or a plain add_test, starts with a desktop to itself.
+# quillan_test lifts that for PLATFORM_FREE and SHARES_NOTHING tests. (The built-in stays reachable as
+# _add_test.)
 function(add_test)
     _add_test(${ARGV})
     if(WIN32)
@@ -47,7 +52,7 @@ function(add_test)
         else()
             set(name ${ARGV0})
         endif()
-        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${QUILLAN_SHARED_STATE_LOCK})
+        set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS ${QUILLAN_DESKTOP_RESOURCE})
     endif()
 endfunction()
 
@@ -76,6 +81,6 @@ function(quillan_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT}
         ENVIRONMENT "QUILLAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
     if(A_PLATFORM_FREE OR A_SHARES_NOTHING)
-        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "")
+        set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS "")
     endif()
 endfunction()

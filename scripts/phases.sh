@@ -12,15 +12,16 @@ QUILLAN_PHASES_T0=$(date +%s.%N)
 # CPU seconds of the processes that outlive their phase's commands: the Wine server of this prefix
 # and the X server, which are not waited for, so the shell's own accounting never sees them.
 _quillan_daemon_ticks() {
-    local ticks=0 p tag f
-    local pids=(${QUILLAN_XVFB_PID:-})
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    local ticks=0 p tag f prefix
+    local pids=(${QUILLAN_XVFB_PID:-} ${QUILLAN_DESKTOP_XVFB_PIDS[@]+"${QUILLAN_DESKTOP_XVFB_PIDS[@]}"})
+    for prefix in ${WINEPREFIX:-} ${QUILLAN_DESKTOP_PREFIXES[@]+"${QUILLAN_DESKTOP_PREFIXES[@]}"}; do
+        [ -d "$prefix" ] || continue
         # A Wine server works in a folder named after its prefix's device and inode numbers.
-        tag=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+        tag=$(printf 'server-%x-%x' $(stat -c '%d %i' "$prefix"))
         for p in $(pgrep wineserver); do
             [ "$(basename "$(readlink "/proc/$p/cwd" 2>/dev/null)")" = "$tag" ] && pids+=("$p")
         done
-    fi
+    done
     for p in "${pids[@]}"; do
         # Fields 14 and 15 of stat: user and system time in clock ticks (no spaces in these names).
         read -ra f 2>/dev/null <"/proc/$p/stat" || continue
@@ -75,7 +76,8 @@ quillan_phase_end() {
 }
 
 # quillan_background NAME COMMAND...: runs COMMAND under nice while the next phases run, detached
-# so that its CPU time is not counted in theirs: it gets a row of its own (wall time from its start).
+# so that its CPU time is not counted in theirs: it gets a row of its own (wall time from its start),
+# and one per step that COMMAND wrote to $QUILLAN_BG_DIR/rows as "wall|cpu|name" lines.
 # quillan_background_wait prints its output and returns its status.
 quillan_background() {
     QUILLAN_BG_NAME=$1
@@ -96,10 +98,14 @@ quillan_background() {
 quillan_background_wait() {
     quillan_phase "waiting for: $QUILLAN_BG_NAME"
     while [ ! -f "$QUILLAN_BG_DIR/rc" ]; do sleep 1; done
-    tail -40 "$QUILLAN_BG_DIR/log"
-    local cpu
+    cat "$QUILLAN_BG_DIR/log"
+    local cpu row
     cpu=$(awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); sum += t[1] * 60 + t[2] } }
                END { printf "%.0f", sum }' "$QUILLAN_BG_DIR/times")
     QUILLAN_PHASES+=("$(cat "$QUILLAN_BG_DIR/wall")|$cpu|$QUILLAN_BG_NAME (in the background, beside the phases after it)")
+    # Rows of its own steps, when it wrote them ("wall|cpu|name" lines in $QUILLAN_BG_DIR/rows).
+    if [ -f "$QUILLAN_BG_DIR/rows" ]; then
+        while IFS= read -r row; do QUILLAN_PHASES+=("${row%%|*}|$(cut -d'|' -f2 <<<"$row")|  of which: ${row#*|*|}"); done <"$QUILLAN_BG_DIR/rows"
+    fi
     return "$(cat "$QUILLAN_BG_DIR/rc")"
 }

@@ -44,13 +44,33 @@ quillan_start_x() {
     return 1
 }
 
-quillan_start_wine() {
+# Makes $WINEPREFIX when it does not exist yet (needs no X server).
+quillan_make_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "wine-env: creating the Wine prefix $WINEPREFIX (once)"
         "$QUILLAN_WINE" wineboot -i >/dev/null 2>&1 || true
         wineserver -w 2>/dev/null || true
     fi
+}
+
+# The number of desktops the Windows tests run on (cmake/wine_desktops.json).
+quillan_desktop_count() {
+    grep -c '"id"' "$QUILLAN_ROOT/cmake/wine_desktops.json"
+}
+
+# Makes the prefixes of every desktop that lack one, all at once (about 15 s each the first time).
+quillan_make_desktop_prefixes() {
+    local i n
+    n=$(quillan_desktop_count)
+    for ((i = 0; i < n; i++)); do
+        (quillan_use_desktop $i; DISPLAY= quillan_make_prefix >/dev/null) &
+    done
+    wait
+}
+
+quillan_start_wine() {
+    quillan_make_prefix
     # A persistent server keeps each test process from paying the start-up again.
     wineserver -p >/dev/null 2>&1 </dev/null || true
     # Start the prefix's services now, detached from any test's output: a service
@@ -75,7 +95,43 @@ quillan_wineserver_running() {
     return 1
 }
 
+# Windows tests that need a desktop to themselves run on one of several (cmake/QuillanTesting.cmake):
+# desktop 0 is $WINEPREFIX on $DISPLAY, desktop N the prefix "$WINEPREFIX-N" on $QUILLAN_DISPLAY_N.
+# quillan_use_desktop N switches this shell to desktop N (no X server when none was started for it).
+quillan_use_desktop() {
+    [ "$1" -gt 0 ] || return 0
+    local display_var=QUILLAN_DISPLAY_$1
+    export WINEPREFIX="$WINEPREFIX-$1"
+    export DISPLAY=${!display_var:-}
+}
+
+# quillan_start_desktop N: starts desktop N (its X server, Wine prefix and server) and exports
+# QUILLAN_DISPLAY_N; this shell stays on its own desktop. quillan_stop_all ends it.
+QUILLAN_DESKTOP_PREFIXES=()
+QUILLAN_DESKTOP_XVFB_PIDS=()
+quillan_start_desktop() {
+    local prefix=$WINEPREFIX display=${DISPLAY:-} xvfb=${QUILLAN_XVFB_PID:-} rc=0
+    quillan_use_desktop "$1"
+    QUILLAN_XVFB_PID=
+    if quillan_start_x; then
+        export "QUILLAN_DISPLAY_$1=$DISPLAY"
+        QUILLAN_DESKTOP_PREFIXES+=("$WINEPREFIX")
+        [ -n "$QUILLAN_XVFB_PID" ] && QUILLAN_DESKTOP_XVFB_PIDS+=("$QUILLAN_XVFB_PID")
+        quillan_start_wine
+    else
+        rc=1
+    fi
+    export WINEPREFIX=$prefix DISPLAY=$display
+    QUILLAN_XVFB_PID=$xvfb
+    return $rc
+}
+
 quillan_stop_all() {
     wineserver -k >/dev/null 2>&1 || true
     [ -n "${QUILLAN_XVFB_PID:-}" ] && kill "$QUILLAN_XVFB_PID" 2>/dev/null || true
+    local p
+    for p in "${QUILLAN_DESKTOP_PREFIXES[@]}"; do WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true; done
+    for p in "${QUILLAN_DESKTOP_XVFB_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    QUILLAN_DESKTOP_PREFIXES=()
+    QUILLAN_DESKTOP_XVFB_PIDS=()
 }

@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 source scripts/wine-env.sh
 dir=${1:-build/$QUILLAN_WIN_ARCH}
 quillan_start_x || exit 1
+# Run on its own (not from the test command or bench.sh): what it started ends with it.
+[ -n "${QUILLAN_XVFB_PID:-}" ] && trap quillan_stop_all EXIT
 quillan_start_wine
 work="$dir/e2e"
 rm -rf "$work" && mkdir -p "$work"

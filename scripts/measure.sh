@@ -9,6 +9,8 @@ dir=${1:-build/$QUILLAN_WIN_ARCH}
 count=${2:-1000}
 every=${3:-1}
 quillan_start_x || exit 1
+# Run on its own (not from the test command or bench.sh): what it started ends with it.
+[ -n "${QUILLAN_XVFB_PID:-}" ] && trap quillan_stop_all EXIT
 quillan_start_wine
 work="$dir/measure"
 rm -rf "$work" && mkdir -p "$work" && cp "$dir/Quillan.exe" "$work/"

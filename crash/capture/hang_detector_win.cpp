@@ -25,36 +25,29 @@ void THangDetector::Start() {
         stackCopy_ = std::make_shared<std::vector<std::uint8_t>>();
         stackCopy_->reserve(kStackScanLimit);
     }
-    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stop_) return;
-    thread_ = CreateThread(nullptr, 0, &ThreadProc, this, 0, &threadId_);
-    if (!thread_) {
-        CloseHandle(stop_);
-        stop_ = nullptr;
-    }
+    thread_.reset(CreateThread(nullptr, 0, &ThreadProc, this, 0, &threadId_));
+    if (!thread_) stop_.reset();
 }
 
 void THangDetector::Stop() {
-    HANDLE thread = nullptr;
-    HANDLE stop = nullptr;
+    win::KernelHandle stop;
+    win::KernelHandle thread;  // closed first
     {
         std::lock_guard<std::mutex> lock(lock_);
-        thread = thread_;
-        stop = stop_;
-        thread_ = nullptr;
-        stop_ = nullptr;
+        thread = std::move(thread_);
+        stop = std::move(stop_);
     }
     if (!thread) return;
-    SetEvent(stop);
+    SetEvent(stop.get());
     // Options changed by the detector's own report (an event handler) must not wait for itself.
-    if (GetCurrentThreadId() != GetThreadId(thread)) WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    CloseHandle(stop);
+    if (GetCurrentThreadId() != GetThreadId(thread.get())) WaitForSingleObject(thread.get(), INFINITE);
 }
 
 bool THangDetector::Running() const {
     std::lock_guard<std::mutex> lock(lock_);
-    return thread_ != nullptr;
+    return static_cast<bool>(thread_);
 }
 
 DWORD WINAPI THangDetector::ThreadProc(LPVOID raw) {
@@ -84,7 +77,7 @@ bool THangDetector::Wait(unsigned ms) {
     HANDLE stop = nullptr;
     {
         std::lock_guard<std::mutex> lock(lock_);
-        stop = stop_;
+        stop = stop_.get();
     }
     return stop && WaitForSingleObject(stop, ms) == WAIT_TIMEOUT;
 }

@@ -14,6 +14,7 @@
 #include "crash/capture/hang_loop.h"
 #include "crash/capture/report_driver.h"
 #include "crash/options/options_ex.h"
+#include "framework/win/handle.h"
 
 namespace quillan::crash {
 
@@ -46,9 +47,9 @@ private:
     TReportDriver& driver_;
     const TMishapModuleOptions& options_;
     mutable std::mutex lock_;
-    HANDLE thread_ = nullptr;
+    win::KernelHandle thread_;
     DWORD threadId_ = 0;
-    HANDLE stop_ = nullptr;
+    win::KernelHandle stop_;
     HWND window_ = nullptr;
     // The copy of the main thread's stack, made ready when the detector starts.
     std::shared_ptr<std::vector<std::uint8_t>> stackCopy_;

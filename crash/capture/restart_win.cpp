@@ -18,8 +18,8 @@ void TWinCapturePlatform::RestartNow(const std::string& startDirectory, const st
     {
         std::lock_guard<std::mutex> lock(releaseLock_);
         for (HANDLE handle : releaseBeforeRestart_) {
-            ReleaseMutex(handle);
-            CloseHandle(handle);
+            win::KernelHandle held(handle);  // ours since it was handed over
+            ReleaseMutex(held.get());
         }
         releaseBeforeRestart_.clear();
     }
@@ -33,9 +33,7 @@ void TWinCapturePlatform::RestartNow(const std::string& startDirectory, const st
     PROCESS_INFORMATION process = {};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0x220, nullptr,
                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        // The new process is not waited for: both handles go (the thread's first).
-        win::KernelHandle started(process.hProcess);
-        win::KernelHandle thread(process.hThread);
+        win::ProcessInformation started(process);  // not waited for: both handles go
     }
 }
 

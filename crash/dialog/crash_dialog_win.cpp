@@ -13,6 +13,7 @@
 #include "crash/options/errors.h"
 #include "crash/options/options.h"
 #include "framework/win/common_controls.h"
+#include "framework/win/handle.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 
@@ -71,7 +72,7 @@ private:
     std::vector<TDialogTab> tabs_;
     HINSTANCE resources_;
     HWND hwnd_ = nullptr;
-    HHOOK filter_ = nullptr;
+    win::HookHandle filter_;
     int dpi_ = 96;
     bool expanded_ = false;
     bool painted_ = false;
@@ -101,7 +102,6 @@ TCrashDialog::TCrashDialog(const TCrashDialogRequest& request)
 }
 
 TCrashDialog::~TCrashDialog() {
-    if (filter_) UnhookWindowsHookEx(filter_);
     if (currentDialog == this) currentDialog = nullptr;
 }
 
@@ -109,10 +109,9 @@ INT_PTR TCrashDialog::Run() {
     currentDialog = this;
     // Input anywhere in the dialog restarts the auto-close count; the dialog's own loop passes
     // every message through the message filter first.
-    filter_ = SetWindowsHookExW(WH_MSGFILTER, MessageFilter, nullptr, GetCurrentThreadId());
+    filter_.reset(SetWindowsHookExW(WH_MSGFILTER, MessageFilter, nullptr, GetCurrentThreadId()));
     const INT_PTR code = DialogBoxParamA(resources_, "ML_DIALOG", nullptr, Proc, reinterpret_cast<LPARAM>(this));
-    if (filter_) UnhookWindowsHookEx(filter_);
-    filter_ = nullptr;
+    filter_.reset();
     currentDialog = nullptr;
     return code;
 }

@@ -9,6 +9,7 @@
 #include "crash/dialog/rtf_pages.h"
 #include "crash/options/options.h"
 #include "framework/win/common_controls.h"
+#include "framework/win/handle.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 
@@ -17,7 +18,7 @@ namespace quillan::crash {
 struct TDialogPages::TPage {
     TDialogPages* Owner = nullptr;
     TDialogTab Kind = TDialogTab::General;
-    HWND Window = nullptr;
+    win::WindowHandle Window;
     HWND Body = nullptr;
     TGroupedRows Rows;
     int Columns = 0;
@@ -88,9 +89,8 @@ void DrawCellText(HDC dc, const std::string& text, RECT cell, UINT extra = 0) {
 
 TDialogPages::TDialogPages() = default;
 TDialogPages::~TDialogPages() {
-    for (auto& page : pages_) {
-        if (page->Window) DestroyWindow(page->Window);
-    }
+    // Each window goes while its page is whole: its last messages still reach it.
+    for (auto& page : pages_) page->Window.reset();
 }
 
 void TDialogPages::Create(HWND dialog, HWND tabs, const TSetup& setup, const std::vector<TDialogTab>& kinds) {
@@ -140,8 +140,8 @@ void TDialogPages::Create(HWND dialog, HWND tabs, const TSetup& setup, const std
         CreateDialogParamA(setup.Resources, about.Template, dialog, PageProc, reinterpret_cast<LPARAM>(page.get()));
         creatingPage = nullptr;
         if (!page->Window) continue;
-        SetControlText(page->Window, ML_ID_PAGE_TITLE, options.Text(about.Heading));
-        page->Body = GetDlgItem(page->Window, ML_ID_PAGE_BODY);
+        SetControlText(page->Window.get(), ML_ID_PAGE_TITLE, options.Text(about.Heading));
+        page->Body = GetDlgItem(page->Window.get(), ML_ID_PAGE_BODY);
         FillPage(*page);
         pages_.push_back(std::move(page));
     }
@@ -197,7 +197,7 @@ void TDialogPages::Select(int index) {
     SendMessageW(tabs_, TCM_SETCURSEL, index, 0);
     selected_ = index;
     for (size_t i = 0; i < pages_.size(); ++i)
-        ShowWindow(pages_[i]->Window, shown_ && static_cast<int>(i) == selected_ ? SW_SHOW : SW_HIDE);
+        ShowWindow(pages_[i]->Window.get(), shown_ && static_cast<int>(i) == selected_ ? SW_SHOW : SW_HIDE);
 }
 
 void TDialogPages::SelectionChanged() { Select(static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0))); }
@@ -208,7 +208,7 @@ void TDialogPages::Place() {
     MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
     SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (auto& page : pages_) {
-        SetWindowPos(page->Window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+        SetWindowPos(page->Window.get(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOACTIVATE);
     }
 }
@@ -233,10 +233,10 @@ void TDialogPages::SaveColumns(TDialogState& state) const {
 
 void TDialogPages::LayoutPage(TPage& page) {
     RECT client;
-    GetClientRect(page.Window, &client);
+    GetClientRect(page.Window.get(), &client);
     const int dpi = setup_.Dpi;
     const int pad = Scale(4, dpi);
-    HWND title = GetDlgItem(page.Window, ML_ID_PAGE_TITLE);
+    HWND title = GetDlgItem(page.Window.get(), ML_ID_PAGE_TITLE);
     RECT titleRect;
     GetWindowRect(title, &titleRect);
     const int titleHeight = titleRect.bottom - titleRect.top;
@@ -299,7 +299,7 @@ INT_PTR CALLBACK TDialogPages::PageProc(HWND hwnd, UINT message, WPARAM wParam, 
     TPage* page = nullptr;
     if (message == WM_INITDIALOG) {
         page = reinterpret_cast<TPage*>(lParam);
-        page->Window = hwnd;
+        page->Window.reset(hwnd);
         SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     } else {
         page = reinterpret_cast<TPage*>(GetWindowLongPtrW(hwnd, DWLP_USER));

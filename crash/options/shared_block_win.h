@@ -15,20 +15,19 @@ namespace quillan::crash {
 class TSharedOptionsBlock : public IOptionsPublisher {
 public:
     explicit TSharedOptionsBlock(HMODULE module);
-    ~TSharedOptionsBlock() override;
     TSharedOptionsBlock(const TSharedOptionsBlock&) = delete;
     TSharedOptionsBlock& operator=(const TSharedOptionsBlock&) = delete;
 
     void Publish(const std::string& stream) noexcept override;
     // Marks the block as holding no options.
     void Clear() noexcept;
-    bool Valid() const { return view_ != nullptr; }
+    bool Valid() const { return static_cast<bool>(view_); }
     const std::string& Name() const { return name_; }
 
 private:
     std::string name_;
     win::KernelHandle mapping_;
-    unsigned char* view_ = nullptr;
+    win::MappedView<unsigned char> view_;  // unmapped before the mapping closes
 };
 
 // Overlays options with the module's shared block of the given process when that block exists

@@ -9,6 +9,7 @@
 #include "crash/sending/send_platform_win.h"
 #include "crash/sending/socket_errors.h"
 #include "framework/core/file_io.h"
+#include "framework/win/handle.h"
 
 namespace quillan::crash {
 
@@ -52,9 +53,6 @@ bool WaitFor(SOCKET s, bool write, int timeoutMs, bool* failed = nullptr) {
 class TWinsockTcpSocket : public ITcpSocket {
 public:
     TWinsockTcpSocket() { StartWinsock(); }
-    ~TWinsockTcpSocket() override {
-        if (s_ != INVALID_SOCKET) closesocket(s_);
-    }
 
     void Connect(const std::string& host, std::uint16_t port, int timeoutMs) override {
         std::uint32_t peer = 0;
@@ -65,17 +63,17 @@ public:
         address.sin_addr.s_addr = htonl(peer);
         address.sin_port = htons(port);
 
-        s_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (s_ == INVALID_SOCKET) RaiseSocketError(TSocketFailure::InvalidSocket, LastSocketError());
+        s_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (!s_) RaiseSocketError(TSocketFailure::InvalidSocket, LastSocketError());
         u_long nonBlocking = 1;
-        ioctlsocket(s_, FIONBIO, &nonBlocking);
-        if (connect(s_, reinterpret_cast<sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+        ioctlsocket(s_.get(), FIONBIO, &nonBlocking);
+        if (connect(s_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
             if (WSAGetLastError() != WSAEWOULDBLOCK) RaiseSocketError(TSocketFailure::Connect, LastSocketError());
             bool failed = false;
-            if (!WaitFor(s_, true, timeoutMs, &failed)) RaiseSocketError(TSocketFailure::Timeout);
+            if (!WaitFor(s_.get(), true, timeoutMs, &failed)) RaiseSocketError(TSocketFailure::Timeout);
             int error = 0;
             int size = sizeof error;
-            getsockopt(s_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+            getsockopt(s_.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
             if (failed || error != 0)
                 RaiseSocketError(TSocketFailure::Connect, SysErrorMessage(error ? error : WSAECONNREFUSED));
         }
@@ -86,8 +84,8 @@ public:
 
     void SendAll(std::string_view bytes, int timeoutMs) override {
         while (!bytes.empty()) {
-            if (!WaitFor(s_, true, timeoutMs)) RaiseSocketError(TSocketFailure::Timeout);
-            const int n = send(s_, bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), 1 << 20)), 0);
+            if (!WaitFor(s_.get(), true, timeoutMs)) RaiseSocketError(TSocketFailure::Timeout);
+            const int n = send(s_.get(), bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), 1 << 20)), 0);
             if (n == SOCKET_ERROR) {
                 if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
                 RaiseSocketError(TSocketFailure::Send, LastSocketError());
@@ -98,22 +96,21 @@ public:
 
     size_t Receive(char* buffer, size_t size, int timeoutMs) override {
         for (;;) {
-            if (!WaitFor(s_, false, timeoutMs)) RaiseSocketError(TSocketFailure::Timeout);
-            const int n = recv(s_, buffer, static_cast<int>(size), 0);
+            if (!WaitFor(s_.get(), false, timeoutMs)) RaiseSocketError(TSocketFailure::Timeout);
+            const int n = recv(s_.get(), buffer, static_cast<int>(size), 0);
             if (n != SOCKET_ERROR) return static_cast<size_t>(n);
             if (WSAGetLastError() != WSAEWOULDBLOCK) RaiseSocketError(TSocketFailure::Receive, LastSocketError());
         }
     }
 
     void Close() override {
-        if (s_ == INVALID_SOCKET) return;
-        const SOCKET s = s_;
-        s_ = INVALID_SOCKET;
-        if (closesocket(s) == SOCKET_ERROR) RaiseSocketError(TSocketFailure::Close, LastSocketError());
+        if (!s_) return;
+        // Closed here rather than by the owner: a failed close is reported.
+        if (closesocket(s_.release()) == SOCKET_ERROR) RaiseSocketError(TSocketFailure::Close, LastSocketError());
     }
 
 private:
-    SOCKET s_ = INVALID_SOCKET;
+    win::SocketHandle s_;
     std::uint32_t peer_ = 0;
 };
 
@@ -121,10 +118,9 @@ class TWinsockUdpSocket : public IUdpSocket {
 public:
     TWinsockUdpSocket() {
         StartWinsock();
-        s_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        if (s_ == INVALID_SOCKET) RaiseSocketError(TSocketFailure::InvalidSocket, LastSocketError());
+        s_.reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+        if (!s_) RaiseSocketError(TSocketFailure::InvalidSocket, LastSocketError());
     }
-    ~TWinsockUdpSocket() override { closesocket(s_); }
 
     void SendTo(const std::string& address, std::uint16_t port, std::string_view datagram) override {
         sockaddr_in to{};
@@ -132,15 +128,15 @@ public:
         to.sin_port = htons(port);
         if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
             RaiseSocketError(TSocketFailure::Send, "Invalid address \"" + address + "\"");
-        if (sendto(s_, datagram.data(), static_cast<int>(datagram.size()), 0, reinterpret_cast<sockaddr*>(&to),
+        if (sendto(s_.get(), datagram.data(), static_cast<int>(datagram.size()), 0, reinterpret_cast<sockaddr*>(&to),
                    sizeof to) == SOCKET_ERROR)
             RaiseSocketError(TSocketFailure::Send, LastSocketError());
     }
 
     bool ReceiveFrom(std::string& datagram, int timeoutMs) override {
-        if (!WaitFor(s_, false, timeoutMs)) return false;
+        if (!WaitFor(s_.get(), false, timeoutMs)) return false;
         char buffer[4096];
-        const int n = recv(s_, buffer, sizeof buffer, 0);
+        const int n = recv(s_.get(), buffer, sizeof buffer, 0);
         // A refused port answers with an error here; it counts as no answer.
         if (n == SOCKET_ERROR) return false;
         datagram.assign(buffer, static_cast<size_t>(n));
@@ -148,7 +144,7 @@ public:
     }
 
 private:
-    SOCKET s_ = INVALID_SOCKET;
+    win::SocketHandle s_;
 };
 
 }  // namespace

@@ -152,20 +152,14 @@ void CopyStreamFromClipboard(uint16_t format, TStream& stream) {
     win::TClipboardScope open(win::Clipboard());
     HANDLE handle = win::Clipboard().GetAsHandle(format);
     if (!handle) return;
-    const void* data = GlobalLock(handle);
+    win::GlobalLockScope data(handle);
     if (!data) {
         // A moveable block of size 0 has no memory to lock: it is empty data, not a fault.
         if (GlobalSize(handle) == 0) return;
         throw Exception(kSCouldNotLock);
     }
-    try {
-        stream.WriteBuffer(data, GlobalSize(handle));
-        stream.SetPosition(0);
-    } catch (...) {
-        GlobalUnlock(handle);
-        throw;
-    }
-    GlobalUnlock(handle);
+    stream.WriteBuffer(data.get(), GlobalSize(handle));
+    stream.SetPosition(0);
 }
 
 void LoadClipboardFromStream(TMemoryStream& stream) {
@@ -205,16 +199,13 @@ void CopyStreamToClipboard(uint16_t format, TStream& stream) {
     if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX) ThrowOutOfMemory();
     win::GlobalHandle block(GlobalAlloc(kClipboardAllocFlags, static_cast<SIZE_T>(size)));
     if (!block) ThrowOutOfMemory();
-    void* data = GlobalLock(block.get());
-    if (!data) ThrowOutOfMemory();  // the block is freed by its owner here
-    try {
-        stream.ReadBuffer(data, static_cast<size_t>(size));
+    {
+        // Unlocked before the clipboard takes the block.
+        win::GlobalLockScope data(block.get());
+        if (!data) ThrowOutOfMemory();  // the block is freed by its owner here
+        stream.ReadBuffer(data.get(), static_cast<size_t>(size));
         stream.SetPosition(0);
-    } catch (...) {
-        GlobalUnlock(block.get());
-        throw;
     }
-    GlobalUnlock(block.get());
     win::TClipboardScope open(win::Clipboard());
     win::Clipboard().SetAsHandle(format, block.get());
     block.release();  // the clipboard owns it now

@@ -44,10 +44,12 @@ bool PutDwordFormat(const wchar_t* name, DWORD value) {
     if (format == 0) return false;
     win::GlobalHandle block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DWORD)));
     if (!block) return false;
-    void* p = GlobalLock(block.get());
-    if (!p) return false;
-    *static_cast<DWORD*>(p) = value;
-    GlobalUnlock(block.get());
+    {
+        // Unlocked before the clipboard takes the block.
+        win::GlobalLockScope data(block.get());
+        if (!data) return false;
+        *static_cast<DWORD*>(data.get()) = value;
+    }
     if (!SetClipboardData(format, block.get())) return false;
     block.release();  // the clipboard owns it now
     return true;

@@ -23,11 +23,9 @@ std::string SysErrorMessage(int code) {
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                              nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    win::LocalMemory<wchar_t> owned(buffer);
     std::string text;
-    if (n != 0 && buffer) {
-        text = Utf16ToCp1251(std::u16string(buffer, buffer + n));
-        LocalFree(buffer);
-    }
+    if (n != 0 && buffer) text = Utf16ToCp1251(std::u16string(buffer, buffer + n));
     while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
     return text;
 }
@@ -57,14 +55,13 @@ std::vector<std::string> ListFileNames(const std::string& folder) {
     std::string pattern = folder;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Wide(pattern + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    win::FindHandle search(FindFirstFileW(Wide(pattern + "*").c_str(), &found));
+    if (!search) return names;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::u16string name(found.cFileName, found.cFileName + wcslen(found.cFileName));
         names.push_back(Utf16ToCp1251(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     return names;
 }
 

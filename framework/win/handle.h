@@ -111,6 +111,32 @@ struct ImageListTraits {
     static void Close(Type h) { ImageListDestroy(h); }
 };
 
+struct FindHandleTraits {
+    using Type = HANDLE;  // of FindFirstFile
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
+struct HookTraits {
+    using Type = HHOOK;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { UnhookWindowsHookEx(h); }
+};
+// A view of a file mapping, typed as what it holds.
+template <typename T>
+struct MappedViewTraits {
+    using Type = T*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { UnmapViewOfFile(h); }
+};
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage's buffer, a security
+// descriptor), typed as what it holds.
+template <typename T>
+struct LocalMemoryTraits {
+    using Type = T*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { LocalFree(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
@@ -127,6 +153,38 @@ using GlobalHandle = UniqueHandle<GlobalTraits>;
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 using ImageListHandle = UniqueHandle<ImageListTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+using HookHandle = UniqueHandle<HookTraits>;
+template <typename T = void>
+using MappedView = UniqueHandle<MappedViewTraits<T>>;
+template <typename T = void>
+using LocalMemory = UniqueHandle<LocalMemoryTraits<T>>;
+
+// Sockets, for the files that include <winsock2.h> (before this header): the others need not see
+// the socket library.
+#ifdef _WINSOCK2API_
+struct SocketTraits {
+    using Type = SOCKET;
+    static Type Invalid() { return INVALID_SOCKET; }
+    static void Close(Type h) { closesocket(h); }
+};
+using SocketHandle = UniqueHandle<SocketTraits>;
+#endif
+
+// What CreateProcess hands over: the new process's handle and its first thread's, both owned
+// here (the thread's is closed first).
+class ProcessInformation {
+public:
+    explicit ProcessInformation(const PROCESS_INFORMATION& info) noexcept
+        : process_(info.hProcess), thread_(info.hThread), processId_(info.dwProcessId) {}
+    HANDLE Process() const noexcept { return process_.get(); }
+    DWORD ProcessId() const noexcept { return processId_; }
+
+private:
+    KernelHandle process_;
+    KernelHandle thread_;
+    DWORD processId_ = 0;
+};
 
 // ---- handles and scopes whose release needs more than the handle ----
 

@@ -16,6 +16,7 @@
 
 #include "framework/core/codepage.h"
 #include "framework/core/convert.h"
+#include "framework/win/handle.h"
 
 namespace {
 
@@ -125,18 +126,25 @@ DWORD Caret(HWND edit) {
 
 const UINT kMarkFormat = RegisterClipboardFormatW(L"QuillanE2EMark");
 
+// Puts a copy of size bytes on the open clipboard; the clipboard owns the block once it took it.
+void PutClipboardBytes(UINT format, const void* bytes, size_t size) {
+    quillan::win::GlobalHandle block(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block) return;
+    {
+        // Unlocked before the clipboard takes the block.
+        quillan::win::GlobalLockScope data(block.get());
+        if (!data) return;
+        memcpy(data.get(), bytes, size);
+    }
+    if (SetClipboardData(format, block.get())) block.release();
+}
+
 void PutUserClipboard(HWND owner) {
     if (!OpenClipboard(owner)) return;
     EmptyClipboard();
     const wchar_t text[] = L"user clipboard \x0416";
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(text));
-    memcpy(GlobalLock(h), text, sizeof(text));
-    GlobalUnlock(h);
-    SetClipboardData(CF_UNICODETEXT, h);
-    HGLOBAL mark = GlobalAlloc(GMEM_MOVEABLE, 4);
-    memcpy(GlobalLock(mark), "MARK", 4);
-    GlobalUnlock(mark);
-    SetClipboardData(kMarkFormat, mark);
+    PutClipboardBytes(CF_UNICODETEXT, text, sizeof(text));
+    PutClipboardBytes(kMarkFormat, "MARK", 4);
     CloseClipboard();
 }
 
@@ -146,11 +154,10 @@ bool UserClipboardIsBack() {
     HANDLE h = GetClipboardData(CF_UNICODETEXT);
     HANDLE mark = GetClipboardData(kMarkFormat);
     if (h && mark) {
-        const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(h));
-        const char* m = static_cast<const char*>(GlobalLock(mark));
-        ok = text && m && lstrcmpW(text, L"user clipboard \x0416") == 0 && memcmp(m, "MARK", 4) == 0;
-        GlobalUnlock(mark);
-        GlobalUnlock(h);
+        const quillan::win::GlobalLockScope text(h);
+        const quillan::win::GlobalLockScope m(mark);
+        ok = text && m && lstrcmpW(static_cast<const wchar_t*>(text.get()), L"user clipboard \x0416") == 0 &&
+             memcmp(m.get(), "MARK", 4) == 0;
     }
     CloseClipboard();
     return ok;

@@ -13,6 +13,7 @@
 #include "crash/packaging/png_writer.h"
 #include "crash/packaging/screenshot_win.h"
 #include "crash/report/date_text.h"
+#include "crash/report/system_gatherer_win.h"
 #include "crash/stack/process_modules_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
@@ -202,17 +203,18 @@ int RunOnNewThread(const std::function<int()>& body, TSyncCallSlot& slot) {
     TReportThreadStart start = {&body, 0};
     DWORD id = 0;
     static const char kClass[] = "TExceptionThread";
-    HANDLE thread = CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass);
-    if (!thread) {
+    win::KernelHandle owned(
+        CreateTrackedThread(nullptr, 0, &ReportThreadProc, &start, CREATE_SUSPENDED, &id, &start, kClass));
+    if (!owned) {
         // No thread can be started (out of resources): the report is made here.
         return body();
     }
+    HANDLE thread = owned.get();
     SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
     // Served before the report starts, or its first event could run on the report thread.
     slot.SetServed(true);
     ::ResumeThread(thread);
     WaitServing(&thread, 1, slot);
-    CloseHandle(thread);
     return start.Result;
 }
 
@@ -548,12 +550,8 @@ std::vector<std::uint8_t> TWinCapturePlatform::CodeBytes(TAddress address, size_
 }
 
 std::string TWinCapturePlatform::OperatingSystem() {
-    using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
-    auto get = reinterpret_cast<TRtlGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!get || get(&info) != 0) return "Windows";
+    RTL_OSVERSIONINFOEXW info;
+    if (!RealVersion(info)) return "Windows";
     return "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + " (Build " +
            std::to_string(info.dwBuildNumber) + ")";
 }

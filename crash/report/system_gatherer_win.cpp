@@ -76,15 +76,14 @@ struct TIpHelper {
                                                                                    &NoPerAdapter};
 };
 
-// The version as ntdll reports it: GetVersionEx answers what the manifest allows.
+}  // namespace
+
 bool RealVersion(RTL_OSVERSIONINFOEXW& info) {
     static TNtdll ntdll;
     info = {};
     info.dwOSVersionInfoSize = sizeof(info);
     return ntdll.RtlGetVersion.Get()(reinterpret_cast<PRTL_OSVERSIONINFOW>(&info)) == 0;
 }
-
-}  // namespace
 
 std::string WindowsTypeName(unsigned major, unsigned minor, unsigned build, bool workstation) {
     struct Name {

@@ -1,6 +1,8 @@
 // The machine's side of the report values, gathered through the Windows calls.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "crash/report/gatherers.h"
@@ -31,6 +33,10 @@ std::string CommandLineParameters();
 // The active form and the focused control of the calling thread (class names and texts, at most
 // 256 characters each; a password edit's text masked). Call it on the faulting thread.
 TActiveControls CaptureActiveControls();
+
+// The version as ntdll reports it (GetVersionEx answers what the manifest allows); false, info
+// zeroed but for its size, when ntdll does not say.
+bool RealVersion(RTL_OSVERSIONINFOEXW& info);
 
 // The name of a Windows version as item 5.1 shows it ("Windows 10"); empty when unknown.
 std::string WindowsTypeName(unsigned major, unsigned minor, unsigned build, bool workstation);

@@ -9,6 +9,7 @@
 #include "crash/sending/send_platform_win.h"
 #include "framework/core/file_io.h"
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 #include "framework/win/window.h"
 
@@ -46,15 +47,19 @@ std::string MapiLibraryPath() {
 }
 
 bool SendMapiMail(const TMapiMail& mail, unsigned flags, std::string& failure) {
-    win::ModuleHandle library(LoadLibraryW(win::Wide(MapiLibraryPath()).c_str()));
-    if (!library) {
+    // The user's mail client, as the registry names it now; loaded for this one mail.
+    const std::wstring libraryPath = win::Wide(MapiLibraryPath());
+    win::TProcLibrary library(libraryPath.c_str(), win::TProcLibrary::TOpen::Scoped);
+    const win::TProc<LPMAPILOGON> logonProc(library, "MAPILogon");
+    const win::TProc<LPMAPISENDMAIL> sendProc(library, "MAPISendMail");
+    const win::TProc<LPMAPILOGOFF> logoffProc(library, "MAPILogoff");
+    if (!library.Module()) {
         failure = "Cannot open the MAPI dll.";
         return false;
     }
-    auto logon = reinterpret_cast<LPMAPILOGON>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPILogon")));
-    auto send =
-        reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPISendMail")));
-    auto logoff = reinterpret_cast<LPMAPILOGOFF>(reinterpret_cast<void*>(GetProcAddress(library.get(), "MAPILogoff")));
+    const auto logon = logonProc.Get();
+    const auto send = sendProc.Get();
+    const auto logoff = logoffProc.Get();
     if (!logon || !send || !logoff) {
         failure = "Cannot found the MAPI functions.";
         return false;
@@ -118,21 +123,21 @@ bool RunMailtoCommand(const std::string& url, int idleMs, int settleMs, std::str
         failure = "Cannot start the mail client: " + SysErrorMessage(static_cast<int>(GetLastError())) + ".";
         return false;
     }
-    win::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    const win::ProcessInformation started(process);
     const ULONGLONG start = GetTickCount64();
     const auto left = [&](int limitMs) {
         const ULONGLONG spent = GetTickCount64() - start;
         const ULONGLONG rest = spent < static_cast<ULONGLONG>(totalMs) ? totalMs - spent : 0;
         return static_cast<DWORD>(std::min<ULONGLONG>(rest, static_cast<ULONGLONG>(std::max(limitMs, 0))));
     };
-    WaitForInputIdle(process.hProcess, left(idleMs));
+    WaitForInputIdle(started.Process(), left(idleMs));
     Sleep(left(settleMs));
-    if (HWND found = win::FirstVisibleWindowOf(process.dwProcessId))
+    if (HWND found = win::FirstVisibleWindowOf(started.ProcessId()))
         SetWindowPos(found, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     // The user may keep the client open for as long as they like; the report thread may not wait that long.
-    if (WaitForSingleObject(process.hProcess, left(totalMs)) == WAIT_TIMEOUT) return true;
+    if (WaitForSingleObject(started.Process(), left(totalMs)) == WAIT_TIMEOUT) return true;
     DWORD code = 0;
-    if (!GetExitCodeProcess(process.hProcess, &code)) {
+    if (!GetExitCodeProcess(started.Process(), &code)) {
         failure = "Cannot read the mail client's exit code.";
         return false;
     }

@@ -7,6 +7,7 @@
 #include "crash/sending/send_platform_win.h"
 #include "framework/clipboard/clipboard.h"
 #include "framework/win/handle.h"
+#include "framework/win/proc_table.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {
@@ -91,6 +92,8 @@ private:
     TWinSendSettings settings_;
 };
 
+DWORD WINAPI NoNetworkParams(PFIXED_INFO, PULONG) { return ERROR_NOT_SUPPORTED; }
+
 }  // namespace
 
 std::unique_ptr<ISendPlatform> NewWindowsSendPlatform(TWinSendSettings settings) {
@@ -98,12 +101,10 @@ std::unique_ptr<ISendPlatform> NewWindowsSendPlatform(TWinSendSettings settings)
 }
 
 std::string SystemDnsServer() {
-    win::ModuleHandle library(LoadLibraryW(L"IPHLPAPI.DLL"));
-    if (!library) return {};
-    using TGetNetworkParams = DWORD(WINAPI*)(PFIXED_INFO, PULONG);
-    auto get =
-        reinterpret_cast<TGetNetworkParams>(reinterpret_cast<void*>(GetProcAddress(library.get(), "GetNetworkParams")));
-    if (!get) return {};
+    // Loaded for this one question: a system without it sends through the mail client instead.
+    win::TProcLibrary library(L"IPHLPAPI.DLL", win::TProcLibrary::TOpen::Scoped);
+    win::TProc<DWORD(WINAPI*)(PFIXED_INFO, PULONG)> network(library, "GetNetworkParams", &NoNetworkParams);
+    const auto get = network.Get();
     ULONG size = 0;
     if (get(nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) return {};
     std::vector<char> buffer(size);

@@ -2,6 +2,10 @@
 
 namespace quillan::win {
 
+TProcLibrary::~TProcLibrary() {
+    if (open_ == TOpen::Scoped && module_) FreeLibrary(module_);
+}
+
 void TProcLibrary::Resolve() {
     if (resolved_.load(std::memory_order_acquire)) return;
     std::lock_guard<std::mutex> guard(lock_);
@@ -31,10 +35,11 @@ void TProcLibrary::ResolveEntry(TProcEntry& entry) {
 }
 
 void TProcLibrary::ResolveLocked() {
-    if (open_ == TOpen::Load)
+    if (open_ != TOpen::Loaded)
         module_ = LoadLibraryW(name_);
     else
         module_ = GetModuleHandleW(name_);
+    if (!module_) openError_ = GetLastError();
     for (TProcEntry* entry = first_; entry; entry = entry->next_) ResolveEntry(*entry);
 }
 

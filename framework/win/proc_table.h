@@ -17,10 +17,13 @@ class TProcLibrary {
 public:
     // Loaded: a library the process already holds (kernel32, ntdll, user32, the program itself
     // when the name is nullptr), never loaded or freed here. Load: loaded at the first
-    // resolution and kept until the process ends.
-    enum class TOpen { Loaded, Load };
+    // resolution and kept until the process ends. Scoped: loaded at the first resolution and
+    // freed with the table (a library used for one job, or named only at run time).
+    enum class TOpen { Loaded, Load, Scoped };
 
+    // name must outlive the table.
     TProcLibrary(const wchar_t* name, TOpen open) : name_(name), open_(open) {}
+    ~TProcLibrary();
     TProcLibrary(const TProcLibrary&) = delete;
     TProcLibrary& operator=(const TProcLibrary&) = delete;
 
@@ -31,6 +34,11 @@ public:
 
     // The library after Resolve; nullptr when it could not be opened.
     HMODULE Module();
+    // Why it could not be opened (the loader's error code), after Resolve; 0 when it was.
+    DWORD OpenError() {
+        Resolve();
+        return openError_;
+    }
 
 private:
     friend class TProcEntry;
@@ -41,6 +49,7 @@ private:
     const wchar_t* name_;
     TOpen open_;
     HMODULE module_ = nullptr;
+    DWORD openError_ = 0;
     TProcEntry* first_ = nullptr;
     std::atomic<bool> resolved_{false};
     std::mutex lock_;
@@ -54,7 +63,7 @@ public:
     TProcEntry& operator=(const TProcEntry&) = delete;
 
     // True when the library has the function (resolves the library first).
-    bool Found() {
+    bool Found() const {
         library_.Resolve();
         return found_;
     }
@@ -64,7 +73,7 @@ protected:
         : library_(library), name_(name), fallback_(fallback) {
         library_.Add(*this);
     }
-    TAddress Address() {
+    TAddress Address() const {
         library_.Resolve();
         return address_;
     }
@@ -86,7 +95,7 @@ class TProc : public TProcEntry {
 public:
     TProc(TProcLibrary& library, const char* name, Fn fallback = nullptr)
         : TProcEntry(library, name, reinterpret_cast<TAddress>(fallback)) {}
-    Fn Get() { return reinterpret_cast<Fn>(Address()); }
+    Fn Get() const { return reinterpret_cast<Fn>(Address()); }
 };
 
 }  // namespace quillan::win

@@ -66,6 +66,24 @@ TEST(ProcTable, HeldLibraryIsNeverLoadedAndLoadKeepsItsLibrary) {
     EXPECT_EQ(Code(play.Get()), Code(GetProcAddress(module, "sndPlaySoundW")));
 }
 
+TEST(ProcTable, ScopedLibraryIsLoadedAtTheFirstUseAndFreedWithTheTable) {
+    // Nothing of this test program uses the IP helper library.
+    ASSERT_EQ(GetModuleHandleW(L"iphlpapi.dll"), nullptr);
+    {
+        TProcLibrary scoped(L"iphlpapi.dll", TProcLibrary::TOpen::Scoped);
+        TProc<DWORD(WINAPI*)(PULONG)> count(scoped, "GetNumberOfInterfaces");
+        EXPECT_EQ(GetModuleHandleW(L"iphlpapi.dll"), nullptr) << "not before its first use";
+        ASSERT_NE(count.Get(), nullptr);
+        HMODULE module = GetModuleHandleW(L"iphlpapi.dll");
+        ASSERT_NE(module, nullptr);
+        EXPECT_EQ(scoped.Module(), module);
+        EXPECT_EQ(Code(count.Get()), Code(GetProcAddress(module, "GetNumberOfInterfaces")));
+        ULONG interfaces = 0;
+        EXPECT_EQ(count.Get()(&interfaces), static_cast<DWORD>(NO_ERROR));
+    }
+    EXPECT_EQ(GetModuleHandleW(L"iphlpapi.dll"), nullptr) << "freed with its table";
+}
+
 TEST(ProcTable, EntryAddedAfterTheResolutionIsResolvedToo) {
     TProcLibrary kernel(L"kernel32.dll", TProcLibrary::TOpen::Loaded);
     TProc<TTickCount> first(kernel, "GetTickCount");

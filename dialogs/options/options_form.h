@@ -118,7 +118,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // options_layout.cpp
+    // options_layout_win.cpp
     void CreateControls();
     void CreateTemplatePanel();
     void CreateSettings();
@@ -140,7 +140,7 @@ private:
     void ShowHotPoint();
     void ForgetDeletedNodes();
 
-    // options_file.cpp
+    // options_file_win.cpp
     // The template file that "ОК" writes: the folder typed in deIDE, or the program's own.
     std::string TargetPath() const;
     // Why the folder cannot take the file (missing, not a folder, not writable); "" when it can.
@@ -156,12 +156,12 @@ private:
     std::string SettingsText() const;
     void ShowReadProblem();
 
-    // options_paste_keys.cpp
+    // options_paste_keys_win.cpp
     void ShowPasteKeys(const std::optional<std::string>& pasteKeys, const std::string& app);
     // The PasteKeys value the list shows, as cbPasteKeysChange writes it to the model.
     std::optional<std::string> ShownPasteKeys() const;
 
-    // options_autostart.cpp
+    // options_autostart_win.cpp
     // The box as the Run value reads now; does nothing once the user has clicked it.
     void ShowAutoStart();
     // Makes the Run value what the box says, if the user changed it; false (the user

@@ -135,8 +135,8 @@ TEST_F(QuillanResident, AMalformedTemplateFileAtTheHotkeyIsReportedOnceAndShownI
         return -1;
     };
     const int load = find("engine/store/template_loader.cpp", "LoadTemplates");
-    const int build = find("app/main_form.cpp", "BuildTemplateMenu");
-    const int hotkey = find("app/main_form.cpp", "OnHotKey");
+    const int build = find("app/main_form_win.cpp", "BuildTemplateMenu");
+    const int hotkey = find("app/main_form_win.cpp", "OnHotKey");
     EXPECT_GT(load, 0) << Describe(rows);
     EXPECT_GT(build, load) << Describe(rows);
     EXPECT_GT(hotkey, build) << Describe(rows);

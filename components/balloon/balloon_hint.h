@@ -85,7 +85,6 @@ public:
 
     void Register(TBalloonHint* hint);
     void Unregister(TBalloonHint* hint);
-    const std::vector<TBalloonHint*>& Hints() const { return hints_; }
     // The first live component; with none, a hidden one owned by the controller.
     TBalloonHint& DefaultHint();
 
@@ -93,7 +92,6 @@ public:
     // Swaps the application's hint window class (saving the previous one) or
     // puts the saved one back; only stored while designing.
     void SetUseAsAppHint(bool value);
-    const win::HintWindowFactory& SavedHintWindowClass() const { return savedHintWindowClass_; }
     bool Designing() const { return designing_; }
 
     // The standard icons (application, error, information, question, warning), made at the

@@ -36,8 +36,6 @@ public:
     const BalloonLayout& Layout() const { return layout_; }
     bool ShowIcon() const { return showIcon_; }
     bool ShowHeader() const { return showHeader_; }
-    // The window colour: the application's hint colour.
-    COLORREF Color() const { return color_; }
 
 protected:
     virtual Rect MeasureHeader(int maxWidth);

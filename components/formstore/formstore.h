@@ -83,7 +83,6 @@ public:
     void WriteInteger(const std::string& name, int value);
 
     bool HasRestored() const { return hasRestored_; }
-    bool HasSaved() const { return hasSaved_; }
 
 protected:
     // The save of the owner's destruction; derived stores call it from their own

@@ -46,7 +46,6 @@ public:
         s.bits_ = static_cast<uint16_t>(bits & 0x1FF);
         return s;
     }
-    constexpr uint16_t Bits() const { return bits_; }
     constexpr bool Contains(TTrayVisibility m) const { return (bits_ & Bit(m)) != 0; }
     void Include(TTrayVisibility m) { bits_ = static_cast<uint16_t>(bits_ | Bit(m)); }
     void Exclude(TTrayVisibility m) { bits_ = static_cast<uint16_t>(bits_ & ~Bit(m)); }
@@ -161,7 +160,6 @@ public:
     UINT TaskbarCreatedMsg() const { return taskbarCreatedMsg_; }
     bool IconShown() const { return iconShown_; }
     int BalloonCount() const { return balloonCount_; }
-    DWORD ShellVersion() const { return shellVersion_; }
 
     // dwFileVersionMS of shell32.dll, read once per process; 0 when unreadable.
     static DWORD SystemShellVersion();

@@ -8,10 +8,6 @@ namespace quillan {
 
 namespace {
 
-bool IsTrue(std::string_view value) {
-    return value == "1" || SameTextAscii(value, "true") || SameTextAscii(value, "yes");
-}
-
 // First index whose name matches without regard to ASCII case; the hashed index is built
 // only for longer lists, where a linear search would cost more than building it.
 template <typename Items>
@@ -37,7 +33,6 @@ void TSimpleXMLProp::SetName(std::string name) {
 }
 
 int32_t TSimpleXMLProp::IntValue() const { return StrToIntDef(value_, -1); }
-bool TSimpleXMLProp::BoolValue() const { return IsTrue(value_); }
 
 void TSimpleXMLProps::Clear() {
     items_.clear();
@@ -163,8 +158,6 @@ void TSimpleXMLElem::SetName(std::string name) {
 }
 
 int32_t TSimpleXMLElem::IntValue() const { return StrToIntDef(value_, -1); }
-void TSimpleXMLElem::SetIntValue(int64_t value) { value_ = IntToStr(value); }
-bool TSimpleXMLElem::BoolValue() const { return IsTrue(value_); }
 
 TSimpleXML* TSimpleXMLElem::SimpleXML() const {
     const TSimpleXMLElem* elem = this;

@@ -127,7 +127,6 @@ public:
     void SetValue(std::string value) { value_ = std::move(value); }
     // The value as a 64-bit conversion cut to 32 bits; -1 when not a number.
     int32_t IntValue() const;
-    bool BoolValue() const;
     TSimpleXMLProps* Parent() const { return parent_; }
 
 private:
@@ -226,8 +225,6 @@ public:
     void SetValue(std::string value) { value_ = std::move(value); }
     // The value as a 64-bit conversion cut to 32 bits; -1 when not a number.
     int32_t IntValue() const;
-    void SetIntValue(int64_t value);
-    bool BoolValue() const;
     TSimpleXMLElem* Parent() const { return parent_; }
     // The document this element belongs to (through its parents), or nullptr.
     TSimpleXML* SimpleXML() const;
@@ -301,11 +298,8 @@ public:
     void SaveToStream(TStream& stream, const std::string& level = {}, TSimpleXML* progress = nullptr) override;
 
     const std::string& Version() const { return version_; }
-    void SetVersion(std::string v) { version_ = std::move(v); }
     const std::string& Encoding() const { return encoding_; }
-    void SetEncoding(std::string e) { encoding_ = std::move(e); }
     bool StandAlone() const { return standAlone_; }
-    void SetStandAlone(bool s) { standAlone_ = s; }
     const std::string& ProgId() const { return progId_; }
     const std::string& Created() const { return created_; }
     const std::string& HomeSite() const { return homeSite_; }
@@ -378,7 +372,6 @@ public:
     void LoadFromStream(TStream& stream);
     void SaveToStream(TStream& stream);
     std::string SaveToString();
-    void SaveToFile(const std::string& fileName);
 
     // At most this many nodes (elements, texts, comments, CDATA, attributes) per load;
     // 0: no limit. Beyond it the load raises ESimpleXMLError, so that hostile input

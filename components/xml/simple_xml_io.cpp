@@ -201,8 +201,6 @@ std::string TSimpleXML::SaveToString() {
     return stream.ToString();
 }
 
-void TSimpleXML::SaveToFile(const std::string& fileName) { AtomicWriteFile(fileName, SaveToString()); }
-
 // ---- value codecs ----
 
 namespace {

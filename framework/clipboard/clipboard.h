@@ -43,9 +43,6 @@ public:
     // CF_UNICODETEXT converted to Windows-1251; empty when there is no text.
     std::string AsText();
 
-    // The window that owns what this object places (EmptyClipboard gives ownership
-    // to the opener). Default: a message-only window made on first use.
-    void SetOwner(HWND owner) { owner_ = owner; }
     HWND Owner();
 
 private:

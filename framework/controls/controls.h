@@ -32,14 +32,12 @@ public:
 
     HWND Parent() const { return GetParent(hwnd_); }
     virtual void SetBounds(int x, int y, int width, int height);
-    RECT BoundsRect() const;  // in the parent's client coordinates
     // The control's own visibility flag (its parents may still be hidden).
     bool Visible() const { return (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
     virtual void SetVisible(bool visible);
     bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
     virtual void SetEnabled(bool enabled);
     void SetFocus();
-    bool Focused() const { return GetFocus() == hwnd_; }
     std::string Text() const;
     void SetText(const std::string& text);
     void SetHint(const std::string& hint);
@@ -92,7 +90,6 @@ public:
     TLabeledEdit(HWND parent, const std::string& label);
     void SetBounds(int x, int y, int width, int height) override;
     void SetVisible(bool visible) override;
-    TLabel& EditLabel() { return *label_; }
     int LabelSpacing = 3;
 
 private:

@@ -38,13 +38,6 @@ void TControl::SetBounds(int x, int y, int width, int height) {
     SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-RECT TControl::BoundsRect() const {
-    RECT rect;
-    GetWindowRect(hwnd_, &rect);
-    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
 void TControl::SetFocus() { ::SetFocus(hwnd_); }

@@ -32,7 +32,6 @@ public:
     void Show();
     // Runs the close handling (FormClose) and hides the form.
     void Close();
-    bool Showing() const { return IsWindowVisible(hwnd_) != FALSE; }
 
     // The components registered by the form, looked up by name without regard to case.
     void RegisterComponent(TControl& control) { components_.push_back(&control); }

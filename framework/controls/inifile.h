@@ -15,7 +15,6 @@ public:
     // Raises EIniFileException "Unable to write to %s" when the file cannot be written.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool ValueExists(const std::string& section, const std::string& key) const;
-    void EraseSection(const std::string& section);
 
 private:
     std::string fileName_;

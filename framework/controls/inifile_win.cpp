@@ -55,8 +55,4 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
     return ReadRaw(fileName_, section, key, kAbsent) != kAbsent;
 }
 
-void TIniFile::EraseSection(const std::string& section) {
-    WritePrivateProfileStringW(Wide(section).c_str(), nullptr, nullptr, Wide(fileName_).c_str());
-}
-
 }  // namespace quillan::win

@@ -68,7 +68,6 @@ public:
     // New last top-level node (or last sibling of sibling); new last / first child.
     TTreeNode* Add(TTreeNode* sibling, const std::string& text);
     TTreeNode* AddChild(TTreeNode* parent, const std::string& text);
-    TTreeNode* AddChildFirst(TTreeNode* parent, const std::string& text);
     // New node just before sibling, under sibling's parent.
     TTreeNode* Insert(TTreeNode* sibling, const std::string& text);
 

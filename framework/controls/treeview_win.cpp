@@ -164,10 +164,6 @@ TTreeNode* TTreeView::AddChild(TTreeNode* parent, const std::string& text) {
     return Place(std::make_unique<TTreeNode>(*this, parent, text), parent, SiblingsOf(parent).size());
 }
 
-TTreeNode* TTreeView::AddChildFirst(TTreeNode* parent, const std::string& text) {
-    return Place(std::make_unique<TTreeNode>(*this, parent, text), parent, 0);
-}
-
 TTreeNode* TTreeView::Insert(TTreeNode* sibling, const std::string& text) {
     TTreeNode* parent = sibling ? sibling->parent_ : nullptr;
     size_t position = sibling ? static_cast<size_t>(sibling->Index()) : 0;

@@ -12,7 +12,6 @@ public:
     const std::string& operator[](int index) const { return items_.at(static_cast<size_t>(index)).text; }
     std::string& operator[](int index) { return items_.at(static_cast<size_t>(index)).text; }
     void* Object(int index) const { return items_.at(static_cast<size_t>(index)).object; }
-    void SetObject(int index, void* object) { items_.at(static_cast<size_t>(index)).object = object; }
 
     int Add(std::string text, void* object = nullptr);
     void Insert(int index, std::string text, void* object = nullptr);

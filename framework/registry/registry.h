@@ -10,16 +10,13 @@
 
 namespace quillan {
 
-// One open key at a time below RootKey. Key paths starting with "\" are taken
+// One open key at a time below HKEY_CURRENT_USER. Key paths starting with "\" are taken
 // from the root; others from the open key (or the root when none is open).
 class TRegistry {
 public:
     // access: the rights keys are opened with (KEY_READ for reading only).
     explicit TRegistry(REGSAM access = KEY_ALL_ACCESS) : Access(access) {}
 
-    // Changing the root closes the open key.
-    void SetRootKey(HKEY root);
-    HKEY RootKey() const { return root_; }
     HKEY CurrentKey() const { return current_.get(); }
     const std::string& CurrentPath() const { return path_; }
     REGSAM Access;
@@ -31,8 +28,6 @@ public:
     // Creates the key without opening it; raises ERegistryException "Failed to create key %s".
     void CreateKey(const std::string& key);
     bool KeyExists(const std::string& key) const;
-    // Deletes the key with all its sub-keys; false when it could not be deleted.
-    bool DeleteKey(const std::string& key);
     void CloseKey();
 
     // REG_SZ or REG_EXPAND_SZ text up to its first zero; "" for an absent value.

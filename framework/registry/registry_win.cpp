@@ -18,11 +18,6 @@ namespace {
 
 }  // namespace
 
-void TRegistry::SetRootKey(HKEY root) {
-    CloseKey();
-    root_ = root;
-}
-
 HKEY TRegistry::BaseKeyFor(const std::string& key, std::wstring& relative) const {
     // Windows rejects sub-key names that begin with a separator, so the leading
     // "\" only says "from the root".
@@ -75,15 +70,6 @@ bool TRegistry::KeyExists(const std::string& key) const {
     LONG rc = RegOpenKeyExW(base, relative.c_str(), 0, KEY_READ, &opened);
     win::RegKey owned(opened);
     return rc == ERROR_SUCCESS;
-}
-
-bool TRegistry::DeleteKey(const std::string& key) {
-    std::wstring relative;
-    HKEY base = BaseKeyFor(key, relative);
-    // Never the root itself: an empty name would empty the whole base key.
-    if (relative.empty()) return false;
-    // Given a sub-key name, RegDeleteTree removes that key as well as its content.
-    return RegDeleteTreeW(base, relative.c_str()) == ERROR_SUCCESS;
 }
 
 void TRegistry::CloseKey() {

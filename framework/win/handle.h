@@ -213,7 +213,6 @@ public:
     explicit PaintDC(HWND window) : UniqueHandle(nullptr, PaintTraits{window, {}}) {
         reset(BeginPaint(window, &traits().paint));
     }
-    const PAINTSTRUCT& Paint() const { return traits().paint; }
 };
 
 struct SelectionTraits {

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "framework/win/handle.h"
+
 namespace quillan::win {
 
 class TProcEntry;
@@ -23,7 +25,6 @@ public:
 
     // name must outlive the table.
     TProcLibrary(const wchar_t* name, TOpen open) : name_(name), open_(open) {}
-    ~TProcLibrary();
     TProcLibrary(const TProcLibrary&) = delete;
     TProcLibrary& operator=(const TProcLibrary&) = delete;
 
@@ -49,6 +50,7 @@ private:
     const wchar_t* name_;
     TOpen open_;
     HMODULE module_ = nullptr;
+    ModuleHandle scoped_;  // module_ when the table owns it
     DWORD openError_ = 0;
     TProcEntry* first_ = nullptr;
     std::atomic<bool> resolved_{false};

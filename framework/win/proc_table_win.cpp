@@ -2,10 +2,6 @@
 
 namespace quillan::win {
 
-TProcLibrary::~TProcLibrary() {
-    if (open_ == TOpen::Scoped && module_) FreeLibrary(module_);
-}
-
 void TProcLibrary::Resolve() {
     if (resolved_.load(std::memory_order_acquire)) return;
     std::lock_guard<std::mutex> guard(lock_);
@@ -40,6 +36,7 @@ void TProcLibrary::ResolveLocked() {
     else
         module_ = GetModuleHandleW(name_);
     if (!module_) openError_ = GetLastError();
+    if (open_ == TOpen::Scoped) scoped_.reset(module_);
     for (TProcEntry* entry = first_; entry; entry = entry->next_) ResolveEntry(*entry);
 }
 

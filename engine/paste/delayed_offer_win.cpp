@@ -42,10 +42,9 @@ bool PlaceCopy(UINT format, const std::string& bytes) {
 
 std::string BytesOf(HANDLE data) {
     std::string bytes;
-    if (const void* p = data ? GlobalLock(data) : nullptr) {
-        bytes.assign(static_cast<const char*>(p), GlobalSize(data));
-        GlobalUnlock(data);
-    }
+    if (!data) return bytes;
+    const win::GlobalLockScope p(data);
+    if (p) bytes.assign(static_cast<const char*>(p.get()), GlobalSize(data));
     return bytes;
 }
 

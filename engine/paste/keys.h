@@ -8,10 +8,8 @@
 
 namespace quillan {
 
-// Ctrl down, V down, V up, Ctrl up, with the keys' scan codes, in one SendInput call,
+// Ctrl down, C down, C up, Ctrl up, with the keys' scan codes, in one SendInput call,
 // so that no key of the user's lands between them.
-void SendPasteKeys();
-// The same with C: Ctrl+C.
 void SendCopyKeys();
 // The copy that goes with a paste method, in one SendInput call: Ctrl+C with Ctrl+V,
 // Ctrl+Insert with Shift+Insert, Ctrl+Shift+C with Ctrl+Shift+V. Nothing for Type (such
@@ -26,8 +24,6 @@ void SendPasteChord(TPasteMethod method);
 // messages are handled, since remote-desktop and virtual-machine windows drop long
 // bursts. Returns the number of events the system took; it stops at a refused call.
 uint64_t TypeText(std::wstring_view text, size_t chunkChars, uint32_t pauseMs);
-// One press and release of vk, scan code 0.
-void TapKey(uint8_t vk);
 // One press and release of a cursor key (arrows, Home, End ...) as the extended key of
 // the cursor block; without the flag Left reaches remote-control programs and some
 // input methods as numeric-keypad 4. Two keybd_event calls: a key at a time.

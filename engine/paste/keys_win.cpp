@@ -62,8 +62,6 @@ bool KeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
 }  // namespace
 
-void SendPasteKeys() { SendCtrlChord(kVkV); }
-
 void SendCopyKeys() { SendCtrlChord(kVkC); }
 
 bool SendCopyChord(TPasteMethod method) {
@@ -124,11 +122,6 @@ uint64_t TypeText(std::wstring_view text, size_t chunkChars, uint32_t pauseMs) {
         if (i < text.size()) WaitWithMessages(pauseMs);
     }
     return sent;
-}
-
-void TapKey(uint8_t vk) {
-    keybd_event(vk, 0, 0, 0);
-    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
 }
 
 void TapCursorKey(uint8_t vk) {

@@ -1,6 +1,7 @@
 #include "engine/paste/paste_method.h"
 
 #include "engine/store/template.h"
+#include "framework/core/convert.h"
 
 namespace quillan {
 namespace {
@@ -17,15 +18,6 @@ constexpr TMethodName kNames[] = {
     {TPasteMethod::CtrlShiftV, "CtrlShiftV", "Ctrl+Shift+V"},
     {TPasteMethod::Type, "Type", "Набор с клавиатуры (без буфера обмена)"},
 };
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 std::string_view TrimBlanks(std::string_view text) {
     const char* blanks = " \t\r\n";
@@ -61,13 +53,13 @@ const char* PasteMethodCaption(TPasteMethod method) {
 std::optional<TPasteMethod> ParsePasteKeys(std::string_view text) {
     std::string_view value = TrimBlanks(text);
     for (const TMethodName& n : kNames)
-        if (SameAscii(value, n.Stored)) return n.Method;
+        if (SameTextAscii(value, n.Stored)) return n.Method;
     return std::nullopt;
 }
 
 std::optional<TPasteMethod> DefaultPasteMethod(std::string_view executable) {
     for (const TPasteDefault& d : kPasteDefaults)
-        if (SameAscii(executable, d.Executable)) return d.Method;
+        if (SameTextAscii(executable, d.Executable)) return d.Method;
     return std::nullopt;
 }
 
@@ -78,7 +70,7 @@ TPasteMethod ChoosePasteMethod(const TPasteKeysList& named, std::string_view tar
     for (const TAppPasteKeys& entry : named) {
         std::optional<TPasteMethod> method = ParsePasteKeys(entry.PasteKeys);
         if (!method) continue;
-        if (!targetApp.empty() && SameAscii(entry.Application, targetApp)) own = method;
+        if (!targetApp.empty() && SameTextAscii(entry.Application, targetApp)) own = method;
         if (entry.Application == kCommonGroup) common = method;
     }
     if (own) return *own;

@@ -69,7 +69,10 @@ std::string AsciiUpperCase(std::string_view text) {
 }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && AsciiLowerCase(a) == AsciiLowerCase(b);
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
 }
 
 std::string Trim(std::string_view text) {

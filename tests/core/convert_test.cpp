@@ -48,6 +48,17 @@ TEST(Convert, AsciiCaseLeavesCyrillicAlone) {
     EXPECT_EQ(Trim(" \t a b \r\n"), "a b");
 }
 
+TEST(Convert, SameTextAsciiFoldsOnlyTheAsciiLetters) {
+    EXPECT_TRUE(SameTextAscii("PuTTY.exe", "putty.EXE"));
+    EXPECT_TRUE(SameTextAscii("", ""));
+    EXPECT_FALSE(SameTextAscii("putty", "putty.exe")) << "a prefix is not the same text";
+    EXPECT_FALSE(SameTextAscii("Общие", "общие")) << "Cyrillic letters are not folded";
+    // Bytes 0x20 apart that are not letters stay apart.
+    EXPECT_FALSE(SameTextAscii("[", "{"));
+    EXPECT_FALSE(SameTextAscii("@", "`"));
+    EXPECT_FALSE(SameTextAscii(std::string("a\0", 2), std::string("a ", 2)));
+}
+
 TEST(Codepage, EveryByteRoundTripsThroughUtf8AndUtf16) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);

@@ -4,10 +4,10 @@
 #include <cwchar>
 #include <string>
 
-#include "app/main_form.h"
+#include "app/main_form_win.h"
 #include "crash/capture/mishaplog_win.h"
-#include "framework/win/application.h"
-#include "framework/win/handle.h"
+#include "framework/win/application_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/stack.h"
 
 namespace {

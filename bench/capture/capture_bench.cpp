@@ -19,7 +19,7 @@
 #include "crash/options/current_options.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 #include "bench/support/clock.h"
 #include "bench/support/result.h"

@@ -12,7 +12,7 @@
 #include "bench/support/clock.h"
 #include "bench/support/result.h"
 #include "engine/paste/keys.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 
 #include "bench/support/clock.h"
 #include "bench/support/result.h"
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 #include "engine/settings/settings_reader.h"
-#include "framework/clipboard/clipboard.h"
-#include "framework/win/application.h"
+#include "framework/clipboard/clipboard_win.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 
 namespace {

@@ -1,13 +1,13 @@
-#include "components/balloon/balloon_hint.h"
+#include "components/balloon/balloon_hint_win.h"
 
 #include <mmsystem.h>
 
 #include <algorithm>
 
-#include "components/balloon/balloon_window.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "components/balloon/balloon_window_win.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::balloon {

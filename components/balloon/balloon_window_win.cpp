@@ -1,7 +1,7 @@
-#include "components/balloon/balloon_window.h"
+#include "components/balloon/balloon_window_win.h"
 
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::balloon {

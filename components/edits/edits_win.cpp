@@ -1,4 +1,4 @@
-#include "components/edits/edits.h"
+#include "components/edits/edits_win.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "framework/controls/form.h"
+#include "framework/controls/form_win.h"
 #include "framework/core/convert.h"
 #include "framework/core/file_io.h"
-#include "framework/win/common_controls.h"
+#include "framework/win/common_controls_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "components/formstore/formstore.h"
+#include "components/formstore/formstore_win.h"
 
 namespace quillan {
 

@@ -4,7 +4,7 @@
 
 #include "framework/controls/inifile.h"
 #include "framework/core/exceptions.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

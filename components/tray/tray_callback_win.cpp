@@ -2,7 +2,7 @@
 // callbacks, clicks, menus, timers and the shell's restart.
 #include "components/tray/tray_window.h"
 
-#include "framework/menus/menus.h"
+#include "framework/menus/menus_win.h"
 
 namespace quillan {
 namespace {

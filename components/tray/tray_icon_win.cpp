@@ -1,13 +1,13 @@
-#include "components/tray/tray_icon.h"
+#include "components/tray/tray_icon_win.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "components/tray/tray_window.h"
-#include "framework/menus/menus.h"
-#include "framework/win/application.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/proc_table.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -2,8 +2,8 @@
 // "TaskbarCreated" broadcast for one tray icon.
 #pragma once
 
-#include "components/tray/tray_icon.h"
-#include "framework/win/window.h"
+#include "components/tray/tray_icon_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan {
 

@@ -1,4 +1,4 @@
-#include "components/version/version_info.h"
+#include "components/version/version_info_win.h"
 
 #include <cstdio>
 #include <cstring>

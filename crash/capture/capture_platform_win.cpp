@@ -17,13 +17,13 @@
 #include "crash/stack/process_modules_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/stack.h"
 #include "framework/win/text.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::crash {
 

@@ -16,7 +16,7 @@
 #include "crash/capture/throw_site_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/stack.h"
 
 extern "C" {

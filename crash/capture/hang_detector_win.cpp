@@ -7,9 +7,9 @@
 #include "crash/capture/cpp_exception.h"
 #include "crash/stack/stack_scan.h"
 #include "crash/stack/threads_list_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/stack.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::crash {
 

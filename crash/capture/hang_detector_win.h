@@ -14,7 +14,7 @@
 #include "crash/capture/hang_loop.h"
 #include "crash/capture/report_driver.h"
 #include "crash/options/options_ex.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash {
 

@@ -11,7 +11,7 @@
 #include "crash/options/current_options.h"
 #include "crash/options/shared_block_win.h"
 #include "crash/stack/threads_list_win.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {

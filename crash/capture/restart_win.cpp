@@ -2,7 +2,7 @@
 #include "crash/capture/capture_platform_win.h"
 
 #include "crash/capture/report_watchdog_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {

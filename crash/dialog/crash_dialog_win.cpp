@@ -12,8 +12,8 @@
 #include "crash/dialog/dialog_support_win.h"
 #include "crash/options/errors.h"
 #include "crash/options/options.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 

@@ -8,8 +8,8 @@
 
 #include "crash/dialog/rtf_pages.h"
 #include "crash/options/options.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 #include "resources/crash_dialog_ids.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "crash/report/report_types.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash {
 

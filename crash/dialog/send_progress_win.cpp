@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "crash/dialog/dialog_support_win.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
 #include "resources/crash_dialog_ids.h"
 
 namespace quillan::crash {

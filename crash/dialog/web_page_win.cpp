@@ -7,7 +7,7 @@
 #include "crash/dialog/crash_dialog_win.h"
 #include "crash/dialog/html_page.h"
 #include "crash/options/options.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::crash {
 

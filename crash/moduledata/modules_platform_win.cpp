@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "components/version/version_info.h"
+#include "components/version/version_info_win.h"
 #include "crash/moduledata/module_data_format.h"
 #include "crash/moduledata/module_password.h"
 #include "crash/options/shared_block_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {

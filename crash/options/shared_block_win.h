@@ -6,7 +6,7 @@
 #include <string>
 
 #include "crash/options/options_ex.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::crash {
 namespace {

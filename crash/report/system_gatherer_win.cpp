@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "components/version/version_info.h"
+#include "components/version/version_info_win.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {

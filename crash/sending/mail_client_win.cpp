@@ -8,10 +8,10 @@
 #include "crash/sending/mailto.h"
 #include "crash/sending/send_platform_win.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/text.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::crash {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "crash/sending/send_platform_win.h"
-#include "framework/clipboard/clipboard.h"
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "framework/clipboard/clipboard_win.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash {

@@ -6,7 +6,7 @@
 
 #include "crash/options/options.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash {
 

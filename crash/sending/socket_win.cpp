@@ -9,7 +9,7 @@
 #include "crash/sending/send_platform_win.h"
 #include "crash/sending/socket_errors.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash {
 

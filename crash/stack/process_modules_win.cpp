@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "framework/win/handle.h"
-#include "framework/win/proc_table.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::crash {
 namespace {

@@ -1,11 +1,11 @@
-#include "dialogs/about/about_form.h"
+#include "dialogs/about/about_form_win.h"
 
 #include <algorithm>
 
 #include "dialogs/about/version_label.h"
 #include "framework/core/convert.h"
-#include "framework/win/application.h"
-#include "framework/win/common_controls.h"
+#include "framework/win/application_win.h"
+#include "framework/win/common_controls_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::about {

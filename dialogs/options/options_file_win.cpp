@@ -10,8 +10,8 @@
 #include "framework/core/convert.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/application.h"
-#include "framework/win/handle.h"
+#include "framework/win/application_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

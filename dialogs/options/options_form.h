@@ -10,14 +10,14 @@
 #include <string>
 #include <unordered_map>
 
-#include "components/edits/edits.h"
-#include "components/formstore/formstore.h"
+#include "components/edits/edits_win.h"
+#include "components/formstore/formstore_win.h"
 #include "components/xml/simple_xml.h"
 #include "engine/options/options_model.h"
 #include "engine/settings/autostart.h"
 #include "engine/settings/settings.h"
-#include "framework/controls/form.h"
-#include "framework/controls/treeview.h"
+#include "framework/controls/form_win.h"
+#include "framework/controls/treeview_win.h"
 
 namespace quillan {
 

@@ -4,7 +4,7 @@
 
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template_file.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

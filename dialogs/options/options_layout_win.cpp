@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

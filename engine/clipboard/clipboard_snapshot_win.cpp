@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "framework/core/exceptions.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

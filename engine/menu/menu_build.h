@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/store/template.h"
-#include "framework/menus/menus.h"
+#include "framework/menus/menus_win.h"
 
 namespace quillan {
 

@@ -1,4 +1,4 @@
-#include "engine/menu/popup.h"
+#include "engine/menu/popup_win.h"
 
 namespace quillan {
 

@@ -1,10 +1,10 @@
-#include "engine/paste/delayed_offer.h"
+#include "engine/paste/delayed_offer_win.h"
 
 #include <cstring>
 
 #include "engine/clipboard/clipboard_snapshot.h"
-#include "framework/win/handle.h"
-#include "framework/win/window.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan {
 namespace {

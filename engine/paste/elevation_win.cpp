@@ -1,8 +1,8 @@
-#include "engine/paste/elevation.h"
+#include "engine/paste/elevation_win.h"
 
 #include <vector>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan {
 namespace {

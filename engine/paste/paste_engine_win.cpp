@@ -1,4 +1,4 @@
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 
 #include <ole2.h>
 
@@ -9,17 +9,17 @@
 
 #include "engine/clipboard/clipboard_snapshot.h"
 #include "engine/paste/caret.h"
-#include "engine/paste/delayed_offer.h"
-#include "engine/paste/elevation.h"
+#include "engine/paste/delayed_offer_win.h"
+#include "engine/paste/elevation_win.h"
 #include "engine/paste/keys.h"
 #include "engine/paste/wait.h"
 #include "engine/settings/settings_reader.h"
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/streams.h"
-#include "framework/richedit/rich_edit.h"
-#include "framework/win/application.h"
-#include "framework/win/handle.h"
+#include "framework/richedit/rich_edit_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 
 namespace quillan {
 

@@ -6,7 +6,7 @@
 
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -1,4 +1,4 @@
-#include "engine/settings/hotkey.h"
+#include "engine/settings/hotkey_win.h"
 
 #include "engine/settings/settings.h"
 #include "framework/win/text.h"

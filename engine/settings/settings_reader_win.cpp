@@ -3,7 +3,7 @@
 #include "engine/settings/settings.h"
 #include "engine/store/template_file.h"
 #include "framework/core/file_io.h"
-#include "framework/registry/registry.h"
+#include "framework/registry/registry_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -1,12 +1,12 @@
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 
 #include <cstring>
 
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::win {
 namespace {

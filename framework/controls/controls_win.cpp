@@ -1,15 +1,15 @@
-#include "framework/controls/controls.h"
+#include "framework/controls/controls_win.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "framework/controls/form.h"
+#include "framework/controls/form_win.h"
 #include "framework/core/convert.h"
-#include "framework/hints/hints.h"
-#include "framework/win/application.h"
-#include "framework/win/common_controls.h"
-#include "framework/win/handle.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/common_controls_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {

@@ -1,9 +1,9 @@
-#include "framework/controls/form.h"
+#include "framework/controls/form_win.h"
 
 #include "framework/core/convert.h"
-#include "framework/hints/hints.h"
-#include "framework/win/application.h"
-#include "framework/win/handle.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::win {
 namespace {

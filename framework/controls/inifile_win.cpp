@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/core/exceptions.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {

@@ -1,10 +1,10 @@
-#include "framework/controls/treeview.h"
+#include "framework/controls/treeview_win.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "framework/win/application.h"
-#include "framework/win/common_controls.h"
+#include "framework/win/application_win.h"
+#include "framework/win/common_controls_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {

@@ -4,7 +4,7 @@
 
 #include "framework/core/codepage.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan {
 namespace {

@@ -1,9 +1,9 @@
 // The default hint window: a plain rectangle in the system's hint colours.
 #include "framework/core/exceptions.h"
-#include "framework/hints/hints.h"
-#include "framework/win/handle.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::win {
 namespace {

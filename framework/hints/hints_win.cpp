@@ -1,8 +1,8 @@
-#include "framework/hints/hints.h"
+#include "framework/hints/hints_win.h"
 
 #include <map>
 
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 
 namespace quillan::win {
 namespace {

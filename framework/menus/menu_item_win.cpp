@@ -1,6 +1,6 @@
 #include "framework/core/exceptions.h"
-#include "framework/menus/menus.h"
-#include "framework/win/application.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/application_win.h"
 
 namespace quillan {
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/menus/menus.h"
-#include "framework/win/common_controls.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/common_controls_win.h"
 #include "framework/win/text.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan {
 

@@ -1,4 +1,4 @@
-#include "framework/registry/registry.h"
+#include "framework/registry/registry_win.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "framework/richedit/rich_edit.h"
+#include "framework/richedit/rich_edit_win.h"
 
 #include <richedit.h>
 

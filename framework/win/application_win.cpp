@@ -1,4 +1,4 @@
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"

@@ -1,10 +1,10 @@
-#include "framework/win/common_controls.h"
+#include "framework/win/common_controls_win.h"
 
 #include <shlwapi.h>
 
 #include <mutex>
 
-#include "framework/win/proc_table.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::win {
 namespace {

@@ -1,4 +1,4 @@
-#include "framework/win/proc_table.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::win {
 

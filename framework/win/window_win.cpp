@@ -1,8 +1,8 @@
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::win {

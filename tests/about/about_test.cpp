@@ -7,8 +7,8 @@
 #include <fstream>
 #include <functional>
 
-#include "dialogs/about/about_form.h"
-#include "framework/win/application.h"
+#include "dialogs/about/about_form_win.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 #include "tests/support/dpi.h"
 #include "tests/support/temp_dir.h"

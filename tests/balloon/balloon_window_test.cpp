@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "components/balloon/balloon_hint.h"
-#include "components/balloon/balloon_window.h"
-#include "framework/hints/hints.h"
-#include "framework/win/application.h"
-#include "framework/win/window.h"
+#include "components/balloon/balloon_hint_win.h"
+#include "components/balloon/balloon_window_win.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/window_win.h"
 #include "tests/support/scratch_registry.h"
 
 namespace quillan::balloon {

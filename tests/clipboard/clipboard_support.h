@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 
 namespace quillan::test {
 

@@ -1,4 +1,4 @@
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 
 #include "tests/clipboard/clipboard_support.h"
 

@@ -16,7 +16,7 @@
 
 #include "framework/core/codepage.h"
 #include "framework/core/convert.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "components/edits/edits.h"
-#include "framework/controls/form.h"
-#include "framework/win/application.h"
+#include "components/edits/edits_win.h"
+#include "framework/controls/form_win.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 #include "tests/support/temp_dir.h"
 

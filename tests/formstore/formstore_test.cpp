@@ -1,7 +1,7 @@
 // Form storage against the real (redirected) registry.
 #include <gtest/gtest.h>
 
-#include "components/formstore/formstore.h"
+#include "components/formstore/formstore_win.h"
 #include "engine/settings/settings.h"
 #include "framework/core/file_io.h"
 #include "framework/controls/inifile.h"

@@ -9,7 +9,7 @@
 
 #include "engine/menu/foreground.h"
 #include "engine/menu/menu_build.h"
-#include "engine/menu/popup.h"
+#include "engine/menu/popup_win.h"
 #include "framework/core/file_io.h"
 #include "framework/win/text.h"
 

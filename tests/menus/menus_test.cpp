@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "framework/core/exceptions.h"
-#include "framework/menus/menus.h"
-#include "framework/win/application.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 
 namespace quillan {

@@ -11,7 +11,7 @@
 #include "engine/settings/settings.h"
 #include "engine/settings/settings_reader.h"
 #include "framework/core/file_io.h"
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 #include "framework/win/text.h"
 #include "tests/support/scratch_registry.h"
 #include "tests/support/pump.h"

@@ -1,5 +1,5 @@
 // The options dialog's tree and editors, driven through their messages and handlers.
-#include "framework/hints/hints.h"
+#include "framework/hints/hints_win.h"
 #include "tests/options/options_support.h"
 
 namespace quillan::test {

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 #include "framework/win/text.h"
 #include "tests/paste/paste_support.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/paste/caret.h"
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 #include "engine/paste/paste_method.h"
 #include "tests/paste/paste_support.h"
 

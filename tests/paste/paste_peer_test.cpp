@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 #include "engine/paste/paste_method.h"
 #include "framework/win/text.h"
 #include "tests/paste/paste_support.h"

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "engine/settings/settings_reader.h"
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::test {

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "engine/paste/caret.h"
-#include "engine/paste/elevation.h"
+#include "engine/paste/elevation_win.h"
 #include "engine/paste/keys.h"
-#include "engine/paste/paste_engine.h"
+#include "engine/paste/paste_engine_win.h"
 #include "engine/paste/wait.h"
 #include "engine/store/template_file.h"
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "framework/core/exceptions.h"
 #include "tests/paste/paste_support.h"
 

@@ -1,4 +1,4 @@
-#include "framework/richedit/rich_edit.h"
+#include "framework/richedit/rich_edit_win.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/paste/caret.h"
-#include "engine/paste/paste_engine.h"
-#include "framework/clipboard/clipboard.h"
-#include "framework/win/handle.h"
+#include "engine/paste/paste_engine_win.h"
+#include "framework/clipboard/clipboard_win.h"
+#include "framework/win/handle_win.h"
 #include "tests/paste/paste_support.h"
 #include "tests/support/dpi.h"
 

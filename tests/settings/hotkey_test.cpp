@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "engine/settings/hotkey.h"
-#include "framework/registry/registry.h"
+#include "engine/settings/hotkey_win.h"
+#include "framework/registry/registry_win.h"
 #include "tests/support/scratch_registry.h"
 
 namespace quillan {

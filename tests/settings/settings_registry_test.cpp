@@ -5,7 +5,7 @@
 #include "engine/settings/settings_reader.h"
 #include "framework/core/exceptions.h"
 #include "framework/core/file_io.h"
-#include "framework/registry/registry.h"
+#include "framework/registry/registry_win.h"
 #include "framework/win/text.h"
 #include "tests/support/scratch_registry.h"
 

@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "engine/settings/settings_reader.h"
-#include "framework/registry/registry.h"
-#include "framework/win/application.h"
+#include "framework/registry/registry_win.h"
+#include "framework/win/application_win.h"
 
 namespace quillan::test {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_form.h"
+#include "app/main_form_win.h"
 #include "tests/paste/paste_support.h"
 #include "tests/support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "framework/clipboard/clipboard.h"
+#include "framework/clipboard/clipboard_win.h"
 #include "tests/shell/form_support.h"
 
 namespace quillan::test {

@@ -10,7 +10,7 @@
 
 #include "app/notices.h"
 #include "engine/menu/foreground.h"
-#include "engine/paste/elevation.h"
+#include "engine/paste/elevation_win.h"
 #include "framework/core/convert.h"
 #include "framework/win/text.h"
 #include "tests/shell/form_support.h"

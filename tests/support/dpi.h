@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::test {

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "framework/win/application.h"
+#include "framework/win/application_win.h"
 
 namespace quillan::test {
 

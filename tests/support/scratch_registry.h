@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::test {
 

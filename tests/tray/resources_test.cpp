@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // moves the application's taskbar button and the icon.
 #include "tests/tray/tray_support.h"
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::test {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "components/tray/tray_icon.h"
-#include "framework/menus/menus.h"
-#include "framework/win/application.h"
+#include "components/tray/tray_icon_win.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/application_win.h"
 #include "tests/support/pump.h"
 
 namespace quillan::test {

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "components/version/version_info.h"
+#include "components/version/version_info_win.h"
 #include "framework/core/file_io.h"
 #include "framework/win/text.h"
 #include "tests/support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/win/proc_table.h"
+#include "framework/win/proc_table_win.h"
 
 namespace quillan::win {
 namespace {

@@ -23,7 +23,7 @@
 #include "crash/sending/send_thread_win.h"
 #include "crash/sending/upload.h"
 #include "framework/core/file_io.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 #include "tests/crash/sending/send_fixture.h"
 

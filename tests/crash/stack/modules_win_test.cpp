@@ -9,7 +9,7 @@
 
 #include "crash/moduledata/modules_platform_win.h"
 #include "crash/stack/process_modules_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 #include "framework/win/text.h"
 
 namespace quillan::crash::stacktest {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "crash/stack/threads_list_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::crash::stacktest {
 namespace {

@@ -17,7 +17,7 @@
 #include "crash/moduledata/modules_platform_win.h"
 #include "crash/stack/stack_walker_win.h"
 #include "crash/stack/threads_list_win.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 // This program hands the crash reporter the password its names were enciphered with.
 extern "C" __declspec(dllexport) int MishapLog_PasswordRequestEvent(char* buffer, int size) {

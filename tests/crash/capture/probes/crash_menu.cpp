@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "framework/core/exceptions.h"
-#include "framework/menus/menus.h"
-#include "framework/win/application.h"
-#include "framework/win/window.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/application_win.h"
+#include "framework/win/window_win.h"
 #include "tests/crash/capture/probes/probe_support.h"
 
 namespace quillan {

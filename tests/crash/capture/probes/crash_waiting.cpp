@@ -8,8 +8,8 @@
 #include <string>
 
 #include "framework/core/exceptions.h"
-#include "framework/win/application.h"
-#include "framework/win/window.h"
+#include "framework/win/application_win.h"
+#include "framework/win/window_win.h"
 #include "tests/crash/capture/probes/probe_support.h"
 
 namespace quillan {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::win {
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "components/balloon/balloon_geometry.h"
-#include "components/balloon/balloon_hint.h"
-#include "framework/hints/hints.h"
-#include "framework/win/window.h"
+#include "components/balloon/balloon_hint_win.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::balloon {
 

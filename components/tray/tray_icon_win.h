@@ -14,7 +14,7 @@
 #include <string>
 
 #include "components/tray/plain_component.h"
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan {
 

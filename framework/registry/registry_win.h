@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "framework/win/handle.h"
-#include "framework/win/window.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::win {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "components/formstore/props_store.h"
-#include "framework/controls/form.h"
+#include "framework/controls/form_win.h"
 
 namespace quillan {
 

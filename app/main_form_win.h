@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "app/shell_state.h"
-#include "components/balloon/balloon_hint.h"
-#include "components/tray/tray_icon.h"
+#include "components/balloon/balloon_hint_win.h"
+#include "components/tray/tray_icon_win.h"
 #include "components/xml/simple_xml.h"
 #include "engine/settings/settings_reader.h"
 #include "engine/store/template.h"
 #include "engine/store/template_loader.h"
-#include "framework/menus/menus.h"
-#include "framework/win/handle.h"
-#include "framework/win/window.h"
+#include "framework/menus/menus_win.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/controls/controls.h"
+#include "framework/controls/controls_win.h"
 
 namespace quillan {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/controls/controls.h"
+#include "framework/controls/controls_win.h"
 
 namespace quillan::win {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "components/version/version_info.h"
-#include "framework/win/handle.h"
-#include "framework/win/window.h"
+#include "components/version/version_info_win.h"
+#include "framework/win/handle_win.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::about {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan {
 

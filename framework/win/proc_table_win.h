@@ -9,7 +9,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "framework/win/handle.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::win {
 

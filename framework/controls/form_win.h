@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/controls/controls.h"
-#include "framework/win/handle.h"
+#include "framework/controls/controls_win.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::win {
 

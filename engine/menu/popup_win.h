@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "framework/menus/menus.h"
+#include "framework/menus/menus_win.h"
 
 namespace quillan {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "components/balloon/balloon_geometry.h"
-#include "framework/hints/hints.h"
-#include "framework/win/handle.h"
+#include "framework/hints/hints_win.h"
+#include "framework/win/handle_win.h"
 
 namespace quillan::balloon {
 

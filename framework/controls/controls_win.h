@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/controls/published.h"
-#include "framework/win/window.h"
+#include "framework/win/window_win.h"
 
 namespace quillan::win {
 

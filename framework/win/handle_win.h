@@ -9,7 +9,7 @@
 
 #include <utility>
 
-#include "framework/win/common_controls.h"
+#include "framework/win/common_controls_win.h"
 
 namespace quillan::win {
 

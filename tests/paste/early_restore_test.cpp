@@ -28,15 +28,8 @@ TTmpl Template(const std::string& text) {
 
 class EarlyRestoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
-        test::SetRestore("True");
-        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override { DestroyWindow(owner); }
-
-    test::ScratchRegistry registry;
-    HWND owner = nullptr;
+    test::PasteScene scene{kUserText, kUserFormat, kUserBytes};
+    HWND owner = scene.owner;
 };
 
 class HundredPastesTest : public EarlyRestoreTest, public ::testing::WithParamInterface<TargetWindow::Kind> {};

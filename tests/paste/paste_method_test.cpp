@@ -42,19 +42,13 @@ std::string Expected(const std::string& text) {
 
 class MethodTest : public ::testing::TestWithParam<std::tuple<TPasteMethod, TargetWindow::Kind>> {
 protected:
-    void SetUp() override {
-        test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
-        test::SetRestore("True");
-        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override { DestroyWindow(owner); }
     void ExpectUserClipboard() {
         EXPECT_EQ(ClipboardText(), kUserText);
         EXPECT_EQ(ClipboardBytes(kUserFormat).substr(0, kUserBytes.size()), kUserBytes);
     }
 
-    test::ScratchRegistry registry;
-    HWND owner = nullptr;
+    test::PasteScene scene{kUserText, kUserFormat, kUserBytes};
+    HWND owner = scene.owner;
 };
 
 TEST_P(MethodTest, TemplateLandsWithTheCaretOnItsHotPoint) {

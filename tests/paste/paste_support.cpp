@@ -186,4 +186,12 @@ std::string ClipboardBytes(const char* registeredName) {
     return ClipboardBytes(RegisterClipboardFormatW(win::Wide(registeredName).c_str()));
 }
 
+PasteScene::PasteScene(const std::string& userText, const char* userFormat, const std::string& userBytes) {
+    PutUserClipboard(userText, userFormat, userBytes);
+    SetRestore("True");
+    owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+
+PasteScene::~PasteScene() { DestroyWindow(owner); }
+
 }  // namespace quillan::test

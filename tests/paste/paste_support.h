@@ -67,6 +67,19 @@ private:
 
 // Empties the clipboard, then places text and bytes under the registered format name.
 void PutUserClipboard(const std::string& text, const char* formatName, const std::string& bytes);
+
+// What every paste test starts from: the registry on a scratch key with the restore on, the
+// user's clipboard holding text and bytes of a private format, and the hidden owner of the
+// rich-edit control, as the main form is.
+struct PasteScene {
+    PasteScene(const std::string& userText, const char* userFormat, const std::string& userBytes);
+    ~PasteScene();
+    PasteScene(const PasteScene&) = delete;
+    PasteScene& operator=(const PasteScene&) = delete;
+
+    ScratchRegistry registry;
+    HWND owner = nullptr;
+};
 std::string ClipboardText();
 bool ClipboardHas(const char* registeredName);
 bool ClipboardHas(UINT format);

@@ -62,16 +62,8 @@ void ExpectUserClipboardBack() {
 
 class PasteTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
-        test::SetRestore("True");
-        // The hidden owner of the rich-edit control, as the main form is.
-        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override { DestroyWindow(owner); }
-
-    test::ScratchRegistry registry;
-    HWND owner = nullptr;
+    test::PasteScene scene{kUserText, kUserFormat, kUserBytes};
+    HWND owner = scene.owner;
 };
 
 TEST_F(PasteTest, CyrillicTemplateIsPastedAndTheUserClipboardComesBack) {

@@ -15,20 +15,15 @@ namespace quillan {
 namespace {
 
 using test::TargetWindow;
+using test::Template;
 
-constexpr char kUserText[] = "прежний текст";
-constexpr char kUserFormat[] = "QuillanEarlyRestoreFormat";
-const std::string kUserBytes("\x11\x00\x22\x33", 4);
-
-TTmpl Template(const std::string& text) {
-    TTmpl tmpl;
-    tmpl.TemplateText = text;
-    return tmpl;
-}
+constexpr char kRestoreUserText[] = "прежний текст";
+constexpr char kRestoreUserFormat[] = "QuillanEarlyRestoreFormat";
+const std::string kRestoreUserBytes("\x11\x00\x22\x33", 4);
 
 class EarlyRestoreTest : public ::testing::Test {
 protected:
-    test::PasteScene scene{kUserText, kUserFormat, kUserBytes};
+    test::PasteScene scene{kRestoreUserText, kRestoreUserFormat, kRestoreUserBytes};
     HWND owner = scene.owner;
 };
 
@@ -38,7 +33,7 @@ TEST_P(HundredPastesTest, EveryPasteIsTheTemplateAndEveryFormatOfTheUsersClipboa
     TargetWindow target(GetParam());
     ASSERT_TRUE(target.Focus());
     const auto user = test::ClipboardContent();
-    ASSERT_EQ(user.count(kUserFormat), 1u);
+    ASSERT_EQ(user.count(kRestoreUserFormat), 1u);
     for (int i = 0; i < 100; ++i) {
         SetWindowTextW(target.control, L"");
         // A text of its own each time: neither the user's clipboard nor the template before.
@@ -151,8 +146,8 @@ TEST_P(SlowReaderTest, TheTemplateIsWhatItReadsAndTheUsersClipboardComesBackAfte
     ASSERT_TRUE(test::PumpUntil([&] { return reader.Done(); }, 10000));
     EXPECT_EQ(reader.text, tmpl.TemplateText);
     EXPECT_NE(reader.rtf.find("slow reader template"), std::string::npos) << reader.rtf;
-    EXPECT_EQ(test::ClipboardText(), kUserText);
-    EXPECT_EQ(test::ClipboardBytes(kUserFormat).substr(0, kUserBytes.size()), kUserBytes);
+    EXPECT_EQ(test::ClipboardText(), kRestoreUserText);
+    EXPECT_EQ(test::ClipboardBytes(kRestoreUserFormat).substr(0, kRestoreUserBytes.size()), kRestoreUserBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(LateAndHolding, SlowReaderTest,
@@ -215,8 +210,8 @@ TEST_F(EarlyRestoreTest, AMonitorsReadsDoNotBringTheRestoreBeforeTheTargetReads)
     ASSERT_TRUE(test::PumpUntil([&] { return reader.Done(); }, 10000));
     EXPECT_TRUE(monitor.ReadTheTemplate()) << "the monitor never read the template: nothing was tried";
     EXPECT_EQ(reader.text, tmpl.TemplateText);
-    EXPECT_EQ(test::ClipboardText(), kUserText);
-    EXPECT_EQ(test::ClipboardBytes(kUserFormat).substr(0, kUserBytes.size()), kUserBytes);
+    EXPECT_EQ(test::ClipboardText(), kRestoreUserText);
+    EXPECT_EQ(test::ClipboardBytes(kRestoreUserFormat).substr(0, kRestoreUserBytes.size()), kRestoreUserBytes);
 }
 
 }  // namespace

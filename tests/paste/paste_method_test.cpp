@@ -14,21 +14,13 @@ namespace {
 
 using test::ClipboardBytes;
 using test::ClipboardText;
+using test::RunningUnderWine;
 using test::TargetWindow;
+using test::Template;
 
-constexpr char kUserText[] = "прежний текст";
-constexpr char kUserFormat[] = "QuillanMethodTestFormat";
-const std::string kUserBytes("\x05\x00\x07", 3);
-
-TTmpl Template(const std::string& text, int32_t x, int32_t y) {
-    TTmpl tmpl;
-    tmpl.TemplateText = text;
-    tmpl.PointX = x;
-    tmpl.PointY = y;
-    return tmpl;
-}
-
-bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+constexpr char kMethodUserText[] = "прежний текст";
+constexpr char kMethodUserFormat[] = "QuillanMethodTestFormat";
+const std::string kMethodUserBytes("\x05\x00\x07", 3);
 
 // The text as the target shows it: every line break (CR LF, CR or LF) as "\n".
 std::string Expected(const std::string& text) {
@@ -43,11 +35,11 @@ std::string Expected(const std::string& text) {
 class MethodTest : public ::testing::TestWithParam<std::tuple<TPasteMethod, TargetWindow::Kind>> {
 protected:
     void ExpectUserClipboard() {
-        EXPECT_EQ(ClipboardText(), kUserText);
-        EXPECT_EQ(ClipboardBytes(kUserFormat).substr(0, kUserBytes.size()), kUserBytes);
+        EXPECT_EQ(ClipboardText(), kMethodUserText);
+        EXPECT_EQ(ClipboardBytes(kMethodUserFormat).substr(0, kMethodUserBytes.size()), kMethodUserBytes);
     }
 
-    test::PasteScene scene{kUserText, kUserFormat, kUserBytes};
+    test::PasteScene scene{kMethodUserText, kMethodUserFormat, kMethodUserBytes};
     HWND owner = scene.owner;
 };
 

@@ -12,11 +12,11 @@
 namespace quillan {
 namespace {
 
-constexpr char kUserText[] = "прежний текст";
-constexpr char kUserFormat[] = "QuillanPeerTestFormat";
-const std::string kUserBytes("\x09\x08", 2);
+using test::RunningUnderWine;
 
-bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+constexpr char kPeerUserText[] = "прежний текст";
+constexpr char kPeerUserFormat[] = "QuillanPeerTestFormat";
+const std::string kPeerUserBytes("\x09\x08", 2);
 
 struct TSearch {
     DWORD pid;
@@ -47,7 +47,7 @@ BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
 }
 
 // The text with every line end ("\r\n", "\r", "\n") as "\n".
-std::string Lines(const std::string& text) {
+std::string TargetLines(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
@@ -65,7 +65,7 @@ std::string TextOf(HWND control) {
     std::wstring buffer(length + 1, L'\0');
     SendMessageW(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(wcslen(buffer.c_str()));
-    return Lines(win::Narrow(buffer));
+    return TargetLines(win::Narrow(buffer));
 }
 
 class PeerTest : public ::testing::TestWithParam<std::tuple<const wchar_t*, TPasteMethod>> {
@@ -138,7 +138,7 @@ TEST_P(PeerTest, TemplateArrivesAndTheClipboardIsTheUsersAfter) {
         GTEST_SKIP() << "Wine's rich edit control does not paste on Shift+Insert (Windows' does)";
     if (!Start(program, wordpad ? L"RichEdit" : L"Edit")) GTEST_SKIP() << "no " << win::Narrow(program) << " here";
     ASSERT_TRUE(Front());
-    test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+    test::PutUserClipboard(kPeerUserText, kPeerUserFormat, kPeerUserBytes);
     const DWORD sequence = GetClipboardSequenceNumber();
     TTmpl tmpl;
     tmpl.TemplateText = "Здравствуйте,\r\nуважаемый коллега!";
@@ -165,8 +165,8 @@ TEST_P(PeerTest, TemplateArrivesAndTheClipboardIsTheUsersAfter) {
     if (method == TPasteMethod::Type) {
         EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "typing touched the clipboard";
     }
-    EXPECT_EQ(test::ClipboardText(), kUserText);
-    EXPECT_EQ(test::ClipboardBytes(kUserFormat).substr(0, kUserBytes.size()), kUserBytes);
+    EXPECT_EQ(test::ClipboardText(), kPeerUserText);
+    EXPECT_EQ(test::ClipboardBytes(kPeerUserFormat).substr(0, kPeerUserBytes.size()), kPeerUserBytes);
 }
 
 std::string PeerName(const ::testing::TestParamInfo<std::tuple<const wchar_t*, TPasteMethod>>& info) {
@@ -184,7 +184,7 @@ TEST_P(PeerHundredTest, HundredPastesInARowEachTheTemplateAndTheUsersClipboardAf
     const bool wordpad = std::wstring(program) == L"wordpad.exe";
     if (!Start(program, wordpad ? L"RichEdit" : L"Edit")) GTEST_SKIP() << "no " << win::Narrow(program) << " here";
     ASSERT_TRUE(Front());
-    test::PutUserClipboard(kUserText, kUserFormat, kUserBytes);
+    test::PutUserClipboard(kPeerUserText, kPeerUserFormat, kPeerUserBytes);
     const auto user = test::ClipboardContent();
     for (int i = 0; i < 100; ++i) {
         SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));

@@ -10,6 +10,16 @@
 #include "framework/win/text.h"
 
 namespace quillan::test {
+
+TTmpl Template(const std::string& text, int32_t x, int32_t y) {
+    TTmpl tmpl;
+    tmpl.TemplateText = text;
+    tmpl.PointX = x;
+    tmpl.PointY = y;
+    return tmpl;
+}
+
+bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"QuillanPasteTarget";

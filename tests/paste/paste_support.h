@@ -9,10 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/store/template.h"
 #include "tests/support/pump.h"
 #include "tests/support/scratch_registry.h"
 
 namespace quillan::test {
+
+// A template of this text with its hot point at (x, y).
+TTmpl Template(const std::string& text, int32_t x = 0, int32_t y = 0);
+bool RunningUnderWine();
 
 // Stores "cbRestoreClpbrd_Checked" in the program's settings key (of a ScratchRegistry while one lives).
 void SetRestore(const char* value);

@@ -21,18 +21,11 @@ using test::ClipboardBytes;
 using test::ClipboardHas;
 using test::ClipboardText;
 using test::TargetWindow;
+using test::Template;
 
 constexpr char kUserText[] = "прежний текст";
 constexpr char kUserFormat[] = "QuillanPasteTestFormat";
 const std::string kUserBytes("\x01\x02\x03\x00\xFF", 5);
-
-TTmpl Template(const std::string& text, int32_t x, int32_t y) {
-    TTmpl tmpl;
-    tmpl.TemplateText = text;
-    tmpl.PointX = x;
-    tmpl.PointY = y;
-    return tmpl;
-}
 
 // The template as the target shows it, every line break (CR LF, CR or LF) as "\n".
 std::string Lines(const std::string& text) {

@@ -276,7 +276,7 @@ void Dump(TSimpleXMLElem& element, int depth, std::string& out) {
 #ifndef _WIN32
 // Python's XML parser (expat) reads the file as a standard reader does, decoding what the file
 // declares; the dump comes back in Windows-1251 (0x98 as itself) so that it compares with ours.
-std::string DumpWithPython(const std::string& file, const test::TempDir& dir) {
+std::string DumpWithPython(const std::string& file, const quillan::test::TempDir& dir) {
     const std::string script = dir.Path() + "dump.py";
     std::ofstream(script) << R"(import sys, xml.etree.ElementTree as ET
 def enc(s):
@@ -319,7 +319,7 @@ TEST(LogXml, RussianAndHandEditedReportsReadBackThroughPythonsXmlParserAndOurOwn
     log.LoadFromBytes("");
     log.Add(kRussianReport, 10);
     log.Add(kEditedCpuReport, 10);
-    test::TempDir dir;
+    quillan::test::TempDir dir;
     const std::string file = dir.Path() + "Quillan.xml";
     log.SaveAsXml(file, options, "Нажать Ctrl+Win+H\r\nвыбрать \"шаблон\"");
 

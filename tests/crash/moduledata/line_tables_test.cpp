@@ -15,18 +15,18 @@
 namespace quillan::crash {
 namespace {
 
-const TTeaChain kChain(TeaKeyFromPassword("pw"), kNameChainStart);
-const TNameEncoder kEncoder(kChain);
+const TTeaChain kLineChain(TeaKeyFromPassword("pw"), kNameChainStart);
+const TNameEncoder kLineEncoder(kLineChain);
 
 TLineTables Tables(const std::string& units, std::uint16_t version = 506) {
-    return TLineTables(units, TNameDecoder(version, kChain, 0));
+    return TLineTables(units, TNameDecoder(version, kLineChain, 0));
 }
 
 // One unit: name, first line, start, size and the records.
 std::string Unit(const std::string& name, std::uint32_t firstLine, std::uint32_t start, std::uint32_t size,
                  const std::string& records) {
     std::string out;
-    kEncoder.Write(out, name);
+    kLineEncoder.Write(out, name);
     PutU32(out, firstLine);
     PutU32(out, start);
     PutU32(out, size);
@@ -36,7 +36,7 @@ std::string Unit(const std::string& name, std::uint32_t firstLine, std::uint32_t
 
 void Record(std::string& out, std::uint32_t line, std::uint32_t address, const char* procedure = nullptr) {
     ASSERT_TRUE(AppendLineRecord(out, {line, address, procedure != nullptr}));
-    if (procedure) kEncoder.Write(out, procedure);
+    if (procedure) kLineEncoder.Write(out, procedure);
 }
 
 TEST(LineTables, ProcedureNameRules) {
@@ -141,7 +141,7 @@ TEST(LineTableWriter, ALineGoingBackStartsANewEntryOfTheSameFileThatNamesTheProc
     in.Procedures = {{"quillan::TPasteEngine", "Paste", 40}};
     in.Ranges = {{0, 10, 0, 42, 0}, {10, 20, 0, 45, 0}, {20, 30, 0, 43, 0}, {30, 40, 0, 47, 0}};
     TLineTableStats stats;
-    const TLineTables tables = Tables(BuildLineTables(in, kEncoder, &stats).substr(0));
+    const TLineTables tables = Tables(BuildLineTables(in, kLineEncoder, &stats).substr(0));
     ASSERT_EQ(tables.UnitCount(), 2u);
     EXPECT_EQ(stats.LineBack, 1u);
     for (size_t i = 0; i < 2; ++i) EXPECT_EQ(tables.UnitAt(i).Name, "engine/paste/paste_engine.cpp");
@@ -178,7 +178,7 @@ TEST(LineTableWriter, EveryByteOfGeneratedCodeResolvesToWhatItWasGiven) {
                                  base + static_cast<std::uint32_t>(random() % 200), procedure});
             at += size;
         }
-        const TLineTables tables = Tables(BuildLineTables(in, kEncoder));
+        const TLineTables tables = Tables(BuildLineTables(in, kLineEncoder));
         for (const TCodeRange& r : in.Ranges) {
             for (std::uint32_t offset : {r.Start, r.Start + (r.End - r.Start) / 2, r.End - 1}) {
                 TLineLocation got;

@@ -14,21 +14,21 @@ using test::Bytes;
 using test::Le32;
 using test::TFakeMemory;
 
-struct TLayout {
+struct TScanLayout {
     TCallArch Arch;
     TAddress Code;   // module 1: 0x1000 bytes of code
     TAddress Code2;  // module 2
     TAddress Data;   // inside module 1 but no code: resolves to kind 1
     TAddress Stack;
 };
-constexpr TLayout kI686{TCallArch::I686, 0x00401000, 0x10001000, 0x00403000, 0x00100000};
-constexpr TLayout kX86_64{TCallArch::X86_64, 0x140001000, 0x7FF810001000, 0x140003000, 0x0000000000500000};
+constexpr TScanLayout kScanI686{TCallArch::I686, 0x00401000, 0x10001000, 0x00403000, 0x00100000};
+constexpr TScanLayout kScanX86_64{TCallArch::X86_64, 0x140001000, 0x7FF810001000, 0x140003000, 0x0000000000500000};
 
-std::string LayoutName(const ::testing::TestParamInfo<TLayout>& param) {
+std::string ScanLayoutName(const ::testing::TestParamInfo<TScanLayout>& param) {
     return param.param.Arch == TCallArch::I686 ? "i686" : "x86_64";
 }
 
-class Scan : public ::testing::TestWithParam<TLayout> {
+class Scan : public ::testing::TestWithParam<TScanLayout> {
 protected:
     void SetUp() override {
         layout_ = GetParam();
@@ -73,7 +73,7 @@ protected:
     }
     TAddress SiteOf(TAddress returnAddress) { return sites_.at(returnAddress); }
 
-    TLayout layout_;
+    TScanLayout layout_;
     size_t slot_ = 4;
     TFakeMemory code_;
     TFakeMemory stack_;
@@ -150,7 +150,7 @@ TEST_P(Scan, FoundAddressesStayWithinTheReservedRoom) {
 }
 
 // Module 1 resolves to line tables (kind 4) except its data part (kind 1); module 2 to exports.
-void FakeResolve(const TLayout& layout, TAddress address, TMishapStackEntry& entry) {
+void FakeResolve(const TScanLayout& layout, TAddress address, TMishapStackEntry& entry) {
     if (address >= layout.Data && address < layout.Data + 0x100) {
         entry.Kind = TStackKind::InModule;
         entry.ModuleHandle = layout.Code - 0x1000;
@@ -263,8 +263,8 @@ TEST_P(CallStack, EarlierEntriesOfTheListAreLeftAlone) {
     EXPECT_EQ(list[1].Kind, TStackKind::LineTable);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWordSizes, Scan, ::testing::Values(kI686, kX86_64), LayoutName);
-INSTANTIATE_TEST_SUITE_P(BothWordSizes, CallStack, ::testing::Values(kI686, kX86_64), LayoutName);
+INSTANTIATE_TEST_SUITE_P(BothWordSizes, Scan, ::testing::Values(kScanI686, kScanX86_64), ScanLayoutName);
+INSTANTIATE_TEST_SUITE_P(BothWordSizes, CallStack, ::testing::Values(kScanI686, kScanX86_64), ScanLayoutName);
 
 TEST(OverlayMemory, CopyStandsInForTheMemoryBeneath) {
     TFakeMemory beneath;

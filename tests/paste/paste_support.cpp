@@ -20,6 +20,7 @@ TTmpl Template(const std::string& text, int32_t x, int32_t y) {
 }
 
 bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"QuillanPasteTarget";

@@ -7,6 +7,7 @@
 #include "engine/paste/paste_engine_win.h"
 #include "engine/paste/paste_method.h"
 #include "framework/win/text.h"
+#include "framework/win/window_win.h"
 #include "tests/paste/paste_support.h"
 
 namespace quillan {
@@ -18,8 +19,7 @@ constexpr char kPeerUserText[] = "прежний текст";
 constexpr char kPeerUserFormat[] = "QuillanPeerTestFormat";
 const std::string kPeerUserBytes("\x09\x08", 2);
 
-struct TSearch {
-    DWORD pid;
+struct TChildSearch {
     const wchar_t* prefix;  // of the class name, case-insensitive
     HWND found;
 };
@@ -30,17 +30,8 @@ bool ClassStarts(HWND hwnd, const wchar_t* prefix) {
     return _wcsnicmp(cls, prefix, wcslen(prefix)) == 0;
 }
 
-BOOL CALLBACK FindTop(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<TSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != s->pid || !IsWindowVisible(hwnd)) return TRUE;
-    s->found = hwnd;
-    return FALSE;
-}
-
 BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<TSearch*>(param);
+    auto* s = reinterpret_cast<TChildSearch*>(param);
     if (!ClassStarts(hwnd, s->prefix)) return TRUE;
     s->found = hwnd;
     return FALSE;
@@ -99,12 +90,11 @@ protected:
         WaitForInputIdle(process.hProcess, 30000);
         return test::PumpUntil(
             [&] {
-                TSearch top{process.dwProcessId, L"", nullptr};
-                EnumWindows(&FindTop, reinterpret_cast<LPARAM>(&top));
-                if (!top.found) return false;
-                TSearch child{0, controlClass, nullptr};
-                EnumChildWindows(top.found, &FindChild, reinterpret_cast<LPARAM>(&child));
-                frame = top.found;
+                const HWND top = win::FirstVisibleWindowOf(process.dwProcessId);
+                if (!top) return false;
+                TChildSearch child{controlClass, nullptr};
+                EnumChildWindows(top, &FindChild, reinterpret_cast<LPARAM>(&child));
+                frame = top;
                 control = child.found;
                 return control != nullptr;
             },

@@ -141,7 +141,8 @@ void TFForm::FormCreate() {
 }
 
 void TFForm::ShowRestartNotice(const std::string& logPath) {
-    if (Tray) Tray->ShowBalloon(win::Application().Title(), RestartedBalloon(logPath), TTrayIcon::btWarning, 15000, true);
+    if (Tray)
+        Tray->ShowBalloon(win::Application().Title(), RestartedBalloon(logPath), TTrayIcon::btWarning, 15000, true);
 }
 
 void TFForm::FormShow() {

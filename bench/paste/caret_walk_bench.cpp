@@ -75,8 +75,9 @@ bool Walk(HWND frame, HWND edit, bool batch, TTimes& times) {
 int main() {
     HWND frame = CreateWindowExW(0, L"STATIC", L"caret walk", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 600, 200,
                                  nullptr, nullptr, nullptr, nullptr);
-    HWND edit = CreateWindowExW(0, L"EDIT", std::wstring(kPresses, L'x').c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
-                                5, 5, 580, 30, frame, nullptr, nullptr, nullptr);
+    HWND edit =
+        CreateWindowExW(0, L"EDIT", std::wstring(kPresses, L'x').c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5,
+                        580, 30, frame, nullptr, nullptr, nullptr);
     g_editProc =
         reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
     TTimes batch, single;

@@ -184,7 +184,7 @@ TSimpleXMLElemHeader::TSimpleXMLElemHeader(TSimpleXMLElem* parent) : TSimpleXMLE
 
 // ---- document ----
 
-TSimpleXML::TSimpleXML() : root_(::new(::operator new(sizeof(TSimpleXMLElemClassic))) TSimpleXMLElemClassic(nullptr)) {
+TSimpleXML::TSimpleXML() : root_(::new (::operator new(sizeof(TSimpleXMLElemClassic))) TSimpleXMLElemClassic(nullptr)) {
     root_->document_ = this;
 }
 

@@ -300,8 +300,7 @@ void TWinCapturePlatform::PrepareReportThread() {
     g_worker.Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!g_worker.Job || !g_worker.Done) return;
     static const char kClass[] = "TExceptionThread";
-    g_worker.Thread =
-        CreateTrackedThread(nullptr, 0, &ReportWorkerProc, nullptr, 0, &g_worker.Id, &g_worker, kClass);
+    g_worker.Thread = CreateTrackedThread(nullptr, 0, &ReportWorkerProc, nullptr, 0, &g_worker.Id, &g_worker, kClass);
     if (!g_worker.Thread) return;
     SetThreadPriority(g_worker.Thread, THREAD_PRIORITY_HIGHEST);
     ExpectReportThread();

@@ -77,18 +77,18 @@ bool WinInetHttpPost(const TUploadTarget& target, const std::string& contentType
     TInternetHandle session(api, OpenSession(api, target.TimeoutMs));
     if (!session) return Fail(outcome);
     // Credentials travel in our own Basic header; WinInet is given none.
-    TInternetHandle connection(api, api.Connect.Get()(session.get(), win::Wide(target.Host).c_str(), target.Port, nullptr,
-                                                nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    TInternetHandle connection(api, api.Connect.Get()(session.get(), win::Wide(target.Host).c_str(), target.Port,
+                                                      nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return Fail(outcome);
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                   INTERNET_FLAG_KEEP_CONNECTION;
     if (target.Method == TUploadMethod::Https) flags |= INTERNET_FLAG_SECURE;
-    TInternetHandle request(api, api.OpenRequest.Get()(connection.get(), L"POST", win::Wide(target.Path).c_str(), nullptr,
-                                                 nullptr, nullptr, flags, 0));
+    TInternetHandle request(api, api.OpenRequest.Get()(connection.get(), L"POST", win::Wide(target.Path).c_str(),
+                                                       nullptr, nullptr, nullptr, flags, 0));
     if (!request) return Fail(outcome);
     const std::wstring headers = win::Wide("Content-Type: " + contentType + "\r\n" + extraHeaders);
     if (!api.SendRequest.Get()(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
-                         const_cast<char*>(body.data()), static_cast<DWORD>(body.size())))
+                               const_cast<char*>(body.data()), static_cast<DWORD>(body.size())))
         return Fail(outcome);
     DWORD status = 0, size = sizeof status;
     if (!api.QueryInfo.Get()(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
@@ -112,16 +112,16 @@ bool WinInetFtpPut(const TUploadTarget& target, const std::vector<std::pair<std:
     TInternetHandle session(api, OpenSession(api, target.TimeoutMs));
     if (!session) return Fail(outcome);
     const std::wstring user = win::Wide(target.User), password = win::Wide(target.Password);
-    TInternetHandle connection(
-        api, api.Connect.Get()(session.get(), win::Wide(target.Host).c_str(), target.Port,
-                         target.User.empty() ? nullptr : user.c_str(), target.User.empty() ? nullptr : password.c_str(),
-                         INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
+    TInternetHandle connection(api, api.Connect.Get()(session.get(), win::Wide(target.Host).c_str(), target.Port,
+                                                      target.User.empty() ? nullptr : user.c_str(),
+                                                      target.User.empty() ? nullptr : password.c_str(),
+                                                      INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
     if (!connection) return Fail(outcome);
     std::string folder = target.Path;
     if (folder.empty() || folder.back() != '/') folder += '/';
     for (const auto& [local, remote] : files) {
         if (!api.PutFile.Get()(connection.get(), win::Wide(local).c_str(), win::Wide(folder + remote).c_str(),
-                         FTP_TRANSFER_TYPE_BINARY, 0))
+                               FTP_TRANSFER_TYPE_BINARY, 0))
             return Fail(outcome);
     }
     return true;

@@ -73,8 +73,8 @@ HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD 
     // The controls' look comes from the common controls (see TControl::Create).
     win::LoadCommonControls();
     HWND control = CreateWindowExW(0, cls, win::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y),
-                                   Scale(w), Scale(h), hwnd_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                                   Scale(w), Scale(h), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleW(nullptr), nullptr);
     if (!control) win::RaiseLastOSError("CreateWindowEx");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return control;
@@ -82,8 +82,7 @@ HWND TAbout_Form::AddControl(const wchar_t* cls, const std::string& text, DWORD 
 
 void TAbout_Form::CreateControls() {
     // Heights of the 96-DPI design, scaled like every place below.
-    font_.reset(
-        CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
+    font_.reset(CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
     descriptionFont_.reset(
         CreateFontW(-Scale(13), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif"));
     // Design-time texts: replaced from the version resource when there is one.

@@ -90,8 +90,8 @@ std::string TOptionForm::FolderProblem() const {
     if (attributes == INVALID_FILE_ATTRIBUTES) return "Папка «" + name + "» не найдена.";
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "«" + name + "» — не папка.";
     // Only a real write tells: rights, a read-only medium, a share.
-    std::string probe = folder + "~qln" + std::to_string(GetCurrentProcessId()) + "-" +
-                        std::to_string(GetTickCount()) + ".tmp";
+    std::string probe =
+        folder + "~qln" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + ".tmp";
     win::FileHandle file(CreateFileW(win::Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!file) {
@@ -117,8 +117,8 @@ bool TOptionForm::MayReplace(const std::string& path) {
         if (OnAsk(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return false;
         std::string movedTo;
         if (!MoveAside(path, movedTo)) {
-            OnAsk("Файл «" + path + "» не удалось переименовать в «" + movedTo + "»: " +
-                      SysErrorMessage(LastOSError()) + ". Он не изменён.",
+            OnAsk("Файл «" + path + "» не удалось переименовать в «" + movedTo +
+                      "»: " + SysErrorMessage(LastOSError()) + ". Он не изменён.",
                   MB_OK | MB_ICONERROR);
             return false;
         }
@@ -201,8 +201,8 @@ void TOptionForm::Panel1Click() {
 bool TOptionForm::ConfirmQuit() {
     if (ModalResult != win::mrNone || !HasChanges()) return true;
     SetForegroundWindow(hwnd_);
-    switch (OnAsk("Изменения в настройках не сохранены. Сохранить их перед выходом?",
-                  MB_YESNOCANCEL | MB_ICONWARNING)) {
+    switch (
+        OnAsk("Изменения в настройках не сохранены. Сохранить их перед выходом?", MB_YESNOCANCEL | MB_ICONWARNING)) {
         case IDYES:
             ModalResult = win::mrOk;
             bOKClick();

@@ -81,8 +81,8 @@ TAutoStart ReadAutoStart() {
     TAutoStart result{TAutoStartKind::Other, {}};
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return result;
     std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), kAutoStartValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                         &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key.get(), kAutoStartValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
         return result;
     result.Command.assign(data.data());  // up to the first NUL, stored or added
     std::wstring command = type == REG_EXPAND_SZ ? Expand(result.Command) : result.Command;

@@ -369,8 +369,9 @@ int Measure(const std::wstring& folder, int count, int offeredEvery, const std::
                 mem.PeakWorkingSetSize / 1048576.0, privateMB);
     if (!peer.empty()) {
         const double peerMB = PeerPrivateMB(peer);
-        std::printf("idle private: Quillan %.1f MB, minimal tray program %.1f MB, %.1f MB above it (goal: at most 2 MB)\n",
-                    privateMB, peerMB, privateMB - peerMB);
+        std::printf(
+            "idle private: Quillan %.1f MB, minimal tray program %.1f MB, %.1f MB above it (goal: at most 2 MB)\n",
+            privateMB, peerMB, privateMB - peerMB);
         std::printf("bench-result: idle private memory|%.2f|%.2f|minimal tray program|MB|at most 2 MB above it\n",
                     privateMB, peerMB);
     }
@@ -397,10 +398,10 @@ int Measure(const std::wstring& folder, int count, int offeredEvery, const std::
             "hotkey to menu on screen, %d templates, %d offered: median %.1f ms, best %.1f ms, "
             "worst %.1f ms (%zu runs)\n",
             count, offered, times[times.size() / 2], times.front(), times.back(), times.size());
-        std::printf("  (the moment taken from %s)\n", g_popupEvent == EVENT_SYSTEM_MENUPOPUPSTART ? "EVENT_SYSTEM_MENUPOPUPSTART"
-                                                     : g_popupEvent == EVENT_OBJECT_SHOW
-                                                         ? "EVENT_OBJECT_SHOW of the menu window"
-                                                         : "EVENT_OBJECT_CREATE of the menu window");
+        std::printf("  (the moment taken from %s)\n",
+                    g_popupEvent == EVENT_SYSTEM_MENUPOPUPSTART ? "EVENT_SYSTEM_MENUPOPUPSTART"
+                    : g_popupEvent == EVENT_OBJECT_SHOW         ? "EVENT_OBJECT_SHOW of the menu window"
+                                                                : "EVENT_OBJECT_CREATE of the menu window");
     } else {
         std::printf("no menu-popup event arrived from Quillan (hooks %s)\n", hook && showHook ? "set" : "not set");
     }
@@ -418,7 +419,8 @@ int Measure(const std::wstring& folder, int count, int offeredEvery, const std::
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::printf(
-            "usage: e2e_driver <folder of Quillan.exe> [--measure <templates> [<one group in N offered> [<peer.exe>]]]\n");
+            "usage: e2e_driver <folder of Quillan.exe> [--measure <templates> [<one group in N offered> "
+            "[<peer.exe>]]]\n");
         return 2;
     }
     std::wstring folder = argv[1];

@@ -191,7 +191,8 @@ int NonWhitePixels(HWND window) {
 // button must be seen there, not only clickable.
 TEST(FolderEdit, BrowseButtonIsDrawnWithTheProgramsControls) {
     const char* root = std::getenv("QUILLAN_SOURCE_DIR");
-    std::wstring manifest = win::Wide(std::string(root ? root : QUILLAN_EDITS_SOURCE_DIR) + "/resources/quillan.manifest");
+    std::wstring manifest =
+        win::Wide(std::string(root ? root : QUILLAN_EDITS_SOURCE_DIR) + "/resources/quillan.manifest");
     ACTCTXW context = {};
     context.cbSize = sizeof(context);
     context.lpSource = manifest.c_str();
@@ -219,7 +220,8 @@ TEST(FolderEdit, BrowseButtonIsDrawnWithTheProgramsControls) {
         ReleaseDC(nullptr, screen);
         ASSERT_EQ(inside, RGB(255, 255, 255)) << "no screen capture here";
         // Not drawn, the square shows the edit's white; drawn, at least its frame and glyph.
-        EXPECT_GT(NonWhitePixels(form.folder->ButtonHandle()), (button.right - button.left) + (button.bottom - button.top));
+        EXPECT_GT(NonWhitePixels(form.folder->ButtonHandle()),
+                  (button.right - button.left) + (button.bottom - button.top));
     }
     DeactivateActCtx(0, cookie);
     ReleaseActCtx(activation);

@@ -136,8 +136,7 @@ TEST_P(PeerTest, TemplateArrivesAndTheClipboardIsTheUsersAfter) {
     tmpl.PointY = 2;
     PasteTemplate(&tmpl, owner, nullptr, method);
     std::string seen;
-    EXPECT_TRUE(test::PumpUntil([&] { return (seen = TextOf(control)) == "Здравствуйте,\nуважаемый коллега!"; },
-                                15000))
+    EXPECT_TRUE(test::PumpUntil([&] { return (seen = TextOf(control)) == "Здравствуйте,\nуважаемый коллега!"; }, 15000))
         << seen;
     DWORD start = 0;
     DWORD end = 0;

@@ -32,8 +32,8 @@ inline int RunSelfAtDpi(int dpi, const std::string& filter) {
         return -1;
     win::RegKey desktop(opened);
     DWORD old = 0, type = 0, size = sizeof(old);
-    bool hadOld = RegQueryValueExW(desktop.get(), L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&old),
-                                   &size) == ERROR_SUCCESS &&
+    bool hadOld = RegQueryValueExW(desktop.get(), L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&old), &size) ==
+                      ERROR_SUCCESS &&
                   type == REG_DWORD;
     DWORD wanted = static_cast<DWORD>(dpi);
     RegSetValueExW(desktop.get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&wanted), sizeof(wanted));

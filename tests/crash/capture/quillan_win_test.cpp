@@ -187,8 +187,7 @@ std::vector<std::string> BalloonTexts() {
     for (HWND tip : Windows(L"tooltips_class32", 0, true)) {
         wchar_t text[1024] = {};
         DWORD_PTR length = 0;
-        if (SendMessageTimeoutW(tip, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                                &length))
+        if (SendMessageTimeoutW(tip, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length))
             texts.push_back(win::Narrow(text));
     }
     return texts;

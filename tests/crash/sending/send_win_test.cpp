@@ -277,9 +277,10 @@ TEST_F(SendOnWindows, MailClientThroughSimpleMapiOrItsMailtoCommand) {
     ASSERT_TRUE(mapi.Success) << mapi.LastErrorMessage;
     // The report's copy lies in a folder of this send's own inside the temporary folder.
     const std::string record = Slurp(mapiRecord);
-    const std::string head = "session 7\nflags 1\nsubject Отчёт & crash\nbody Hi\nto 1 a@x.test SMTP:a@x.test\n"
-                             "to 1 b@y.test SMTP:b@y.test\nfile " +
-                             dir_.Path() + "extra.bin extra.bin\nfile " + TempFolderForTest() + "MishapLog-";
+    const std::string head =
+        "session 7\nflags 1\nsubject Отчёт & crash\nbody Hi\nto 1 a@x.test SMTP:a@x.test\n"
+        "to 1 b@y.test SMTP:b@y.test\nfile " +
+        dir_.Path() + "extra.bin extra.bin\nfile " + TempFolderForTest() + "MishapLog-";
     const std::string tail = "\\Quillan.mlf Quillan.mlf\n";
     EXPECT_EQ(record.rfind(head, 0), 0u) << record;
     EXPECT_TRUE(record.size() > head.size() + tail.size() && record.ends_with(tail)) << record;
@@ -320,8 +321,8 @@ std::string ReportWithModules(const TMishapModuleOptions& options, int count) {
     for (int i = 0; i < count; ++i) {
         TModuleSummary module;
         module.Handle = 0x10000000u + static_cast<TAddress>(i) * 0x10000u;
-        module.Path = "C:\\Windows\\System32\\DriverStore\\FileRepository\\vendor " + std::to_string(i) +
-                      "\\library" + std::to_string(i) + ".dll";
+        module.Path = "C:\\Windows\\System32\\DriverStore\\FileRepository\\vendor " + std::to_string(i) + "\\library" +
+                      std::to_string(i) + ".dll";
         module.Description = "Библиотека общих элементов управления, номер " + std::to_string(i);
         module.Version = "10.0.19041." + std::to_string(i);
         module.Size = 123456 + static_cast<std::uint64_t>(i);
@@ -379,9 +380,10 @@ TEST_F(SendOnWindows, MailtoCarriesALongReportCutToFitAndDoesNotWaitForTheClient
     ASSERT_NE(at, std::string::npos) << line.substr(0, 300);
     ASSERT_EQ(line.back(), '"');
     const std::string body = UrlDecoded(line.substr(at + 6, line.size() - at - 7));
-    const std::string note = "\r\n[The report is cut short here to fit the mail client's command line. The whole "
-                             "report is in the log file \"" +
-                             dir_.Path() + "Quillan.mlf\".]";
+    const std::string note =
+        "\r\n[The report is cut short here to fit the mail client's command line. The whole "
+        "report is in the log file \"" +
+        dir_.Path() + "Quillan.mlf\".]";
     ASSERT_GT(body.size(), note.size());
     const std::string kept = body.substr(0, body.size() - note.size());
     EXPECT_EQ(body.substr(kept.size()), note);

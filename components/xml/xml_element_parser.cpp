@@ -8,27 +8,14 @@ namespace quillan::xml_detail {
 
 namespace {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 inline bool IsPropNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
-
-[[noreturn]] void Fail(const char* pattern, std::vector<std::string> args = {}) {
-    throw ESimpleXMLError(Format(pattern, args));
-}
-
-std::string Ch(char c) { return std::string(1, c); }
 
 // Only what follows the first ":" of an end tag counts.
 std::string_view LocalName(std::string_view name) {
     size_t colon = name.find(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-const char* Find(const char* from, const char* end, char c) {
-    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
 }
 
 }  // namespace
@@ -199,7 +186,8 @@ std::string_view TXmlParser::ParseChildren(TSimpleXMLElem& elem, int depth) {
 }
 
 void TXmlParser::CountNode() {
-    if (doc_ && doc_->MaxNodes > 0 && ++nodes_ > doc_->MaxNodes) Fail(kSXTooManyNodes, {std::to_string(doc_->MaxNodes)});
+    if (doc_ && doc_->MaxNodes > 0 && ++nodes_ > doc_->MaxNodes)
+        Fail(kSXTooManyNodes, {std::to_string(doc_->MaxNodes)});
 }
 
 void TXmlParser::ParseChild(TSimpleXMLElem& elem, int depth) {

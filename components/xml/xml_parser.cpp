@@ -9,19 +9,6 @@ namespace quillan::xml_detail {
 
 namespace {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-[[noreturn]] void Fail(const char* pattern, std::vector<std::string> args = {}) {
-    throw ESimpleXMLError(Format(pattern, args));
-}
-
-std::string Ch(char c) { return std::string(1, c); }
-
-const char* Find(const char* from, const char* end, char c) {
-    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-}
-
 bool Is(const char* start, const char* stop, std::string_view text) {
     return std::string_view(start, static_cast<size_t>(stop - start)) == text;
 }

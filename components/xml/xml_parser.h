@@ -2,8 +2,10 @@
 // builds the tree. Internal to the XML component.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "components/xml/simple_xml.h"
 
@@ -11,6 +13,20 @@ namespace quillan::xml_detail {
 
 // The bytes from the stream's position to its end.
 std::string ReadRest(TStream& stream);
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+[[noreturn]] inline void Fail(const char* pattern, std::vector<std::string> args = {}) {
+    throw ESimpleXMLError(Format(pattern, args));
+}
+
+inline std::string Ch(char c) { return std::string(1, c); }
+
+// The first c in [from, end), or end.
+inline const char* Find(const char* from, const char* end, char c) {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+}
 
 class TXmlParser {
 public:

@@ -31,8 +31,6 @@ namespace {
 
 HMODULE AsModule(TAddress handle) { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(handle)); }
 HWND AsWindow(TAddress handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
-TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 // The subsystem named in the executable's optional header.
 WORD ExecutableSubsystem() {
     auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));

@@ -35,8 +35,6 @@ std::terminate_handler g_previousTerminate = nullptr;
 using TSignalHandler = void (*)(int);
 TSignalHandler g_previousAbort = SIG_DFL;
 
-TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 // A fault's report is built by this thread, started at start-up: the faulting thread may have
 // only the few kilobytes above its stack's guard page left, so it does no more than copy the
 // record, wake the relay and wait.

@@ -36,8 +36,6 @@ TMishapLogState* g_state = nullptr;
 // Constant-initialised: a unit may set it before this one's start-up has run.
 TPresentationInstaller g_installer = nullptr;
 
-TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 std::string CurrentDirectory() {
     wchar_t buffer[MAX_PATH + 1] = {};
     DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);

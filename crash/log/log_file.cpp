@@ -111,10 +111,6 @@ std::vector<std::string_view> Views(std::string_view text, size_t keepNewest, bo
     return views;
 }
 
-bool IsItemLine(std::string_view line) {
-    return line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line[2] >= '0' && line[2] <= '9';
-}
-
 // Whether a file can be written in place: the file opens for reading and writing, and the folder
 // takes the temporary file that a save replaces it with.
 bool CanWrite(const std::string& path) {

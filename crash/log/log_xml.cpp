@@ -4,6 +4,7 @@
 #include <set>
 
 #include "crash/options/options.h"
+#include "crash/report/log_item.h"
 
 namespace quillan::crash {
 
@@ -38,10 +39,6 @@ std::string TrimBoth(std::string_view s) {
 
 bool IsDashLine(std::string_view line) {
     return !line.empty() && line.find_first_not_of('-') == std::string_view::npos;
-}
-
-bool IsItemLine(std::string_view line) {
-    return line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line[2] >= '0' && line[2] <= '9';
 }
 
 // Cells of "|a |b |": each without its padding.

@@ -9,6 +9,11 @@ namespace quillan::crash {
 
 class TMishapModuleOptions;
 
+// Whether a report line is one of the numbered item lines ("  S.I Label : value").
+inline bool IsItemLine(std::string_view line) {
+    return line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line[2] >= '0' && line[2] <= '9';
+}
+
 // A value as the report writes it after its ": ". A value of several lines gets ":_" for every
 // ": ", "." for every empty line and one blank before each continuation line; line breaks become
 // CR LF. A single line is kept as it is.

@@ -12,6 +12,9 @@ namespace quillan::crash {
 // An address or handle of the process a report describes; wide enough for both builds.
 using TAddress = std::uint64_t;
 
+// A pointer of this process as a TAddress.
+inline TAddress AsAddress(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); }
+
 // How far an address could be resolved; the numbers are the ones options and tables use.
 enum class TStackKind : std::uint8_t {
     Unknown = 0,        // unknown address, or a repeat hidden by the scan

@@ -12,8 +12,6 @@ namespace {
 
 HANDLE AsHandle(TAddress handle) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)); }
 
-TAddress AsAddress(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 std::atomic<std::uint32_t> mainThreadId{0};
 
 // A handle of the calling thread with the list's access (not the pseudo handle, which means

@@ -24,6 +24,12 @@ names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
     for f in build/fuzz/tests/fuzz/*_fuzzer; do names+=("$(basename "$f" _fuzzer)"); done
 fi
+for name in "${names[@]}"; do
+    if [ ! -x "build/fuzz/tests/fuzz/${name}_fuzzer" ]; then
+        echo "no fuzz target \"$name\"; the targets: $(cd build/fuzz/tests/fuzz && ls -- *_fuzzer | sed 's/_fuzzer$//' | tr '\n' ' ')" >&2
+        exit 2
+    fi
+done
 out=build/fuzz/findings
 mkdir -p "$out"
 

@@ -31,6 +31,7 @@ namespace {
 
 HMODULE AsModule(TAddress handle) { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(handle)); }
 HWND AsWindow(TAddress handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
+
 // The subsystem named in the executable's optional header.
 WORD ExecutableSubsystem() {
     auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));

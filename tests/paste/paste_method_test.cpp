@@ -15,22 +15,13 @@ namespace {
 using test::ClipboardBytes;
 using test::ClipboardText;
 using test::RunningUnderWine;
+using test::ShownText;
 using test::TargetWindow;
 using test::Template;
 
 constexpr char kMethodUserText[] = "прежний текст";
 constexpr char kMethodUserFormat[] = "QuillanMethodTestFormat";
 const std::string kMethodUserBytes("\x05\x00\x07", 3);
-
-// The text as the target shows it: every line break (CR LF, CR or LF) as "\n".
-std::string Expected(const std::string& text) {
-    std::string expected;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        expected += text[i] == '\r' ? '\n' : text[i];
-    }
-    return expected;
-}
 
 class MethodTest : public ::testing::TestWithParam<std::tuple<TPasteMethod, TargetWindow::Kind>> {
 protected:
@@ -54,7 +45,7 @@ TEST_P(MethodTest, TemplateLandsWithTheCaretOnItsHotPoint) {
     const DWORD sequence = GetClipboardSequenceNumber();
     PasteTemplate(&tmpl, owner, nullptr, method);
     // Typed keys may still be on their way when the call returns.
-    EXPECT_TRUE(test::PumpUntil([&] { return target.Text() == Expected(text); }, 10000)) << target.Text();
+    EXPECT_TRUE(test::PumpUntil([&] { return target.Text() == ShownText(text); }, 10000)) << target.Text();
     test::PumpUntil([&] { return target.CountKeys(VK_LEFT) >= CountCaretPresses(text, 3, 2); }, 5000);
     int row = -1;
     int column = -1;
@@ -110,8 +101,8 @@ TEST_F(TypingTest, ThousandCyrillicCharactersArriveByteExact) {
     TTmpl tmpl = Template(text, 1, 1);
     const DWORD sequence = GetClipboardSequenceNumber();
     PasteTemplate(&tmpl, owner, nullptr, TPasteMethod::Type);
-    EXPECT_TRUE(test::PumpUntil([&] { return target.Text() == Expected(text); }, 30000));
-    EXPECT_EQ(target.Text(), Expected(text));
+    EXPECT_TRUE(test::PumpUntil([&] { return target.Text() == ShownText(text); }, 30000));
+    EXPECT_EQ(target.Text(), ShownText(text));
     EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
     ExpectUserClipboard();
 }

@@ -37,26 +37,12 @@ BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
     return FALSE;
 }
 
-// The text with every line end ("\r\n", "\r", "\n") as "\n".
-std::string TargetLines(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += '\n';
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::string TextOf(HWND control) {
     auto length = static_cast<size_t>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0));
     std::wstring buffer(length + 1, L'\0');
     SendMessageW(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(wcslen(buffer.c_str()));
-    return TargetLines(win::Narrow(buffer));
+    return test::ShownText(win::Narrow(buffer));
 }
 
 class PeerTest : public ::testing::TestWithParam<std::tuple<const wchar_t*, TPasteMethod>> {

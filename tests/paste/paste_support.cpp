@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/settings/settings_reader.h"
+#include "engine/store/template_file.h"
 #include "framework/clipboard/clipboard_win.h"
 #include "framework/win/text.h"
 
@@ -20,6 +21,13 @@ TTmpl Template(const std::string& text, int32_t x, int32_t y) {
 }
 
 bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string ShownText(const std::string& text) {
+    std::string shown;
+    const std::vector<std::string> lines = TemplateLines(text);
+    for (size_t i = 0; i < lines.size(); ++i) shown += (i ? "\n" : "") + lines[i];
+    return shown;
+}
 
 namespace {
 

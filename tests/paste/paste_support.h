@@ -18,6 +18,8 @@ namespace quillan::test {
 // A template of this text with its hot point at (x, y).
 TTmpl Template(const std::string& text, int32_t x = 0, int32_t y = 0);
 bool RunningUnderWine();
+// The text as a target control shows it: every line break (CR LF, CR or LF) as "\n".
+std::string ShownText(const std::string& text);
 
 // Stores "cbRestoreClpbrd_Checked" in the program's settings key (of a ScratchRegistry while one lives).
 void SetRestore(const char* value);

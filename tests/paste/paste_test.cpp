@@ -20,20 +20,13 @@ namespace {
 using test::ClipboardBytes;
 using test::ClipboardHas;
 using test::ClipboardText;
+using test::ShownText;
 using test::TargetWindow;
 using test::Template;
 
 constexpr char kUserText[] = "прежний текст";
 constexpr char kUserFormat[] = "QuillanPasteTestFormat";
 const std::string kUserBytes("\x01\x02\x03\x00\xFF", 5);
-
-// The template as the target shows it, every line break (CR LF, CR or LF) as "\n".
-std::string Lines(const std::string& text) {
-    std::string result;
-    const std::vector<std::string> lines = TemplateLines(text);
-    for (size_t i = 0; i < lines.size(); ++i) result += (i ? "\n" : "") + lines[i];
-    return result;
-}
 
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
     ++*reinterpret_cast<int*>(count);
@@ -101,7 +94,7 @@ TEST_P(HotPointTest, CaretEndsOnTheHotPoint) {
     ASSERT_TRUE(target.Focus());
     TTmpl tmpl = Template(c.text, c.x, c.y);
     PasteTemplate(&tmpl, owner, nullptr);
-    EXPECT_EQ(target.Text(), Lines(c.text)) << "exactly the template, no line break added";
+    EXPECT_EQ(target.Text(), ShownText(c.text)) << "exactly the template, no line break added";
     int row = -1;
     int column = -1;
     EXPECT_TRUE(target.Caret(row, column));
@@ -224,7 +217,7 @@ TEST_F(PasteTest, WrittenDefaultHotPointsMeetTheEndOfThePaste) {
             THotPoint written = DefaultHotPoint(text);
             TTmpl tmpl = Template(text, written.X, written.Y);
             PasteTemplate(&tmpl, owner, nullptr);
-            EXPECT_EQ(target.Text(), Lines(text));
+            EXPECT_EQ(target.Text(), ShownText(text));
             int row = -1;
             int column = -1;
             EXPECT_TRUE(target.Caret(row, column));
